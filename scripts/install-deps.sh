@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds and tests with.
+set -euo pipefail
+packages=(build-essential cmake ninja-build pkg-config libqpdf-dev libpoppler-cpp-dev
+          qt6-base-dev libgtest-dev libgmock-dev poppler-utils)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"

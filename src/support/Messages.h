@@ -1,0 +1,32 @@
+#pragma once
+#include <string>
+
+namespace fb {
+
+enum class MessageButtons { Ok, YesNo };
+enum class MessageIcon { None, Warning, Information };
+enum class MessageAnswer { Ok, Yes, No };
+
+// Every user-facing report goes through this, so the window, headless runs and
+// tests can each decide how a message box is shown and answered.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    virtual MessageAnswer show(const std::string& text, const std::string& caption,
+                               MessageButtons buttons = MessageButtons::Ok,
+                               MessageIcon icon = MessageIcon::None) = 0;
+};
+
+// The caption of the program's own message boxes: the executable's name.
+std::string applicationName();
+
+// Without a display nobody can answer: write the box to standard error and
+// take its default answer (OK; No for Yes/No).
+class StderrMessageBoxes : public MessageBoxes {
+public:
+    MessageAnswer show(const std::string& text, const std::string& caption,
+                       MessageButtons buttons = MessageButtons::Ok,
+                       MessageIcon icon = MessageIcon::None) override;
+};
+
+} // namespace fb

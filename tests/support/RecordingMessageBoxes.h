@@ -1,0 +1,42 @@
+#pragma once
+#include "support/Messages.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace fb::test {
+
+struct ShownMessage {
+    std::string text;
+    std::string caption;
+    MessageButtons buttons;
+    MessageIcon icon;
+};
+
+// Records every box shown; answers from a queue, else the default (Ok; No for Yes/No).
+class RecordingMessageBoxes : public MessageBoxes {
+public:
+    MessageAnswer show(const std::string& text, const std::string& caption,
+                       MessageButtons buttons = MessageButtons::Ok,
+                       MessageIcon icon = MessageIcon::None) override
+    {
+        shown.push_back({text, caption, buttons, icon});
+        if (!answers.empty()) {
+            MessageAnswer a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    }
+    std::vector<std::string> texts() const
+    {
+        std::vector<std::string> out;
+        for (const auto& m : shown) out.push_back(m.text);
+        return out;
+    }
+    std::vector<ShownMessage> shown;
+    std::deque<MessageAnswer> answers;
+};
+
+} // namespace fb::test
