@@ -1,0 +1,76 @@
+#include "engine/AcrobatPageCount.h"
+
+namespace fb {
+
+const char* const kConnectFailedMessage =
+    "Failed to connect to full version of Acrobat 4 or greater\n\n"
+    "Please either re-install Acrobat or run Acrobat to force this software to use what's running.\n\n"
+    "NOTE: This software will not work with Acrobat Reader or Adobe Reader.";
+
+namespace {
+
+void warn(AcrobatContext& ctx, const std::string& text)
+{
+    ctx.messages.show(text, applicationName(), MessageButtons::Ok, MessageIcon::Warning);
+}
+
+} // namespace
+
+int acrobatPageCount(AcrobatContext& ctx, const std::string& path)
+{
+    // A server that throws is treated like one that cannot be reached or
+    // cannot do the call: the probe reports no pages rather than failing its caller.
+    std::shared_ptr<App> app;
+    bool windowShown = false;
+    try {
+        if (!ctx.noConnectionWindow) {
+            ctx.connection.show();
+            windowShown = true;
+        }
+        app = ctx.server.createApp();
+    } catch (...) {
+        app.reset();
+    }
+    if (windowShown) ctx.connection.hide();
+    if (!app) {
+        warn(ctx, kConnectFailedMessage);
+        return 0;
+    }
+
+    try {
+        std::shared_ptr<AVDoc> avDoc = ctx.server.createAVDoc();
+        if (!avDoc) {
+            warn(ctx, "Failed to create AVDoc");
+            return 0;
+        }
+        if (avDoc->Open(path, "") == 0) {
+            if (!ctx.quietMode) warn(ctx, "Error Opening File : " + path);
+            app->CloseAllDocs();
+            return 0;
+        }
+        int count = 0;
+        std::shared_ptr<PDDoc> pdDoc = avDoc->GetPDDoc();
+        ctx.pump.dispatchOnePending();
+        if (pdDoc) {
+            long n = pdDoc->GetNumPages();
+            count = n < 0 ? 0 : (n > 0x7fffffffL ? 0x7fffffff : static_cast<int>(n));
+        }
+        ctx.pump.dispatchOnePending();
+        if (avDoc->Close(1) != 0) {
+            app->CloseAllDocs();
+            app->Exit();
+        } else {
+            if (!ctx.quietMode) warn(ctx, "Failed to get Close doc");
+            app->CloseAllDocs();
+        }
+        return count;
+    } catch (...) {
+        try {
+            app->CloseAllDocs();
+        } catch (...) {
+        }
+        return 0;
+    }
+}
+
+} // namespace fb

@@ -1,0 +1,95 @@
+#include "pages/PageCount.h"
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <poppler/cpp/poppler-document.h>
+#include <poppler/cpp/poppler-global.h>
+
+#include "support/Files.h"
+
+namespace fb {
+
+namespace {
+
+void ignorePopplerMessage(const std::string&, void*) {}
+
+// Damaged sources are normal input here; poppler's complaints about them would
+// only clutter the terminal of a headless run.
+void silencePoppler() {
+    static std::once_flag once;
+    std::call_once(once, [] { poppler::set_debug_error_function(ignorePopplerMessage, nullptr); });
+}
+
+// Only regular files qualify: a pipe or device would block or never end when
+// the parser reads it.
+bool startsWithPdfHeader(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st{};
+    char head[4] = {0, 0, 0, 0};
+    std::size_t got = 0;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        while (got < sizeof head) {
+            const ssize_t n = ::read(fd, head + got, sizeof head - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+    return got == sizeof head && std::memcmp(head, "%PDF", 4) == 0;
+}
+
+} // namespace
+
+int countPages(const std::string& path) {
+    if (path.empty())
+        return 0;
+    try {
+        if (!startsWithPdfHeader(path))
+            return 0;
+        silencePoppler();
+        std::unique_ptr<poppler::document> doc(
+            poppler::document::load_from_file(path, std::string(), std::string()));
+        if (!doc || doc->is_locked())
+            return 0;
+        const int pages = doc->pages();
+        return pages < 1 ? 0 : pages;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int probePageCount(const std::string& path, const AcrobatPageCounter& fallback) {
+    const int counted = countPages(path);
+    if (counted > 0)
+        return counted;
+    if (!canOpenForReading(path))
+        return -1;
+    // The fallback reads the file to its end; for a pipe or device that may
+    // never happen.
+    if (!fallback || !isRegularFile(path))
+        return 0;
+    // The fallback only ever yields a count or "none"; -1 is reserved for a
+    // file that does not open, so a stray negative must not deselect the row.
+    int fromFallback = 0;
+    try {
+        fromFallback = fallback(path);
+    } catch (const std::exception&) {
+        fromFallback = 0;
+    }
+    return fromFallback < 0 ? 0 : fromFallback;
+}
+
+} // namespace fb

@@ -1,0 +1,98 @@
+#include "support/Text.h"
+
+#include <cstdio>
+#include <limits>
+
+namespace fb {
+
+bool readTextLine(std::istream& in, std::string& line) {
+    line.clear();
+    bool readAny = false;
+    std::streambuf* buf = in.rdbuf();
+    if (!buf || !in.good()) {
+        in.setstate(std::ios::failbit | std::ios::eofbit);
+        return false;
+    }
+    for (;;) {
+        const auto c = buf->sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            in.setstate(std::ios::eofbit);
+            break;
+        }
+        readAny = true;
+        if (c == '\n')
+            break;
+        line.push_back(static_cast<char>(c));
+    }
+    while (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (!readAny)
+        in.setstate(std::ios::failbit);
+    return readAny;
+}
+
+std::string trimLeft(std::string_view s) {
+    const auto pos = s.find_first_not_of(' ');
+    return pos == std::string_view::npos ? std::string() : std::string(s.substr(pos));
+}
+
+std::string trimRight(std::string_view s) {
+    const auto pos = s.find_last_not_of(' ');
+    return pos == std::string_view::npos ? std::string() : std::string(s.substr(0, pos + 1));
+}
+
+std::string trimBlanks(std::string_view s) { return trimLeft(trimRight(s)); }
+
+int32_t parseLeadingInt(std::string_view s) {
+    std::size_t i = 0;
+    auto isSpace = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    };
+    while (i < s.size() && isSpace(s[i]))
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    // Accumulate as a magnitude that stops growing past the int32 range, so no
+    // digit string, however long, can overflow.
+    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    int64_t value = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+        if (value <= kLimit)
+            value = value * 10 + (s[i] - '0');
+        ++i;
+    }
+    if (negative)
+        return value >= kLimit ? std::numeric_limits<int32_t>::min() : static_cast<int32_t>(-value);
+    return value >= kLimit ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(value);
+}
+
+bool endsWith(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+bool contains(std::string_view s, std::string_view part) {
+    return s.find(part) != std::string_view::npos;
+}
+
+std::string toLowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::string formatLocalTime(std::time_t t) {
+    std::tm tm{};
+    if (!localtime_r(&t, &tm))
+        tm = std::tm{};
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.4d-%.2d-%.2d %.2d:%.2d:%.2d", tm.tm_year + 1900,
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return buf;
+}
+
+} // namespace fb

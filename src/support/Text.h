@@ -1,0 +1,37 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <istream>
+#include <string>
+#include <string_view>
+
+namespace fb {
+
+// The longest text a field, argument, path or file line may hold. Longer texts
+// are refused by whoever takes them in, never cut short silently.
+constexpr std::size_t kMaxTextLength = 4095;
+
+// Reads up to the next '\n' (or end of file) and drops every carriage return at
+// the line end, so CR CR LF, CR LF and LF lines all read the same.
+// Returns false only at end of file with nothing read.
+bool readTextLine(std::istream& in, std::string& line);
+
+// Blanks are ' ' only; tabs and other white space are kept.
+std::string trimLeft(std::string_view s);
+std::string trimRight(std::string_view s);
+std::string trimBlanks(std::string_view s);
+
+// atoi semantics (leading white space, optional sign, digits up to the first
+// non-digit; no digits gives 0), saturating at the int32 range instead of
+// overflowing.
+int32_t parseLeadingInt(std::string_view s);
+
+bool endsWith(std::string_view s, std::string_view suffix);
+bool contains(std::string_view s, std::string_view part);
+std::string toLowerAscii(std::string_view s);
+
+// Local time as "YYYY-MM-DD hh:mm:ss" (19 characters).
+std::string formatLocalTime(std::time_t t);
+
+} // namespace fb

@@ -1,0 +1,407 @@
+#include "engine/QpdfAutomation.h"
+#include "support/SamplePdf.h"
+#include "support/TestDirs.h"
+
+#include <gtest/gtest.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFAcroFormDocumentHelper.hh>
+#include <qpdf/QPDFOutlineDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <cctype>
+#include <filesystem>
+#include <set>
+#include <sys/stat.h>
+
+namespace fb {
+namespace {
+
+using test::pdfOutline;
+using test::readFileBytes;
+using test::TempDir;
+using test::writeFileBytes;
+using Texts = std::vector<std::string>;
+
+struct OutlineAt {
+    std::string title;
+    int depth;
+    int page; // 0-based, -1 when the destination is not a page of the file
+    bool operator==(const OutlineAt&) const = default;
+};
+
+void PrintTo(const OutlineAt& o, std::ostream* os) { *os << "{" << o.title << "," << o.depth << "," << o.page << "}"; }
+
+void walkOutline(QPDF& pdf, std::vector<QPDFOutlineObjectHelper> items, int depth, std::vector<OutlineAt>& out)
+{
+    auto pages = pdf.getAllPages();
+    for (auto& item : items) {
+        int index = -1;
+        QPDFObjectHandle page = item.getDestPage();
+        for (std::size_t i = 0; i < pages.size(); ++i)
+            if (page.isIndirect() && pages[i].getObjGen() == page.getObjGen()) index = static_cast<int>(i);
+        out.push_back({item.getTitle(), depth, index});
+        walkOutline(pdf, item.getKids(), depth + 1, out);
+    }
+}
+
+std::vector<OutlineAt> outlineWithPages(const std::string& path)
+{
+    QPDF pdf;
+    pdf.setSuppressWarnings(true);
+    pdf.processFile(path.c_str());
+    QPDFOutlineDocumentHelper helper(pdf);
+    std::vector<OutlineAt> out;
+    walkOutline(pdf, helper.getTopLevelOutlines(), 0, out);
+    return out;
+}
+
+// Page texts with surrounding white space (poppler ends a page with a form feed) removed.
+Texts pdfPageTexts(const std::string& path)
+{
+    Texts out = test::pdfPageTexts(path);
+    for (auto& t : out) {
+        while (!t.empty() && std::isspace(static_cast<unsigned char>(t.back()))) t.pop_back();
+    }
+    return out;
+}
+
+Texts pageNames(const std::string& name, std::initializer_list<int> pages)
+{
+    Texts out;
+    for (int p : pages) out.push_back(name + " p" + std::to_string(p));
+    return out;
+}
+
+class QpdfAutomationTest : public ::testing::Test {
+protected:
+    std::string sample(const std::string& name, int pages, std::vector<SampleOutlineItem> outline = {},
+                       bool linkAndForm = false)
+    {
+        std::string path = dir / (name + ".pdf");
+        SamplePdfOptions o;
+        o.name = name;
+        o.pages = pages;
+        o.outline = std::move(outline);
+        o.withLinkAndForm = linkAndForm;
+        EXPECT_TRUE(makeSamplePdf(path, o));
+        return path;
+    }
+    std::shared_ptr<PDDoc> open(const std::string& path)
+    {
+        auto doc = server->createPDDoc();
+        EXPECT_NE(doc->Open(path), 0) << path;
+        return doc;
+    }
+    std::shared_ptr<PDDoc> created()
+    {
+        auto doc = server->createPDDoc();
+        doc->Create();
+        return doc;
+    }
+
+    TempDir dir;
+    std::unique_ptr<AutomationServer> server = makeQpdfAutomationServer();
+};
+
+TEST_F(QpdfAutomationTest, SampleMakerWritesNamedPagesAndOutline)
+{
+    std::string a = sample("A", 3, {{"one", 1, {{"two", 2, {}}}}, {"three", 3, {}}});
+    EXPECT_EQ(pdfPageTexts(a), pageNames("A", {1, 2, 3}));
+    EXPECT_EQ(outlineWithPages(a), (std::vector<OutlineAt>{{"one", 0, 0}, {"two", 1, 1}, {"three", 0, 2}}));
+    SamplePdfOptions bad;
+    bad.pages = 0;
+    EXPECT_FALSE(makeSamplePdf(dir / "zero.pdf", bad));
+    EXPECT_FALSE(makeSamplePdf(dir / "missing/x.pdf", SamplePdfOptions{"X", 1, {}, false}));
+}
+
+TEST_F(QpdfAutomationTest, InsertRunsIntoNewAndExistingOutputs)
+{
+    std::string a = sample("A", 5);
+    std::string b = sample("B", 2);
+    std::string out = dir / "out.pdf";
+
+    auto output = created();
+    auto src = open(a);
+    EXPECT_EQ(output->GetNumPages(), 0);
+    EXPECT_NE(output->InsertPages(-1, *src, 1, 2, 0), 0); // pages 2-3 into the empty file
+    EXPECT_NE(output->InsertPages(output->GetNumPages() - 1, *src, 4, 1, 0), 0);
+    EXPECT_EQ(output->GetNumPages(), 3);
+    EXPECT_NE(src->Close(), 0);
+    EXPECT_NE(output->Save(33, out), 0);
+    EXPECT_NE(output->Close(), 0);
+    EXPECT_EQ(pdfPageTexts(out), (Texts{"A p2", "A p3", "A p5"}));
+
+    // A second row appends to the saved output, reading and replacing the same file.
+    auto again = open(out);
+    auto srcB = open(b);
+    EXPECT_NE(again->InsertPages(2, *srcB, 0, 2, 0), 0);
+    EXPECT_NE(again->InsertPages(-1, *srcB, 1, 1, 0), 0); // before page 0
+    EXPECT_NE(again->Save(33, out), 0);
+    again->Close();
+    EXPECT_EQ(pdfPageTexts(out), (Texts{"B p2", "A p2", "A p3", "A p5", "B p1", "B p2"}));
+}
+
+TEST_F(QpdfAutomationTest, InsertRefusesOutOfRangeArguments)
+{
+    auto output = created();
+    auto src = open(sample("A", 3));
+    EXPECT_EQ(output->InsertPages(0, *src, 0, 1, 0), 0);  // output has no page 0
+    EXPECT_EQ(output->InsertPages(-2, *src, 0, 1, 0), 0);
+    EXPECT_EQ(output->InsertPages(-1, *src, -1, 1, 0), 0);
+    EXPECT_EQ(output->InsertPages(-1, *src, 3, 1, 0), 0);
+    EXPECT_EQ(output->InsertPages(-1, *src, 1, 3, 0), 0);
+    EXPECT_EQ(output->InsertPages(-1, *src, 0, 0, 0), 0);
+    EXPECT_EQ(output->InsertPages(-1, *output, 0, 1, 0), 0);
+    auto closed = server->createPDDoc();
+    EXPECT_EQ(output->InsertPages(-1, *closed, 0, 1, 0), 0);
+    EXPECT_EQ(closed->InsertPages(-1, *src, 0, 1, 0), 0);
+    EXPECT_EQ(output->GetNumPages(), 0);
+    EXPECT_NE(output->InsertPages(-1, *src, 0, 3, 0), 0);
+    EXPECT_EQ(output->GetNumPages(), 3);
+}
+
+TEST_F(QpdfAutomationTest, BookmarksFlagCarriesOutlineOfInsertedPagesOnly)
+{
+    std::string a = sample("A", 6,
+                           {{"ch1", 1, {{"s2", 2, {}}, {"s3", 3, {}}}},
+                            {"ch4", 4, {{"s5", 5, {{"ss6", 6, {}}}}}}});
+    std::string out = dir / "out.pdf";
+    auto output = created();
+    auto src = open(a);
+    EXPECT_NE(output->InsertPages(-1, *src, 0, 2, 0), 0); // no flag: no outline
+    EXPECT_NE(output->InsertPages(1, *src, 0, 3, 1), 0);  // ch1 with both kids
+    EXPECT_NE(output->InsertPages(4, *src, 4, 2, 1), 0);  // ch4 not kept: s5 moves up, ss6 stays under it
+    EXPECT_NE(output->Save(33, out), 0);
+    EXPECT_EQ(pdfPageTexts(out), pageNames("A", {1, 2, 1, 2, 3, 5, 6}));
+    EXPECT_EQ(outlineWithPages(out), (std::vector<OutlineAt>{
+                                         {"ch1", 0, 2}, {"s2", 1, 3}, {"s3", 1, 4}, {"s5", 0, 5}, {"ss6", 1, 6}}));
+    auto toc = pdfOutline(out);
+    ASSERT_EQ(toc.size(), 5u);
+    EXPECT_EQ(toc[3].title, "s5");
+    EXPECT_EQ(toc[3].depth, 0);
+}
+
+TEST_F(QpdfAutomationTest, BookmarksAppendAfterOutputsOwnItemsAndFollowGoToActions)
+{
+    std::string out = dir / "out.pdf";
+    std::string b = sample("B", 2, {{"b1", 1, {}}, {"b2", 2, {}}});
+    std::string base = sample("Base", 1, {{"base", 1, {}}});
+
+    // Give B's second item a GoTo action instead of a plain destination.
+    {
+        QPDF pdf;
+        pdf.processFile(b.c_str());
+        QPDFObjectHandle second = pdf.getRoot().getKey("/Outlines").getKey("/Last");
+        QPDFObjectHandle action = QPDFObjectHandle::parse("<< /S /GoTo >>");
+        action.replaceKey("/D", second.getKey("/Dest"));
+        second.removeKey("/Dest");
+        second.replaceKey("/A", action);
+        std::string b2 = dir / "b2.pdf"; // the writer keeps the name pointer
+        QPDFWriter w(pdf, b2.c_str());
+        w.write();
+    }
+    auto output = open(base);
+    auto src = open(dir / "b2.pdf");
+    EXPECT_NE(output->InsertPages(0, *src, 0, 2, 1), 0);
+    EXPECT_NE(output->Save(33, out), 0);
+    EXPECT_EQ(outlineWithPages(out),
+              (std::vector<OutlineAt>{{"base", 0, 0}, {"b1", 0, 1}, {"b2", 0, 2}}));
+}
+
+TEST_F(QpdfAutomationTest, NewBookmarkAtShownPageThenRenamed)
+{
+    std::string out = dir / "out.pdf";
+    auto app = server->createApp();
+    auto output = created();
+    auto src = open(sample("A", 4));
+    EXPECT_EQ(app->MenuItemExecute("NewBookmark"), 0); // no view open yet
+    EXPECT_NE(output->InsertPages(-1, *src, 0, 2, 0), 0);
+    EXPECT_NE(output->InsertPages(1, *src, 2, 2, 0), 0);
+
+    auto view = output->OpenAVDoc(out);
+    ASSERT_TRUE(view);
+    auto pageView = view->GetAVPageView();
+    ASSERT_TRUE(pageView);
+    EXPECT_NE(pageView->GoTo(2), 0);
+    EXPECT_EQ(pageView->GoTo(9), 0);
+    EXPECT_EQ(app->MenuItemExecute("SomethingElse"), 0);
+    EXPECT_NE(app->MenuItemExecute("NewBookmark"), 0);
+
+    auto bookmark = server->createPDBookmark();
+    EXPECT_EQ(bookmark->SetTitle("nothing found yet"), 0);
+    EXPECT_EQ(bookmark->GetByTitle(*output, "Missing"), 0);
+    EXPECT_NE(bookmark->GetByTitle(*output, "Untitled"), 0);
+    EXPECT_NE(bookmark->SetTitle("A.pdf"), 0);
+    EXPECT_EQ(bookmark->GetByTitle(*output, "Untitled"), 0);
+
+    EXPECT_NE(output->Save(33, out), 0);
+    EXPECT_EQ(outlineWithPages(out), (std::vector<OutlineAt>{{"A.pdf", 0, 2}}));
+}
+
+TEST_F(QpdfAutomationTest, FormFieldAndLinksSurviveInsertion)
+{
+    std::string a = sample("A", 3, {}, true);
+    std::string out = dir / "out.pdf";
+    auto output = created();
+    auto src = open(a);
+    EXPECT_NE(output->InsertPages(-1, *src, 0, 3, 0), 0);
+    EXPECT_NE(output->Save(33, out), 0);
+
+    QPDF pdf;
+    pdf.processFile(out.c_str());
+    QPDFAcroFormDocumentHelper form(pdf);
+    auto fields = form.getFormFields();
+    ASSERT_EQ(fields.size(), 1u);
+    EXPECT_EQ(fields[0].getFullyQualifiedName(), "field1");
+    EXPECT_EQ(fields[0].getValueAsString(), "hello");
+
+    auto pages = pdf.getAllPages();
+    ASSERT_EQ(pages.size(), 3u);
+    bool sawLink = false;
+    QPDFObjectHandle annots = pages[0].getKey("/Annots");
+    for (int i = 0; i < annots.getArrayNItems(); ++i) {
+        QPDFObjectHandle a = annots.getArrayItem(i);
+        if (a.getKey("/Subtype").getName() != "/Link") continue;
+        sawLink = true;
+        EXPECT_EQ(a.getKey("/Dest").getArrayItem(0).getObjGen(), pages[2].getObjGen());
+    }
+    EXPECT_TRUE(sawLink);
+}
+
+TEST_F(QpdfAutomationTest, LinkToPageNotCopiedDoesNotAddIt)
+{
+    std::string a = sample("A", 3, {}, true);
+    std::string out = dir / "out.pdf";
+    auto output = created();
+    auto src = open(a);
+    EXPECT_NE(output->InsertPages(-1, *src, 0, 1, 0), 0); // page 1 links to page 3
+    EXPECT_NE(output->Save(33, out), 0);
+    Texts texts = pdfPageTexts(out);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].rfind("A p1", 0), 0u) << texts[0];
+
+    QPDF pdf;
+    pdf.processFile(out.c_str());
+    int pageObjects = 0;
+    for (auto& obj : pdf.getAllObjects())
+        if (obj.isDictionary() && obj.getKey("/Type").isName() && obj.getKey("/Type").getName() == "/Page")
+            ++pageObjects;
+    EXPECT_EQ(pageObjects, 1);
+    QPDFAcroFormDocumentHelper form(pdf);
+    ASSERT_EQ(form.getFormFields().size(), 1u);
+    EXPECT_EQ(form.getFormFields()[0].getValueAsString(), "hello");
+}
+
+TEST_F(QpdfAutomationTest, UnusableInputsFailWithoutThrowing)
+{
+    std::string good = sample("A", 2);
+    std::string bytes = readFileBytes(good);
+    writeFileBytes(dir / "empty.pdf", "");
+    writeFileBytes(dir / "text.pdf", "this is not a pdf at all\n");
+    writeFileBytes(dir / "truncated.pdf", bytes.substr(0, 40));
+    std::string garbled = bytes;
+    for (std::size_t i = 15; i < garbled.size(); i += 7) garbled[i] = '#';
+    writeFileBytes(dir / "garbled.pdf", garbled);
+    {
+        QPDF pdf;
+        pdf.processFile(good.c_str());
+        std::string locked = dir / "locked.pdf";
+        QPDFWriter w(pdf, locked.c_str());
+        w.setR6EncryptionParameters("user", "owner", true, true, true, true, true, true,
+                                    qpdf_r3p_full, true);
+        w.write();
+    }
+
+    auto app = server->createApp();
+    auto output = created();
+    for (std::string name : {"empty.pdf", "text.pdf", "truncated.pdf", "garbled.pdf", "locked.pdf", "nope.pdf"}) {
+        auto doc = server->createPDDoc();
+        EXPECT_EQ(doc->Open(dir / name), 0) << name;
+        EXPECT_EQ(doc->GetNumPages(), 0) << name;
+        EXPECT_EQ(output->InsertPages(-1, *doc, 0, 1, 1), 0) << name;
+        EXPECT_EQ(doc->Close(), 0) << name;
+        auto view = server->createAVDoc();
+        EXPECT_EQ(view->Open(dir / name, ""), 0) << name;
+        EXPECT_EQ(view->GetPDDoc(), nullptr);
+        EXPECT_EQ(view->Close(1), 0);
+    }
+    EXPECT_EQ(server->createPDDoc()->Open(dir.path()), 0); // a folder
+    EXPECT_EQ(output->GetNumPages(), 0);
+    EXPECT_EQ(server->createPDDoc()->Save(33, dir / "never.pdf"), 0); // nothing open
+}
+
+TEST_F(QpdfAutomationTest, LoopingOutlineAndRepeatedFormPagesAreHandled)
+{
+    std::string a = sample("A", 2, {{"one", 1, {{"kid", 2, {}}}}, {"two", 2, {}}}, true);
+    std::string looped = dir / "looped.pdf";
+    {
+        QPDF pdf;
+        pdf.processFile(a.c_str());
+        QPDFObjectHandle outlines = pdf.getRoot().getKey("/Outlines");
+        QPDFObjectHandle first = outlines.getKey("/First");
+        outlines.getKey("/Last").replaceKey("/Next", first);  // top level loops back
+        first.getKey("/First").replaceKey("/First", first);  // a kid whose kid is its parent
+        QPDFWriter w(pdf, looped.c_str());
+        w.write();
+    }
+    std::string out = dir / "out.pdf";
+    auto output = created();
+    auto src = open(looped);
+    EXPECT_NE(output->InsertPages(-1, *src, 0, 2, 1), 0);
+    EXPECT_NE(output->InsertPages(1, *src, 0, 2, 1), 0); // the same pages again
+    auto bookmark = server->createPDBookmark();
+    EXPECT_EQ(bookmark->GetByTitle(*output, "absent"), 0);
+    EXPECT_NE(output->Save(33, out), 0);
+    Texts texts = pdfPageTexts(out);
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(texts[3], "A p2");
+    auto outline = outlineWithPages(out);
+    ASSERT_EQ(outline.size(), 6u);
+    EXPECT_EQ(outline[3], (OutlineAt{"one", 0, 2}));
+}
+
+TEST_F(QpdfAutomationTest, FailedSaveLeavesOldOutputUntouched)
+{
+    std::string out = sample("Old", 2);
+    std::string before = readFileBytes(out);
+    auto doc = open(sample("A", 1));
+    EXPECT_EQ(doc->Save(33, dir / "missing/out.pdf"), 0);
+    ASSERT_EQ(mkdir((dir / "folder.pdf").c_str(), 0755), 0);
+    EXPECT_EQ(doc->Save(33, dir / "folder.pdf"), 0);
+    EXPECT_EQ(readFileBytes(out), before);
+    EXPECT_NE(doc->Save(33, out), 0);
+    EXPECT_EQ(pdfPageTexts(out), (Texts{"A p1"}));
+    // No temporary files are left next to the outputs.
+    std::set<std::string> names;
+    for (auto& entry : std::filesystem::directory_iterator(dir.path())) names.insert(entry.path().filename());
+    EXPECT_EQ(names, (std::set<std::string>{"A.pdf", "Old.pdf", "folder.pdf"}));
+}
+
+TEST_F(QpdfAutomationTest, SaveOverOpenedSourceAndCloseAll)
+{
+    std::string a = sample("A", 3);
+    auto doc = open(a);
+    auto same = open(a);
+    EXPECT_NE(doc->InsertPages(2, *same, 0, 3, 0), 0); // the file appended to itself
+    EXPECT_NE(doc->Save(33, a), 0);
+    EXPECT_EQ(pdfPageTexts(a), pageNames("A", {1, 2, 3, 1, 2, 3}));
+
+    auto app = server->createApp();
+    auto view = server->createAVDoc();
+    EXPECT_NE(view->Open(a, ""), 0);
+    auto viewed = view->GetPDDoc();
+    ASSERT_TRUE(viewed);
+    EXPECT_EQ(viewed->GetNumPages(), 6);
+    EXPECT_NE(app->CloseAllDocs(), 0);
+    EXPECT_EQ(doc->GetNumPages(), 0);
+    EXPECT_EQ(viewed->GetNumPages(), 0);
+    EXPECT_EQ(view->Close(1), 0);
+    EXPECT_EQ(doc->Close(), 0);
+    // A document stays usable after being opened again.
+    EXPECT_NE(doc->Open(a), 0);
+    EXPECT_EQ(doc->GetNumPages(), 6);
+    EXPECT_NE(app->Exit(), 0);
+}
+
+} // namespace
+} // namespace fb

@@ -1,0 +1,231 @@
+#include "support/Files.h"
+#include "support/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <dirent.h>
+
+#include "support/TestDirs.h"
+
+namespace fb {
+namespace {
+
+using test::TempDir;
+using test::readFileBytes;
+using test::writeFileBytes;
+
+std::vector<std::string> readAllLines(const std::string& bytes) {
+    std::istringstream in(bytes);
+    std::vector<std::string> lines;
+    std::string line;
+    while (readTextLine(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
+int entriesIn(const std::string& folder) {
+    int n = 0;
+    if (DIR* d = ::opendir(folder.c_str())) {
+        while (dirent* e = ::readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+                ++n;
+        ::closedir(d);
+    }
+    return n;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(TextLines, AllLineEndsReadAlike) {
+    EXPECT_EQ(readAllLines("a\r\r\nb\r\r\n"), (Lines{"a", "b"}));
+    EXPECT_EQ(readAllLines("a\r\nb\r\n"), (Lines{"a", "b"}));
+    EXPECT_EQ(readAllLines("a\nb\n"), (Lines{"a", "b"}));
+    EXPECT_EQ(readAllLines("a\nb"), (Lines{"a", "b"}));
+    EXPECT_EQ(readAllLines("a\r\nb\r"), (Lines{"a", "b"}));
+    EXPECT_EQ(readAllLines("\n\r\n"), (Lines{"", ""}));
+    EXPECT_EQ(readAllLines(""), Lines{});
+    // Only carriage returns at the line end go; inner ones and blanks stay.
+    EXPECT_EQ(readAllLines("a\rb \r\n"), (Lines{"a\rb "}));
+}
+
+TEST(TextTrim, BlanksOnly) {
+    EXPECT_EQ(trimLeft("  a b  "), "a b  ");
+    EXPECT_EQ(trimRight("  a b  "), "  a b");
+    EXPECT_EQ(trimBlanks("  a b  "), "a b");
+    EXPECT_EQ(trimBlanks("   "), "");
+    EXPECT_EQ(trimBlanks("\ta\t"), "\ta\t");
+}
+
+TEST(TextNumbers, AtoiSemanticsSaturating) {
+    EXPECT_EQ(parseLeadingInt("42"), 42);
+    EXPECT_EQ(parseLeadingInt("  \t7n"), 7);
+    EXPECT_EQ(parseLeadingInt("+5 "), 5);
+    EXPECT_EQ(parseLeadingInt("-12x"), -12);
+    EXPECT_EQ(parseLeadingInt("all"), 0);
+    EXPECT_EQ(parseLeadingInt(""), 0);
+    EXPECT_EQ(parseLeadingInt("- 5"), 0);
+    EXPECT_EQ(parseLeadingInt("Unknown"), 0);
+    EXPECT_EQ(parseLeadingInt("2147483647"), INT32_MAX);
+    EXPECT_EQ(parseLeadingInt("2147483648"), INT32_MAX);
+    EXPECT_EQ(parseLeadingInt("-2147483648"), INT32_MIN);
+    EXPECT_EQ(parseLeadingInt("-2147483649"), INT32_MIN);
+    EXPECT_EQ(parseLeadingInt(std::string(500, '9')), INT32_MAX);
+    // Not NUL-terminated: the view ends where it ends.
+    EXPECT_EQ(parseLeadingInt(std::string_view("123456", 3)), 123);
+}
+
+TEST(TextMisc, SmallHelpers) {
+    EXPECT_TRUE(endsWith("a.pdf", ".pdf"));
+    EXPECT_FALSE(endsWith("a.PDF", ".pdf"));
+    EXPECT_FALSE(endsWith("df", ".pdf"));
+    EXPECT_TRUE(contains("x.pdf.bak", ".pdf"));
+    EXPECT_FALSE(contains("", "a"));
+    EXPECT_EQ(toLowerAscii("A.PdF\xC4"), "a.pdf\xC4");
+    const std::string stamp = formatLocalTime(0);
+    ASSERT_EQ(stamp.size(), 19u);
+    EXPECT_EQ(stamp[4], '-');
+    EXPECT_EQ(stamp[10], ' ');
+    EXPECT_EQ(stamp[16], ':');
+}
+
+TEST(FilesPaths, NamesAndFolders) {
+    EXPECT_EQ(fileTitle("/x/y/a.pdf"), "a.pdf");
+    EXPECT_EQ(fileTitle("a.pdf"), "a.pdf");
+    EXPECT_EQ(fileTitle("/x/"), "");
+    EXPECT_EQ(folderPartWithSlash("/x/y/a.pdf"), "/x/y/");
+    EXPECT_EQ(folderPartWithSlash("a.pdf"), "");
+    EXPECT_EQ(folderPartWithSlash("/a"), "/");
+}
+
+TEST(FilesQueries, ExistenceAndReadability) {
+    TempDir dir;
+    writeFileBytes(dir / "f", "x");
+    EXPECT_TRUE(canOpenForReading(dir / "f"));
+    EXPECT_FALSE(canOpenForReading(dir.path()));
+    EXPECT_FALSE(canOpenForReading(dir / "missing"));
+    EXPECT_FALSE(canOpenForReading(""));
+    EXPECT_TRUE(isDirectory(dir.path()));
+    EXPECT_FALSE(isDirectory(dir / "f"));
+    EXPECT_TRUE(pathExists(dir / "f"));
+    EXPECT_FALSE(pathExists(dir / "missing"));
+
+    EXPECT_TRUE(createFolderOneLevel(dir / "sub"));
+    EXPECT_TRUE(createFolderOneLevel(dir / "sub")); // already there counts as success
+    EXPECT_FALSE(createFolderOneLevel(dir / "no/such/levels"));
+    EXPECT_FALSE(createFolderOneLevel(dir / "f"));
+    EXPECT_FALSE(removeFile(dir / "sub"));
+    EXPECT_TRUE(removeFile(dir / "f"));
+    EXPECT_FALSE(removeFile(dir / "f"));
+}
+
+TEST(FilesQueries, SameFile) {
+    TempDir dir;
+    writeFileBytes(dir / "a", "1");
+    writeFileBytes(dir / "b", "1");
+    ASSERT_EQ(::symlink((dir / "a").c_str(), (dir / "link").c_str()), 0);
+    EXPECT_TRUE(sameFile(dir / "a", dir / "link"));
+    EXPECT_TRUE(sameFile(dir / "a", dir.path() + "/./sub/../a"));
+    EXPECT_FALSE(sameFile(dir / "a", dir / "b"));
+    EXPECT_TRUE(sameFile(dir / "gone", dir.path() + "//x/../gone"));
+    EXPECT_FALSE(sameFile(dir / "gone", dir / "a"));
+}
+
+TEST(FilesCopy, ReplacesTargetAndFailsCleanly) {
+    TempDir dir;
+    writeFileBytes(dir / "src", std::string("new\0bytes", 9));
+    writeFileBytes(dir / "dst", "old");
+    ASSERT_TRUE(copyFileReplacing(dir / "src", dir / "dst"));
+    EXPECT_EQ(readFileBytes(dir / "dst"), std::string("new\0bytes", 9));
+    EXPECT_TRUE(copyFileReplacing(dir / "src", dir / "fresh"));
+    EXPECT_EQ(readFileBytes(dir / "fresh"), std::string("new\0bytes", 9));
+
+    writeFileBytes(dir / "dst", "old");
+    EXPECT_FALSE(copyFileReplacing(dir / "missing", dir / "dst"));
+    EXPECT_FALSE(copyFileReplacing(dir / "src", dir / "nofolder/dst"));
+    EXPECT_FALSE(copyFileReplacing(dir.path(), dir / "dst"));
+    ASSERT_TRUE(createFolderOneLevel(dir / "adir"));
+    EXPECT_FALSE(copyFileReplacing(dir / "src", dir / "adir"));
+    EXPECT_EQ(readFileBytes(dir / "dst"), "old");
+    // src, dst, fresh, adir: no temporary files left behind.
+    EXPECT_EQ(entriesIn(dir.path()), 4);
+    EXPECT_EQ(entriesIn(dir / "adir"), 0);
+}
+
+TEST(FilesAtomicWriter, CommitReplacesWholeFile) {
+    TempDir dir;
+    const std::string target = dir / "out.txt";
+    writeFileBytes(target, "old content that is longer");
+    ::chmod(target.c_str(), 0640);
+    {
+        AtomicFileWriter writer(target);
+        ASSERT_TRUE(writer.open());
+        writer.stream() << "line\r\r\n";
+        EXPECT_EQ(readFileBytes(target), "old content that is longer");
+        EXPECT_EQ(entriesIn(dir.path()), 2); // target and the temporary beside it
+        ASSERT_TRUE(writer.commit());
+    }
+    EXPECT_EQ(readFileBytes(target), "line\r\r\n");
+    EXPECT_EQ(entriesIn(dir.path()), 1);
+    struct stat st{};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u); // keeps the replaced file's permissions
+}
+
+TEST(FilesAtomicWriter, AbandonAndFailuresLeaveTargetAlone) {
+    TempDir dir;
+    const std::string target = dir / "keep.txt";
+    writeFileBytes(target, "old");
+    {
+        AtomicFileWriter writer(target);
+        ASSERT_TRUE(writer.open());
+        writer.stream() << "half";
+    } // destroyed without commit
+    EXPECT_EQ(readFileBytes(target), "old");
+    {
+        AtomicFileWriter writer(target);
+        ASSERT_TRUE(writer.open());
+        writer.stream() << "half";
+        writer.abandon();
+        EXPECT_FALSE(writer.commit());
+    }
+    EXPECT_EQ(readFileBytes(target), "old");
+    EXPECT_EQ(entriesIn(dir.path()), 1);
+
+    AtomicFileWriter noFolder(dir / "missing/x.txt");
+    EXPECT_FALSE(noFolder.open());
+    noFolder.stream() << "ignored";
+    EXPECT_FALSE(noFolder.commit());
+
+    ASSERT_TRUE(createFolderOneLevel(dir / "adir"));
+    AtomicFileWriter onDirectory(dir / "adir");
+    EXPECT_FALSE(onDirectory.open());
+    EXPECT_FALSE(onDirectory.commit());
+    EXPECT_TRUE(isDirectory(dir / "adir"));
+
+    AtomicFileWriter neverOpened(target);
+    EXPECT_FALSE(neverOpened.commit());
+    EXPECT_EQ(readFileBytes(target), "old");
+    EXPECT_EQ(entriesIn(dir.path()), 2);
+}
+
+TEST(FilesAtomicWriter, RelativeTargetInCurrentFolder) {
+    TempDir dir;
+    char old[PATH_MAX];
+    ASSERT_NE(::getcwd(old, sizeof old), nullptr);
+    ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+    AtomicFileWriter writer("rel.txt");
+    const bool opened = writer.open();
+    if (opened)
+        writer.stream() << "x";
+    const bool committed = opened && writer.commit();
+    ASSERT_EQ(::chdir(old), 0);
+    EXPECT_TRUE(committed);
+    EXPECT_EQ(readFileBytes(dir / "rel.txt"), "x");
+}
+
+} // namespace
+} // namespace fb

@@ -1,0 +1,116 @@
+#include "support/TestDirs.h"
+
+#include <poppler/cpp/poppler-document.h>
+#include <poppler/cpp/poppler-page.h>
+#include <poppler/cpp/poppler-toc.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fb::test {
+
+TempDir::TempDir()
+{
+    std::string templ = "/tmp/fbtest.XXXXXX";
+    if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = templ;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string readFileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFileBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+ProcessResult runProgram(const std::string& exe, const std::vector<std::string>& args,
+                         const std::string& workingDirectory)
+{
+    TempDir capture;
+    std::string outPath = capture / "out", errPath = capture / "err";
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(workingDirectory.c_str()) != 0) _exit(127);
+        FILE* o = freopen(outPath.c_str(), "w", stdout);
+        FILE* e = freopen(errPath.c_str(), "w", stderr);
+        (void)o;
+        (void)e;
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(exe.c_str()));
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(exe.c_str(), argv.data());
+        _exit(127);
+    }
+    ProcessResult r;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = readFileBytes(outPath);
+    r.err = readFileBytes(errPath);
+    return r;
+}
+
+std::vector<std::string> pdfPageTexts(const std::string& path)
+{
+    std::vector<std::string> texts;
+    std::unique_ptr<poppler::document> doc(poppler::document::load_from_file(path));
+    if (!doc) return texts;
+    for (int i = 0; i < doc->pages(); ++i) {
+        std::unique_ptr<poppler::page> page(doc->create_page(i));
+        std::string text;
+        if (page) {
+            auto bytes = page->text().to_utf8();
+            text.assign(bytes.begin(), bytes.end());
+        }
+        while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\r'))
+            text.pop_back();
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+namespace {
+void walkToc(poppler::toc_item* item, int depth, std::vector<OutlineEntry>& out)
+{
+    for (poppler::toc_item* kid : item->children()) {
+        auto bytes = kid->title().to_utf8();
+        out.push_back({std::string(bytes.begin(), bytes.end()), depth});
+        walkToc(kid, depth + 1, out);
+    }
+}
+} // namespace
+
+std::vector<OutlineEntry> pdfOutline(const std::string& path)
+{
+    std::vector<OutlineEntry> out;
+    std::unique_ptr<poppler::document> doc(poppler::document::load_from_file(path));
+    if (!doc) return out;
+    std::unique_ptr<poppler::toc> toc(doc->create_toc());
+    if (toc && toc->root()) walkToc(toc->root(), 0, out);
+    return out;
+}
+
+} // namespace fb::test

@@ -1,0 +1,42 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace fb::test {
+
+// A fresh folder under /tmp, removed with everything in it when the test ends.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+std::string readFileBytes(const std::string& path);
+void writeFileBytes(const std::string& path, const std::string& bytes);
+
+struct ProcessResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the program with the given arguments in a folder, with no display.
+ProcessResult runProgram(const std::string& exe, const std::vector<std::string>& args,
+                         const std::string& workingDirectory);
+
+// Page texts and outline titles of a PDF, read back with poppler.
+std::vector<std::string> pdfPageTexts(const std::string& path);
+struct OutlineEntry {
+    std::string title;
+    int depth = 0;
+};
+std::vector<OutlineEntry> pdfOutline(const std::string& path);
+
+} // namespace fb::test

@@ -1,0 +1,56 @@
+// make-sample-pdf OUT.pdf NAME PAGES [--outline] [--link-form]
+// Writes a test PDF whose page k shows "NAME pK".
+#include "support/SamplePdf.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+int usage(const char* why)
+{
+    std::fprintf(stderr, "make-sample-pdf: %s\nusage: make-sample-pdf OUT.pdf NAME PAGES [--outline] [--link-form]\n", why);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 4) return usage("too few arguments");
+    std::string out = argv[1];
+    std::string name = argv[2];
+    std::string pagesText = argv[3];
+    if (out.empty()) return usage("empty output path");
+    char* end = nullptr;
+    long pages = std::strtol(pagesText.c_str(), &end, 10);
+    if (pagesText.empty() || *end != '\0' || pages < 1 || pages > 100000)
+        return usage("PAGES must be a whole number from 1 to 100000");
+
+    fb::SamplePdfOptions options;
+    options.name = name;
+    options.pages = static_cast<int>(pages);
+    for (int i = 4; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--outline") {
+            // One chapter per started group of three pages: the chapter at its first
+            // page, its sections at the following pages of the group.
+            for (int first = 1; first <= options.pages; first += 3) {
+                fb::SampleOutlineItem chapter{name + " chapter " + std::to_string(first / 3 + 1), first, {}};
+                for (int p = first + 1; p <= first + 2 && p <= options.pages; ++p)
+                    chapter.kids.push_back({name + " section " + std::to_string(p), p, {}});
+                options.outline.push_back(chapter);
+            }
+        } else if (arg == "--link-form") {
+            options.withLinkAndForm = true;
+        } else {
+            return usage(("unknown option " + arg).c_str());
+        }
+    }
+    if (!fb::makeSamplePdf(out, options)) {
+        std::fprintf(stderr, "make-sample-pdf: cannot write %s\n", out.c_str());
+        return 1;
+    }
+    return 0;
+}
