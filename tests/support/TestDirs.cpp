@@ -85,7 +85,7 @@ std::vector<std::string> pdfPageTexts(const std::string& path)
             auto bytes = page->text().to_utf8();
             text.assign(bytes.begin(), bytes.end());
         }
-        while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\r'))
+        while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\r' || text.back() == '\f'))
             text.pop_back();
         texts.push_back(text);
     }

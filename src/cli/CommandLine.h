@@ -1,0 +1,54 @@
+#pragma once
+#include "engine/AppendRun.h"
+#include "jobs/JobEntry.h"
+#include "jobs/JobList.h"
+#include "jobs/ParametersPrompt.h"
+#include "support/FileDialogs.h"
+#include "support/Messages.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fb {
+
+// Splits a raw command-line text into argument slots. Quotation marks stay in
+// the slots and every slot but the last keeps the space that ended it; the
+// last slot is kept even when empty.
+std::vector<std::string> splitCommandLine(std::string_view raw);
+
+// What interpreting the command line may ask of the main window.
+class CommandLineHost {
+public:
+    virtual ~CommandLineHost() = default;
+    virtual void runAppend() = 0;        // as the "Append Files" button
+    virtual void closeMainWindow() = 0;  // as the "&Close" button
+    virtual void readBatchFile(const std::string& path) = 0;
+    virtual void refreshTotalItems() {}
+};
+
+// The values every row added from the command line is given.
+struct RowValues {
+    std::string appendParameters, moveToDirectory, outputFile, keepBookmarks, createNew,
+        appendExisting, bookmarkFilename;
+};
+
+// True (with the text to report) when an argument is longer than any row field
+// may be; such a command line is refused as a whole rather than cut short.
+bool commandLineTooLong(const std::vector<std::string>& slots, std::string& message);
+
+// Adds a row for every PDF file matching the pattern's last component.
+void ExpandWildcard(const std::string& pattern, const RowValues&, JobList&);
+
+// Interprets the arguments (slot 0 is the program). startDirectory is where
+// the default output file "default.pdf" lives.
+void ProcessCommandLine(const std::vector<std::string>& slots, JobList&, CommandLineHost&,
+                        RunOptions&, const std::string& startDirectory);
+
+// The command line that reproduces one row.
+std::string buildCommandLine(const JobEntry&);
+
+// Shows the command line for the first selected row and offers to copy it.
+void ShowCommandLine(JobList&, MessageBoxes&, Clipboard&, ParametersPrompt&);
+
+} // namespace fb

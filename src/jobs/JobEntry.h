@@ -1,0 +1,37 @@
+#pragma once
+#include <string>
+
+namespace fb {
+
+// The eleven columns of a job-list row, in order.
+enum Column : int {
+    kSelected = 0,
+    kFileName,
+    kAppendParameters,
+    kPages,
+    kStatus,
+    kMoveToDirectory,
+    kOutputFile,
+    kKeepBookmarks,
+    kCreateNew,
+    kAppendExisting,
+    kBookmarkFilename,
+    kColumnCount
+};
+
+struct ColumnInfo {
+    const char* header;
+    int width;  // pixels; 0 = present but hidden
+};
+const ColumnInfo& columnInfo(int column);
+
+struct JobEntry {
+    std::string selected, fileName, appendParameters, pages, status, moveToDirectory, outputFile,
+        keepBookmarks, createNew, appendExisting, bookmarkFilename;
+
+    std::string& column(int c);
+    const std::string& column(int c) const;
+    bool operator==(const JobEntry&) const = default;
+};
+
+} // namespace fb

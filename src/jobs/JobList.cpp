@@ -1,0 +1,298 @@
+#include "jobs/JobList.h"
+
+#include "support/Text.h"
+
+#include <cstring>
+#include <utility>
+
+namespace fb {
+
+namespace {
+const char* const kSelectFirst = "Please select item first";
+
+bool endsInPdf(const std::string& name)
+{
+    if (name.size() < 4) return false;
+    std::string tail = name.substr(name.size() - 4);
+    return tail == ".pdf" || tail == ".PDF";
+}
+
+// Byte-wise, as unsigned characters: a capital Z sorts before a small a.
+int compareBytes(const std::string& a, const std::string& b)
+{
+    return std::memcmp(a.data(), b.data(), std::min(a.size(), b.size())) != 0
+               ? (std::memcmp(a.data(), b.data(), std::min(a.size(), b.size())) < 0 ? -1 : 1)
+               : (a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0);
+}
+} // namespace
+
+std::string iconKeyFor(const std::string& fileName)
+{
+    auto slash = fileName.find_last_of('/');
+    auto dot = fileName.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    return toLowerAscii(fileName.substr(dot));
+}
+
+JobList::JobList(MessageBoxes& messages, ParametersPrompt& prompt,
+                 AcrobatPageCounter acrobatFallback)
+    : messages_(messages), prompt_(prompt), acrobatFallback_(std::move(acrobatFallback))
+{
+}
+
+void JobList::notifyChanged(int row)
+{
+    if (observer_) observer_->rowChanged(row);
+}
+
+void JobList::setText(int row, int column, const std::string& text)
+{
+    rows_.at(row).entry.column(column) = text;
+    if (column == kFileName) rows_[row].iconKey = iconKeyFor(text);
+    notifyChanged(row);
+}
+
+void JobList::setRowSelected(int row, bool on)
+{
+    rows_.at(row).highlighted = on;
+    notifyChanged(row);
+}
+
+int JobList::firstSelectedRow() const
+{
+    for (int i = 0; i < rowCount(); ++i)
+        if (rows_[i].highlighted) return i;
+    return -1;
+}
+
+int JobList::selectedRowCount() const
+{
+    int n = 0;
+    for (const auto& r : rows_) n += r.highlighted ? 1 : 0;
+    return n;
+}
+
+void JobList::clearSelection()
+{
+    for (int i = 0; i < rowCount(); ++i) {
+        if (rows_[i].highlighted) setRowSelected(i, false);
+    }
+}
+
+void JobList::setAlwaysShowParameters(bool on)
+{
+    alwaysShowParameters_ = on;
+    if (observer_) observer_->alwaysShowParametersChanged(on);
+}
+
+int JobList::rowPageCount(const std::string& path, int row)
+{
+    int count = probePageCount(path, acrobatFallback_);
+    if (count == -1 && row >= 0 && row < rowCount()) setText(row, kSelected, "No");
+    return count;
+}
+
+void JobList::writeParameters(int row, const JobParameters& v)
+{
+    JobEntry& e = rows_.at(row).entry;
+    e.appendParameters = v.appendParameters;
+    e.moveToDirectory = v.moveToDirectory;
+    e.outputFile = v.outputFile;
+    e.keepBookmarks = v.keepBookmarks;
+    e.createNew = v.createNew;
+    e.appendExisting = v.appendExisting;
+    e.bookmarkFilename = v.bookmarkFilename;
+    notifyChanged(row);
+}
+
+int JobList::AddJobEntry(const std::string& fileName, int selected,
+                         const std::string& appendParameters, const std::string& moveToDirectory,
+                         const std::string& outputFile, const std::string& keepBookmarks,
+                         const std::string& createNew, const std::string& appendExisting,
+                         const std::string& bookmarkFilename)
+{
+    if (!endsInPdf(fileName)) return -1;
+    for (const std::string* field : {&fileName, &appendParameters, &moveToDirectory, &outputFile}) {
+        if (field->size() > kMaxTextLength) {
+            // Never cut a path short: a shortened name would point at another file.
+            messages_.show("File name too long (more than 4095 characters): " +
+                               field->substr(0, 80) + "...",
+                           applicationName(), MessageButtons::Ok, MessageIcon::Warning);
+            return -1;
+        }
+    }
+    int row = rowCount();
+    Row r;
+    r.entry.selected = selected == 1 ? "Yes" : "No";
+    r.entry.fileName = fileName;
+    r.iconKey = iconKeyFor(fileName);
+    rows_.push_back(std::move(r));
+    if (observer_) observer_->rowInserted(row);
+
+    int count = rowPageCount(fileName, row);
+    JobEntry& e = rows_[row].entry;
+    e.pages = std::to_string(count);
+    e.status = "Ready.";
+    writeParameters(row, {appendParameters, moveToDirectory, outputFile, keepBookmarks, createNew,
+                          appendExisting, bookmarkFilename});
+    if (count == -1) setText(row, kStatus, "No File.");
+    if (observer_) observer_->repaintNow();
+
+    if (appendParameters.empty()) {
+        ParametersAnswer answer =
+            prompt_.prompt({fileName, count, std::nullopt, alwaysShowParameters_});
+        if (answer.ok) {
+            if (answer.useSameParameters) setAlwaysShowParameters(false);
+            writeParameters(row, answer.values);
+        }
+    }
+    return 1;
+}
+
+void JobList::ToggleSelected()
+{
+    int row = firstSelectedRow();
+    if (row < 0) return;
+    if (text(row, kSelected) == "Yes") {
+        setText(row, kSelected, "No");
+        setText(row, kStatus, "");
+    } else {
+        setText(row, kSelected, "Yes");
+        setText(row, kStatus, "Ready.");
+    }
+}
+
+void JobList::UpdateJobEntry(bool forceDialog)
+{
+    int row = firstSelectedRow();
+    if (row < 0) {
+        messages_.show(kSelectFirst, applicationName());
+        return;
+    }
+    const JobEntry& e = entry(row);
+    JobParameters current{e.appendParameters, e.moveToDirectory, e.outputFile, e.keepBookmarks,
+                          e.createNew,        e.appendExisting,  e.bookmarkFilename};
+    ParametersAnswer answer = prompt_.prompt(
+        {e.fileName, parseLeadingInt(e.pages), current, forceDialog || alwaysShowParameters_});
+    if (!answer.ok) return;
+    if (answer.useSameParameters) setAlwaysShowParameters(false);
+    writeParameters(row, answer.values);
+}
+
+void JobList::DeleteSelectedEntries()
+{
+    if (firstSelectedRow() < 0) {
+        messages_.show(kSelectFirst, applicationName());
+    } else {
+        for (int n = selectedRowCount(); n > 0; --n) {
+            int row = firstSelectedRow();
+            rows_.erase(rows_.begin() + row);
+            if (focused_ == row) focused_ = -1;
+            else if (focused_ > row) --focused_;
+            if (observer_) observer_->rowRemoved(row);
+        }
+    }
+    if (observer_) observer_->refreshTotalItems();
+}
+
+void JobList::ClearAll()
+{
+    rows_.clear();
+    focused_ = -1;
+    if (observer_) {
+        observer_->rowsReset();
+        observer_->refreshTotalItems();
+    }
+}
+
+void JobList::swapRows(int a, int b)
+{
+    std::swap(rows_.at(a), rows_.at(b));
+    notifyChanged(a);
+    notifyChanged(b);
+}
+
+void JobList::MoveEntryUp()
+{
+    int s = firstSelectedRow();
+    clearSelection();
+    if (s < 0 || rowCount() < 2 || s == 0) return;
+    int t = s - 1;
+    std::swap(rows_[t].entry, rows_[s].entry);
+    std::swap(rows_[t].iconKey, rows_[s].iconKey);
+    notifyChanged(s);
+    setRowSelected(t, true);
+    focused_ = t;
+}
+
+void JobList::MoveEntryDown()
+{
+    int s = firstSelectedRow();
+    clearSelection();
+    if (s < 0 || rowCount() < 2 || s == rowCount() - 1) return;
+    int t = s + 1;
+    std::swap(rows_[t].entry, rows_[s].entry);
+    std::swap(rows_[t].iconKey, rows_[s].iconKey);
+    notifyChanged(s);
+    setRowSelected(t, true);
+    focused_ = t;
+}
+
+void JobList::SortEntries(int column, bool ascending, int first, int last)
+{
+    if (column < 0 || column >= kColumnCount) return;
+    if (last == -1) last = rowCount() - 1;
+    if (first < 0 || last >= rowCount()) return;
+    sortRange(column, ascending, first, last);
+}
+
+void JobList::sortRange(int column, bool ascending, int first, int last)
+{
+    if (first >= last) return;
+    const std::string pivot = text((first + last) / 2, column);
+    // "below" in ascending order is "above" in descending order.
+    auto before = [&](int row) {
+        int c = compareBytes(text(row, column), pivot);
+        return ascending ? c < 0 : c > 0;
+    };
+    auto after = [&](int row) {
+        int c = compareBytes(text(row, column), pivot);
+        return ascending ? c > 0 : c < 0;
+    };
+    int i = first, j = last;
+    while (j >= i) {
+        while (i < last && before(i)) ++i;
+        if (first < j) {
+            while (j > first && after(j)) --j;
+        }
+        if (j >= i) {
+            if (text(i, column) != text(j, column)) {
+                std::swap(rows_[i], rows_[j]);
+                if (focused_ == i) focused_ = j;
+                else if (focused_ == j) focused_ = i;
+            }
+            ++i;
+            --j;
+        }
+    }
+    if (first < j) sortRange(column, ascending, first, j);
+    if (i < last) sortRange(column, ascending, i, last);
+    if (observer_) observer_->rowsReset();
+}
+
+void JobList::RefreshPageCounts()
+{
+    for (int i = 0; i < rowCount(); ++i) {
+        std::string pages = "Unknown";
+        int count = 0;
+        const std::string name = text(i, kFileName);
+        if (contains(name, ".pdf") || contains(name, ".PDF")) {
+            count = rowPageCount(name, i);
+            pages = std::to_string(count);
+        }
+        setText(i, kPages, pages);
+        setText(i, kStatus, count == -1 ? "No File." : "Ready");
+    }
+}
+
+} // namespace fb
