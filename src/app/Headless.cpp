@@ -1,0 +1,54 @@
+#include "app/Headless.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace fb {
+
+namespace {
+bool envSet(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v && *v;
+}
+} // namespace
+
+bool runningHeadless()
+{
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && std::strcmp(platform, "offscreen") == 0) return true;
+    return !envSet("DISPLAY") && !envSet("WAYLAND_DISPLAY");
+}
+
+std::string versionText() { return "mervo (Folioband Batch) 1.0.0\n"; }
+
+std::string usageText()
+{
+    return "Usage: mervo [switches] [FILE.pdf | JOB.app | 'FOLDER/*.pdf']... [-r] [-q]\n"
+           "\n"
+           "Builds PDF files out of pages taken from other PDF files. Switches apply to the\n"
+           "files that follow them; a value follows its switch directly, without a space.\n"
+           "\n"
+           "  -oPATH    output PDF for the following files (default: default.pdf here)\n"
+           "  -pPAGES   pages to take: all, 6-7,9-10, 5-10n, 1s, odd, even (default: all)\n"
+           "  -c        create a new output file, replacing an existing one\n"
+           "  -a        append to the output file if it exists (default)\n"
+           "  -b        keep the source's bookmarks      -n  do not keep them (default)\n"
+           "  -f        add a bookmark named after each source file\n"
+           "  -s        sort the job list on file name\n"
+           "  -d        no \"Acrobat Connection\" window\n"
+           "  -e        quiet: do not show the run's error messages\n"
+           "  -r        run the job list now             -q  close the program\n"
+           "  --help    show this text                   --version  show the version\n"
+           "\n"
+           "A JOB.app argument loads a saved batch file; a quoted wildcard adds every PDF it\n"
+           "matches. Every output written is recorded in append.log in the current folder.\n"
+           "\n"
+           "Example: take pages 6-7 and 9-10 of in.pdf into a new out.pdf, then exit:\n"
+           "  mervo -c -p6-7,9-10 -oout.pdf in.pdf -r -q\n"
+           "\n"
+           "Exit codes: 0 done, 1 closed while a file was processing, 2 bad command line,\n"
+           "3 the job did not complete (a failure, a stop, or a missing source).\n";
+}
+
+} // namespace fb

@@ -1,0 +1,24 @@
+#pragma once
+#include "engine/AppendRun.h"
+#include "support/FileDialogs.h"
+
+#include <string>
+
+namespace fb {
+
+// True when no window can be shown: QT_QPA_PLATFORM=offscreen, or no X11/Wayland display.
+bool runningHeadless();
+
+// A clipboard that nobody can paste from.
+class NoClipboard : public Clipboard {
+public:
+    bool setText(const std::string&) override { return false; }
+};
+
+// Headless runs have no window to keep alive or repaint.
+class HeadlessRunHost : public AppendRunHost {};
+
+std::string usageText();
+std::string versionText();
+
+} // namespace fb

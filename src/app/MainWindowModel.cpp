@@ -1,0 +1,124 @@
+#include "app/MainWindowModel.h"
+
+#include "app/ExitCodes.h"
+#include "engine/AcrobatPageCount.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace fb {
+
+std::string mainWindowCaption() { return "Folioband Batch v1.07  -= By Quillon =-"; }
+
+MainWindowModel::MainWindowModel(MainWindowServices services, std::string logPath,
+                                 std::string settingsPath)
+    : services_(std::move(services)),
+      settingsPath_(std::move(settingsPath)),
+      log_(std::move(logPath)),
+      jobs_(services_.messages, services_.prompt,
+            [this](const std::string& path) { return acrobatPageCount(path); }),
+      batch_(jobs_, services_.messages, services_.dialogs),
+      run_(jobs_, services_.automation, services_.messages, log_, settings_, services_.readers,
+           services_.host, services_.connection, options_),
+      title_(mainWindowCaption())
+{
+    if (!services_.exitNow) {
+        services_.exitNow = [](int code) {
+            std::fflush(nullptr);
+            _exit(code);
+        };
+    }
+    batch_.setTitleListener([this](const std::string& title) { title_ = title; });
+}
+
+MainWindowModel::~MainWindowModel()
+{
+    watcher_.requestStop();
+    watcher_.join();
+}
+
+int MainWindowModel::acrobatPageCount(const std::string& path)
+{
+    AcrobatContext ctx{services_.automation, services_.messages, services_.host,
+                       services_.connection, options_.noConnectionWindow, options_.quietMode};
+    return fb::acrobatPageCount(ctx, path);
+}
+
+bool MainWindowModel::initialise(const std::vector<std::string>& slots,
+                                 const std::string& startDirectory)
+{
+    totalItems_ = 0;
+    options_ = RunOptions{};
+    options_.argumentCount = slots.size() > 1 ? static_cast<int>(slots.size()) : 0;
+    if (!log_.open()) {
+        logFailed_ = true;
+        services_.messages.show("Can't open append.log", "Log File Error");
+        return false;
+    }
+    loadSettings(settings_, settingsPath_);
+    jobs_.setAlwaysShowParameters(true);
+    watcher_.setMainWindow(services_.busyPresser);
+    watcher_.start();
+    if (options_.argumentCount > 0) {
+        interpretedArguments_ = true;
+        ProcessCommandLine(slots, jobs_, *this, options_, startDirectory);
+        batch_.setQuietMode(options_.quietMode);
+    }
+    return true;
+}
+
+void MainWindowModel::runAppend()
+{
+    // Batch-file messages follow the quiet switch as far as it has been read.
+    batch_.setQuietMode(options_.quietMode);
+    run_.click();
+    RunResult result = run_.lastResult();
+    if (result == RunResult::Stopped || result == RunResult::Failed) incomplete_ = true;
+    if (!run_.missingSources().empty()) incomplete_ = true;
+}
+
+void MainWindowModel::appendFilesClicked() { runAppend(); }
+
+void MainWindowModel::readBatchFile(const std::string& path)
+{
+    batch_.setQuietMode(options_.quietMode);
+    batch_.readBatchFile(path);
+    refreshTotalItems();
+}
+
+void MainWindowModel::refreshTotalItems() { totalItems_ = jobs_.rowCount(); }
+
+void MainWindowModel::clearLog() { log_.clear(); }
+
+void MainWindowModel::showCommandLine()
+{
+    ShowCommandLine(jobs_, services_.messages, services_.clipboard, services_.prompt);
+}
+
+void MainWindowModel::close()
+{
+    if (closed_) return;
+    watcher_.requestStop();
+    run_.requestStop();
+    services_.host.dispatchOnePending();
+    bool processing = false;
+    for (int i = 0; i < jobs_.rowCount(); ++i) {
+        if (jobs_.text(i, kStatus) == "Processing") processing = true;
+    }
+    closed_ = true;
+    if (processing) {
+        closedWhileProcessing_ = true;
+        services_.exitNow(kExitClosedWhileProcessing);
+    }
+}
+
+int MainWindowModel::exitCode() const
+{
+    if (closedWhileProcessing_) return kExitClosedWhileProcessing;
+    // A job given on the command line that could not be carried out whole.
+    if (interpretedArguments_ && incomplete_) return kExitJobIncomplete;
+    if (logFailed_ && options_.argumentCount > 0) return kExitJobIncomplete;
+    return kExitOk;
+}
+
+} // namespace fb

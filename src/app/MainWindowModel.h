@@ -1,0 +1,100 @@
+#pragma once
+#include "app/Settings.h"
+#include "cli/CommandLine.h"
+#include "engine/AppendRun.h"
+#include "engine/Automation.h"
+#include "engine/CMyThread.h"
+#include "engine/ProcessCloser.h"
+#include "jobs/BatchFile.h"
+#include "jobs/JobList.h"
+#include "jobs/ParametersPrompt.h"
+#include "log/AppendLog.h"
+#include "support/FileDialogs.h"
+#include "support/Messages.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fb {
+
+// What the platform lends the main window: a Qt window fills these with real
+// dialogs, a headless run with default answers, tests with fakes.
+struct MainWindowServices {
+    MessageBoxes& messages;
+    ParametersPrompt& prompt;
+    FileDialogs& dialogs;
+    Clipboard& clipboard;
+    AutomationServer& automation;
+    ConnectionWindow& connection;
+    AppendRunHost& host;
+    ReaderCloser& readers;
+    BusyPromptPresser* busyPresser = nullptr;
+    // Ends the process at once (closing while a row reads "Processing").
+    std::function<void(int)> exitNow;
+};
+
+// Everything the main window owns, and its procedures, without any window.
+class MainWindowModel : public CommandLineHost {
+public:
+    explicit MainWindowModel(MainWindowServices services, std::string logPath = "append.log",
+                             std::string settingsPath = "setup.ini");
+    ~MainWindowModel() override;
+
+    // Start-up: open the log, read the settings, start the watcher, then
+    // interpret the command line (slot 0 is the program). False when the log
+    // could not be opened and the rest of start-up was skipped.
+    bool initialise(const std::vector<std::string>& slots, const std::string& startDirectory);
+
+    void appendFilesClicked();  // "Append Files" / "Stop"
+    void close();               // "&Close", "&Exit", the close box and -q
+    bool isClosed() const { return closed_; }
+
+    // The process's exit code once the window has closed.
+    int exitCode() const;
+
+    JobList& jobs() { return jobs_; }
+    BatchFiles& batchFiles() { return batch_; }
+    Settings& settings() { return settings_; }
+    AppendLog& log() { return log_; }
+    RunOptions& options() { return options_; }
+    AppendRun& appendRun() { return run_; }
+    int totalItems() const { return totalItems_; }
+    const std::string& windowTitle() const { return title_; }
+    bool logOpen() const { return log_.isOpen(); }
+    bool jobIncomplete() const { return incomplete_; }
+
+    void clearLog();
+    void showCommandLine();
+
+    // Command-line host.
+    void runAppend() override;
+    void closeMainWindow() override { close(); }
+    void readBatchFile(const std::string& path) override;
+    void refreshTotalItems() override;
+
+private:
+    int acrobatPageCount(const std::string& path);
+
+    MainWindowServices services_;
+    RunOptions options_;
+    Settings settings_;
+    std::string settingsPath_;
+    AppendLog log_;
+    JobList jobs_;
+    BatchFiles batch_;
+    AppendRun run_;
+    CMyThread watcher_;
+    int totalItems_ = 0;
+    std::string title_;
+    bool closed_ = false;
+    bool closedWhileProcessing_ = false;
+    bool incomplete_ = false;
+    bool logFailed_ = false;
+    bool interpretedArguments_ = false;
+};
+
+std::string mainWindowCaption();
+
+} // namespace fb

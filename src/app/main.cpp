@@ -1,0 +1,82 @@
+#include "app/ExitCodes.h"
+#include "app/Headless.h"
+#include "app/MainWindowModel.h"
+#include "app/qt/QtMessageBoxes.h"
+#include "cli/CommandLine.h"
+#include "engine/QpdfAutomation.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string currentDirectory()
+{
+    std::vector<char> buf(4096);
+    if (!getcwd(buf.data(), buf.size())) return ".";
+    return buf.data();
+}
+
+int runModel(fb::MessageBoxes& messages, fb::Clipboard& clipboard,
+             const std::vector<std::string>& arguments)
+{
+    fb::CancelParametersPrompt prompt;
+    fb::CancelFileDialogs dialogs;
+    auto automation = fb::makeQpdfAutomationServer();
+    fb::ConnectionWindow connection;
+    fb::HeadlessRunHost host;
+    fb::ReaderCloser readers;
+    fb::MainWindowServices services{messages, prompt,     dialogs, clipboard, *automation,
+                                    connection, host,     readers, nullptr,   {}};
+    fb::MainWindowModel model(services);
+    model.initialise(arguments, currentDirectory());
+    // No window to keep open: end as if -q followed the command line.
+    model.close();
+    return model.exitCode();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> arguments(argv, argv + argc);
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--help") {
+            std::cout << fb::usageText();
+            return fb::kExitOk;
+        }
+        if (arg == "--version") {
+            std::cout << fb::versionText();
+            return fb::kExitOk;
+        }
+    }
+    std::string tooLong;
+    if (fb::commandLineTooLong(arguments, tooLong)) {
+        std::cerr << "mervo: " << tooLong << "\n";
+        return fb::kExitUsage;
+    }
+    if (fb::runningHeadless()) {
+        if (argc < 2) {
+            std::cerr << fb::usageText();
+            return fb::kExitUsage;
+        }
+        fb::StderrMessageBoxes messages;
+        fb::NoClipboard clipboard;
+        return runModel(messages, clipboard, arguments);
+    }
+    QApplication app(argc, argv);
+    fb::QtMessageBoxes messages;
+    fb::QtClipboard clipboard;
+    if (argc < 2) {
+        messages.show(fb::usageText(), fb::applicationName());
+        return fb::kExitUsage;
+    }
+    return runModel(messages, clipboard, arguments);
+}

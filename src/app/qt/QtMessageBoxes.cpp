@@ -1,0 +1,36 @@
+#include "app/qt/QtMessageBoxes.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMessageBox>
+
+namespace fb {
+
+MessageAnswer QtMessageBoxes::show(const std::string& text, const std::string& caption,
+                                   MessageButtons buttons, MessageIcon icon)
+{
+    QMessageBox box;
+    box.setWindowTitle(QString::fromStdString(caption));
+    box.setText(QString::fromStdString(text));
+    box.setIcon(icon == MessageIcon::Warning       ? QMessageBox::Warning
+                : icon == MessageIcon::Information ? QMessageBox::Information
+                                                   : QMessageBox::NoIcon);
+    if (buttons == MessageButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MessageAnswer::Ok;
+}
+
+bool QtClipboard::setText(const std::string& text)
+{
+    QClipboard* clipboard = QApplication::clipboard();
+    if (!clipboard) return false;
+    clipboard->setText(QString::fromStdString(text));
+    return true;
+}
+
+} // namespace fb

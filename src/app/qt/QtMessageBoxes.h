@@ -1,0 +1,20 @@
+#pragma once
+#include "support/FileDialogs.h"
+#include "support/Messages.h"
+
+namespace fb {
+
+// Message boxes and the clipboard of a session with a display.
+class QtMessageBoxes : public MessageBoxes {
+public:
+    MessageAnswer show(const std::string& text, const std::string& caption,
+                       MessageButtons buttons = MessageButtons::Ok,
+                       MessageIcon icon = MessageIcon::None) override;
+};
+
+class QtClipboard : public Clipboard {
+public:
+    bool setText(const std::string& text) override;
+};
+
+} // namespace fb

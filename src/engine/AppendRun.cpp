@@ -1,0 +1,436 @@
+#include "engine/AppendRun.h"
+
+#include "app/Settings.h"
+#include "engine/Automation.h"
+#include "engine/ProcessCloser.h"
+#include "jobs/JobEntry.h"
+#include "jobs/JobList.h"
+#include "log/AppendLog.h"
+#include "pages/PageSpec.h"
+#include "support/Files.h"
+#include "support/Text.h"
+
+#include <unistd.h>
+
+#include <exception>
+#include <iostream>
+
+namespace fb {
+
+namespace {
+
+const char* const kIdle = "Append Files";
+const char* const kRunning = "Stop";
+
+const char* const kConnectFailed =
+    "Failed to connect to full version of Acrobat 4 or greater\n\n"
+    "Please either re-install Acrobat or run Acrobat to force this software to use what's running.\n\n"
+    "NOTE: This software will not work with Acrobat Reader or Adobe Reader.";
+const char* const kNoAVDoc = "Failed to create AVDoc - Ensure that you have installed Full Acrobat";
+const char* const kNoOutputPDDoc =
+    "Failed to create PDDoc - Ensure that you have installed Full Acrobat after Reader";
+const char* const kNoPDDoc = "Failed to create PDDoc - Ensure that you have installed Full Acrobat";
+const char* const kCreateFailed =
+    "Unable to create new file, if Adobe Reader is running then that is the reason why, Adobe Reader "
+    "will be closed, please start Adobe Acrobat and try again.\n"
+    "by default when you open a pdf it uses the last used program to open it with.";
+const char* const kOpenFailed = "Error Opening File : ";
+const char* const kInsertFailed = "Error! can't insert pages";
+const char* const kFillerInsertFailed =
+    "Error! can't insert pages\nPlease make sure Acrobat is running NOT Adobe Reader";
+const char* const kCloseFailed = "Failed to get Close doc";
+const char* const kSaveFailed = "Failed to save file: ";
+const char* const kNoBookmark = "Failed to create PDBookmark object";
+
+// Two passes, so that a run of up to four slashes becomes one.
+std::string collapseDoubleSlashes(std::string path)
+{
+    for (int pass = 0; pass < 2; ++pass) {
+        std::string out;
+        out.reserve(path.size());
+        for (std::size_t i = 0; i < path.size(); ++i) {
+            if (path[i] == '/' && i + 1 < path.size() && path[i + 1] == '/') {
+                out += '/';
+                ++i;
+            } else {
+                out += path[i];
+            }
+        }
+        path = std::move(out);
+    }
+    return path;
+}
+
+// An existing output is only replaced through the save, so it must be a plain
+// file in a folder we may write to; otherwise the save would fail after Acrobat
+// had already done the work, or (worse) the old file would be gone for nothing.
+bool canReplace(const std::string& output)
+{
+    if (!isRegularFile(output)) return false;
+    std::string folder = folderPartWithSlash(output);
+    if (folder.empty()) folder = ".";
+    else if (folder.size() > 1) folder.pop_back();
+    return ::access(folder.c_str(), W_OK) == 0;
+}
+
+} // namespace
+
+struct AppendRun::Session {
+    std::shared_ptr<App> app;
+    std::shared_ptr<AVDoc> avdoc;
+    std::shared_ptr<PDDoc> output;
+    std::shared_ptr<PDDoc> source;
+    bool connectionShown = false;
+};
+
+AppendRun::AppendRun(JobList& jobs, AutomationServer& server, MessageBoxes& messages, AppendLog& log,
+                     const Settings& settings, ReaderCloser& readers, AppendRunHost& host,
+                     ConnectionWindow& connection, const RunOptions& options)
+    : jobs_(jobs), server_(server), messages_(messages), log_(log), settings_(settings),
+      readers_(readers), host_(host), connection_(connection), options_(options)
+{
+}
+
+AppendRun::~AppendRun() = default;
+
+void AppendRun::click()
+{
+    if (running_) {
+        // Entered again from the run's own message pumping.
+        stopRequested_ = true;
+        setCaption(kIdle);
+        return;
+    }
+    stopRequested_ = false;
+    if (jobs_.rowCount() == 0) return;
+    if (caption_ == kRunning) {
+        stopRequested_ = true;
+        setCaption(kIdle);
+        return;
+    }
+    run();
+}
+
+void AppendRun::setCaption(const std::string& caption)
+{
+    if (caption_ == caption) return;
+    caption_ = caption;
+    host_.captionChanged(caption_);
+}
+
+void AppendRun::setStatus(int row, const std::string& status)
+{
+    // The list stays editable during the run; a row removed meanwhile is left alone.
+    if (row >= 0 && row < jobs_.rowCount()) jobs_.setText(row, kStatus, status);
+}
+
+void AppendRun::warn(const std::string& text, bool suppressible)
+{
+    if (suppressible && options_.quietMode) return;
+    messages_.show(text, applicationName(), MessageButtons::Ok, MessageIcon::Warning);
+}
+
+void AppendRun::closeAll(Session& s, bool exitToo)
+{
+    if (!s.app) return;
+    s.app->CloseAllDocs();
+    if (exitToo) s.app->Exit();
+}
+
+void AppendRun::recordMissing(const std::string& path)
+{
+    missingSources_.push_back(path);
+    if (options_.argumentCount > 0)
+        std::cerr << applicationName() << ": source file not found: " << path << "\n";
+}
+
+void AppendRun::run()
+{
+    running_ = true;
+    lastResult_ = RunResult::Failed;
+    missingSources_.clear();
+
+    Session s;
+    try {
+        lastResult_ = walk(s);
+    } catch (const std::exception& e) {
+        lastResult_ = RunResult::Failed;
+        if (s.connectionShown) {
+            connection_.hide();
+            s.connectionShown = false;
+        }
+        messages_.show(std::string("Acrobat automation error: ") + e.what(), applicationName(),
+                       MessageButtons::Ok, MessageIcon::Warning);
+        try {
+            closeAll(s, true);
+        } catch (...) {
+            // The server is already failing; there is nothing more to ask of it.
+        }
+    } catch (...) {
+        lastResult_ = RunResult::Failed;
+        if (s.connectionShown) connection_.hide();
+        messages_.show("Acrobat automation error: unknown error", applicationName(),
+                       MessageButtons::Ok, MessageIcon::Warning);
+        try {
+            closeAll(s, true);
+        } catch (...) {
+        }
+    }
+    s = Session{};
+    setCaption(kIdle);
+    running_ = false;
+}
+
+RunResult AppendRun::walk(Session& s)
+{
+    readers_.closeReaders();
+    setCaption(kRunning);
+
+    if (!options_.noConnectionWindow) {
+        connection_.show();
+        s.connectionShown = true;
+    }
+    s.app = server_.createApp();
+    if (!s.app) host_.beep(2500, 400);
+    if (s.connectionShown) {
+        connection_.hide();
+        s.connectionShown = false;
+    }
+    if (!s.app) {
+        warn(kConnectFailed, false);
+        return RunResult::Failed;
+    }
+
+    s.avdoc = server_.createAVDoc();
+    if (!s.avdoc) {
+        warn(kNoAVDoc, false);
+        return RunResult::Failed;
+    }
+    s.output = server_.createPDDoc();
+    if (!s.output) {
+        warn(kNoOutputPDDoc, false);
+        return RunResult::Failed;
+    }
+    s.source = server_.createPDDoc();
+    if (!s.source) {
+        warn(kNoPDDoc, false);
+        return RunResult::Failed;
+    }
+
+    for (int i = 0; i < jobs_.rowCount(); ++i) {
+        if (Outcome end = processRow(s, i)) return *end;
+        s.output = server_.createPDDoc();
+        if (!s.output) {
+            warn(kNoPDDoc, false);
+            return RunResult::Failed;
+        }
+    }
+
+    closeAll(s, true);
+    if (options_.argumentCount == 0)
+        messages_.show("Done.", "Folioband Batch", MessageButtons::Ok, MessageIcon::None);
+    return RunResult::Completed;
+}
+
+AppendRun::Outcome AppendRun::processRow(Session& s, int i)
+{
+    host_.dispatchOnePending();
+    PageRunList runs;
+    if (i >= jobs_.rowCount()) return std::nullopt; // removed meanwhile: the walk ends normally
+
+    // A copy: the list may change under us whenever a message is dispatched.
+    const JobEntry row = jobs_.entry(i);
+    if (row.selected != "Yes" || row.appendParameters.empty() || row.outputFile.empty()) {
+        if (options_.argumentCount > 0 && row.selected != "Yes" && row.status == "No File.")
+            recordMissing(row.fileName);
+        return std::nullopt;
+    }
+
+    setStatus(i, "Processing");
+    host_.repaintNow();
+
+    runs = expandPageSpec(row.appendParameters, parseLeadingInt(row.pages));
+    const std::string& source = row.fileName;
+    if (hasTooManyRuns(runs)) {
+        // Cutting the list would silently drop pages the user asked for.
+        warn("Too many page runs in \"" + row.appendParameters + "\" for " + source + " (at most " +
+                 std::to_string(kMaxPageRuns) + ")",
+             false);
+        closeAll(s, true);
+        return RunResult::Failed;
+    }
+
+    host_.dispatchOnePending();
+    if (stopRequested_) {
+        setStatus(i, "Stopped");
+        return RunResult::Stopped;
+    }
+
+    const std::string output = collapseDoubleSlashes(row.outputFile);
+
+    if (!canOpenForReading(source)) {
+        setStatus(i, "Stopped");
+        recordMissing(source);
+        closeAll(s, true);
+        return RunResult::Stopped;
+    }
+
+    if (source == output || sameFile(source, output)) {
+        // Inserting a file into itself and saving over it would destroy the source.
+        warn("The output file is the same as the source file: " + output, false);
+        setStatus(i, "Stopped");
+        closeAll(s, true);
+        return RunResult::Failed;
+    }
+
+    const bool outputExists = canOpenForReading(output);
+    const bool makeNew = row.createNew == "Y" || !outputExists;
+    if (makeNew) {
+        // The old output is replaced only by the save, so any failure before it
+        // leaves the old file as it was.
+        if (pathExists(output) && !canReplace(output)) {
+            if (!options_.quietMode)
+                messages_.show("Unable to remove file: " + output +
+                                   "\nPlease check acrobat.exe isn't running in taskmanager.",
+                               applicationName(), MessageButtons::Ok, MessageIcon::None);
+            return RunResult::Failed;
+        }
+        try {
+            s.output->Create();
+        } catch (const std::exception&) {
+            warn(kCreateFailed, false);
+            closeAll(s, true);
+            readers_.closeReaders();
+            return RunResult::Failed;
+        }
+    } else if (!s.output->Open(output)) {
+        warn(kOpenFailed + output, true);
+        closeAll(s, true);
+        return RunResult::Failed;
+    }
+
+    if (!s.source->Open(source)) {
+        warn(kOpenFailed + source, true);
+        closeAll(s, true);
+        return RunResult::Failed;
+    }
+
+    const long bookmarkFlag = row.keepBookmarks == "Y" ? 1 : 0;
+    for (const PageRun& r : runs) {
+        const long n = s.output->GetNumPages();
+        const long count = static_cast<long>(r.last) - static_cast<long>(r.first) + 1;
+        if (!s.output->InsertPages(n - 1, *s.source, static_cast<long>(r.first) - 1, count, bookmarkFlag)) {
+            warn(kInsertFailed, true);
+            closeAll(s, false);
+            return RunResult::Failed;
+        }
+        if (row.bookmarkFilename == "Y") addFileBookmark(s, n, source, output);
+    }
+
+    if (!s.source->Close()) {
+        warn(kCloseFailed, true);
+        closeAll(s, false);
+        return RunResult::Failed;
+    }
+
+    const std::string folder = folderPartWithSlash(output);
+    if (!folder.empty()) createFolderOneLevel(folder);
+
+    if (isSettingSet(settings_.oddEveryFile)) {
+        if (Outcome end = addFiller(s, settings_.oddEveryFile)) return end;
+    }
+    if (i + 1 == jobs_.rowCount() && isSettingSet(settings_.oddFinalFile)) {
+        if (Outcome end = addFiller(s, settings_.oddFinalFile)) return end;
+    }
+
+    if (!s.output->Save(33, output)) {
+        warn(kSaveFailed + output, true);
+        closeAll(s, false);
+        return RunResult::Failed;
+    }
+
+    const long closed = s.output->Close();
+    s.output.reset();
+    if (!closed) {
+        warn(kCloseFailed, false);
+        if (!options_.quietMode) closeAll(s, false);
+        return RunResult::Failed;
+    }
+
+    log_.writeRecord(output, source);
+
+    host_.dispatchOnePending();
+    setStatus(i, "Done");
+
+    if (stopRequested_) {
+        closeAll(s, false);
+        return RunResult::Stopped;
+    }
+
+    host_.dispatchOnePending();
+    if (!row.moveToDirectory.empty()) moveSource(source, row.moveToDirectory);
+    host_.dispatchOnePending();
+    return std::nullopt;
+}
+
+void AppendRun::addFileBookmark(Session& s, long page, const std::string& sourcePath,
+                                const std::string& outputPath)
+{
+    std::shared_ptr<AVDoc> av = s.output->OpenAVDoc(outputPath);
+    if (!av) return;
+    s.avdoc = av;
+    std::shared_ptr<AVPageView> view = s.avdoc->GetAVPageView();
+    if (!view) return;
+    view->GoTo(page);
+    if (!s.app->MenuItemExecute("NewBookmark")) return;
+    std::shared_ptr<PDBookmark> bookmark = server_.createPDBookmark();
+    if (!bookmark) {
+        warn(kNoBookmark, false);
+        return;
+    }
+    if (bookmark->GetByTitle(*s.output, "Untitled")) bookmark->SetTitle(fileTitle(sourcePath));
+}
+
+AppendRun::Outcome AppendRun::addFiller(Session& s, const std::string& filler)
+{
+    if (!canOpenForReading(filler)) {
+        warn("Unable to open file: " + filler, false);
+        return std::nullopt;
+    }
+    const long p = s.output->GetNumPages();
+    if (p % 2 != 1) return std::nullopt;
+    if (!s.source->Open(filler)) {
+        warn(kOpenFailed + filler, false);
+        closeAll(s, false);
+        return RunResult::Failed;
+    }
+    if (!s.output->InsertPages(p - 1, *s.source, 0, s.source->GetNumPages(), 0)) {
+        warn(kFillerInsertFailed, false);
+        closeAll(s, false);
+        return RunResult::Failed;
+    }
+    if (!s.source->Close()) {
+        warn(kCloseFailed, false);
+        closeAll(s, false);
+        return RunResult::Failed;
+    }
+    return std::nullopt;
+}
+
+void AppendRun::moveSource(const std::string& source, const std::string& folder)
+{
+    createFolderOneLevel(folder);
+    std::string destination = folder;
+    if (destination.back() != '/') destination += '/';
+    destination += fileTitle(source);
+    if (sameFile(source, destination)) return; // already where it should go
+    if (!copyFileReplacing(source, destination)) {
+        // Reported even under -e: the source stays where it was, which a script must learn.
+        messages_.show("Unable to move file: " + source + " to " + destination, applicationName(),
+                       MessageButtons::Ok, MessageIcon::Warning);
+        return;
+    }
+    removeFile(source);
+}
+
+} // namespace fb

@@ -1,0 +1,97 @@
+#pragma once
+#include "support/EventPump.h"
+#include "support/Messages.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fb {
+
+class JobList;
+class AutomationServer;
+class AppendLog;
+struct Settings;
+class ReaderCloser;
+class ConnectionWindow;
+class App;
+class AVDoc;
+class PDDoc;
+
+// Set only by the command line; all off for a run started from the window.
+struct RunOptions {
+    int argumentCount = 0;
+    bool noConnectionWindow = false;
+    bool quietMode = false;
+};
+
+// What the run needs from the window around it besides message pumping.
+class AppendRunHost : public EventPump {
+public:
+    virtual void beep(int hz, int ms) { (void)hz; (void)ms; }
+    virtual void captionChanged(const std::string& caption) { (void)caption; }
+};
+
+enum class RunResult { NotRun, Completed, Stopped, Failed };
+
+// One "Append Files" run over the job list, driven from the button's click
+// handler. The handler is re-entered from the run's own message pumping, so a
+// click during a run only asks it to stop.
+class AppendRun {
+public:
+    AppendRun(JobList& jobs, AutomationServer& server, MessageBoxes& messages, AppendLog& log,
+              const Settings& settings, ReaderCloser& readers, AppendRunHost& host,
+              ConnectionWindow& connection, const RunOptions& options);
+    ~AppendRun();
+    AppendRun(const AppendRun&) = delete;
+    AppendRun& operator=(const AppendRun&) = delete;
+
+    void click();
+
+    const std::string& buttonCaption() const { return caption_; }
+    bool isRunning() const { return running_; }
+
+    void requestStop() { stopRequested_ = true; }
+    bool stopRequested() const { return stopRequested_; }
+
+    RunResult lastResult() const { return lastResult_; }
+    // Sources an unattended run could not find (also written to stderr).
+    const std::vector<std::string>& missingSources() const { return missingSources_; }
+
+private:
+    struct Session;
+    // nullopt: the walk goes on; a value: the run ended with that result.
+    using Outcome = std::optional<RunResult>;
+
+    void run();
+    RunResult walk(Session& s);
+    Outcome processRow(Session& s, int row);
+    Outcome addFiller(Session& s, const std::string& filler);
+    void addFileBookmark(Session& s, long page, const std::string& sourcePath,
+                         const std::string& outputPath);
+    void moveSource(const std::string& source, const std::string& folder);
+    void setCaption(const std::string& caption);
+    void setStatus(int row, const std::string& status);
+    void warn(const std::string& text, bool suppressible);
+    void closeAll(Session& s, bool exitToo);
+    void recordMissing(const std::string& path);
+
+    JobList& jobs_;
+    AutomationServer& server_;
+    MessageBoxes& messages_;
+    AppendLog& log_;
+    const Settings& settings_;
+    ReaderCloser& readers_;
+    AppendRunHost& host_;
+    ConnectionWindow& connection_;
+    const RunOptions& options_;
+
+    std::string caption_ = "Append Files";
+    bool running_ = false;
+    bool stopRequested_ = false;
+    RunResult lastResult_ = RunResult::NotRun;
+    std::vector<std::string> missingSources_;
+};
+
+} // namespace fb

@@ -1,0 +1,26 @@
+#pragma once
+#include <functional>
+#include <string>
+
+namespace fb {
+
+// Visits (process id, executable path) for every running process; the visitor
+// returns false to stop. False when the process list can't be read.
+using ProcessVisitor = std::function<bool(int pid, const std::string& path)>;
+bool enumerateProcesses(const ProcessVisitor& visitor);
+
+// Whether a process's path names the executable `name` (case-insensitive).
+bool processPathMatches(const std::string& path, const std::string& name);
+
+// Kills every process of that name except this one; -1 for an empty name,
+// otherwise the last error number (0 when none).
+int closeProcessesByName(std::string name);
+
+// Acrobat Reader must not answer the automation calls of a run.
+class ReaderCloser {
+public:
+    virtual ~ReaderCloser() = default;
+    virtual void closeReaders() { closeProcessesByName("AcroRd32.exe"); }
+};
+
+} // namespace fb

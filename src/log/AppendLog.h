@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <string>
+
+namespace fb {
+
+// "append.log": one fixed-width line for every output an append has written.
+class AppendLog {
+public:
+    explicit AppendLog(std::string path = "append.log");
+    ~AppendLog();
+    AppendLog(const AppendLog&) = delete;
+    AppendLog& operator=(const AppendLog&) = delete;
+
+    bool open();  // for appending, created when missing
+    bool isOpen() const { return file_ != nullptr; }
+    void close();
+    // One record for the output, flushed to disk at once; false when the log is not open.
+    bool writeRecord(const std::string& outputPath, const std::string& sourcePath);
+    bool clear();  // reopen empty
+    void setClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::FILE* file_ = nullptr;
+    std::function<std::time_t()> clock_;
+};
+
+std::string formatLogRecord(const std::string& dateTime, long long size,
+                            const std::string& outputPath, const std::string& created,
+                            const std::string& modified, const std::string& sourcePath);
+
+} // namespace fb

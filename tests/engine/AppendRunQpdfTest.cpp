@@ -1,0 +1,69 @@
+// The append run against the real qpdf page-work server and real PDF files.
+#include "AppendRunFixture.h"
+
+#include "engine/QpdfAutomation.h"
+#include "support/Files.h"
+#include "support/SamplePdf.h"
+
+namespace fb::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class AppendRunQpdfTest : public AppendRunTest {
+protected:
+    std::string pdf(const std::string& name, int pages)
+    {
+        const std::string path = dir / (name + ".pdf");
+        SamplePdfOptions o;
+        o.name = name;
+        o.pages = pages;
+        EXPECT_TRUE(makeSamplePdf(path, o));
+        return path;
+    }
+
+    std::unique_ptr<AutomationServer> qpdf = makeQpdfAutomationServer();
+    AppendRun realRun{jobs, *qpdf, messages, log, settings, readers, host, connection, options};
+};
+
+bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST_F(AppendRunQpdfTest, SelectedPagesBookmarksAndFillerEndUpInTheOutput)
+{
+    settings.oddFinalFile = pdf("blank", 1);
+    const std::string a = pdf("alpha", 12);
+    const std::string b = pdf("beta", 2);
+    const std::string out = dir / "out.pdf";
+    addRow(a, "6-7,9-10", out, "N", "", "N", "Y");
+    addRow(b, "2", out, "N", dir / "done");
+
+    realRun.click();
+
+    ASSERT_EQ(messages.texts(), (Strings{"Done."}));
+    const Strings pages = pdfPageTexts(out);
+    ASSERT_EQ(pages.size(), 6u);
+    const char* expected[] = {"alpha p6", "alpha p7", "alpha p9", "alpha p10", "beta p2", "blank p1"};
+    for (std::size_t k = 0; k < 6; ++k) EXPECT_TRUE(holds(pages[k], expected[k])) << k << ": " << pages[k];
+    int titled = 0;
+    for (const auto& e : pdfOutline(out)) titled += e.title == "alpha.pdf";
+    EXPECT_EQ(titled, 2);
+    EXPECT_TRUE(pathExists(dir / "done/beta.pdf"));
+    EXPECT_FALSE(pathExists(b));
+    EXPECT_EQ(logLines(), 2);
+}
+
+TEST_F(AppendRunQpdfTest, CreateNewReplacesAnExistingPdf)
+{
+    const std::string out = dir / "out.pdf";
+    addRow(pdf("alpha", 3), "all", out);
+    addRow(pdf("beta", 2), "all", out, "Y");
+    realRun.click();
+    EXPECT_EQ(messages.texts(), (Strings{"Done."}));
+    const Strings pages = pdfPageTexts(out);
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_TRUE(holds(pages[0], "beta p1"));
+    EXPECT_EQ(realRun.lastResult(), RunResult::Completed);
+}
+
+} // namespace
+} // namespace fb::test
