@@ -39,7 +39,9 @@ MainWindowModel::~MainWindowModel()
 
 int MainWindowModel::acrobatPageCount(const std::string& path)
 {
-    AcrobatContext ctx{services_.automation, services_.messages, services_.host,
+    AutomationServer& server =
+        services_.pageCountAutomation ? *services_.pageCountAutomation : services_.automation;
+    AcrobatContext ctx{server, services_.messages, services_.host,
                        services_.connection, options_.noConnectionWindow, options_.quietMode};
     return fb::acrobatPageCount(ctx, path);
 }

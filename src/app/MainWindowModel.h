@@ -33,6 +33,9 @@ struct MainWindowServices {
     BusyPromptPresser* busyPresser = nullptr;
     // Ends the process at once (closing while a row reads "Processing").
     std::function<void(int)> exitNow;
+    // Page counts get a server of their own: its clean-up closes every
+    // document, which must not hit a run's open documents.
+    AutomationServer* pageCountAutomation = nullptr;
 };
 
 // Everything the main window owns, and its procedures, without any window.

@@ -29,11 +29,13 @@ int runModel(fb::MessageBoxes& messages, fb::Clipboard& clipboard,
     fb::CancelParametersPrompt prompt;
     fb::CancelFileDialogs dialogs;
     auto automation = fb::makeQpdfAutomationServer();
+    auto pageCountAutomation = fb::makeQpdfAutomationServer();
     fb::ConnectionWindow connection;
     fb::HeadlessRunHost host;
     fb::ReaderCloser readers;
     fb::MainWindowServices services{messages, prompt,     dialogs, clipboard, *automation,
-                                    connection, host,     readers, nullptr,   {}};
+                                    connection, host,     readers, nullptr,   {},
+                                    pageCountAutomation.get()};
     fb::MainWindowModel model(services);
     model.initialise(arguments, currentDirectory());
     // No window to keep open: end as if -q followed the command line.

@@ -89,6 +89,7 @@ void BatchFiles::readLines(const std::string& path, bool firstLineOnly)
         addLine(line, path, ++number);
         if (firstLineOnly) break;
     }
+    jobs_.notifyTotalItems();
 }
 
 void BatchFiles::readBatchFile(const std::string& path)

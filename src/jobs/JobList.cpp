@@ -2,6 +2,7 @@
 
 #include "support/Text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -20,9 +21,10 @@ bool endsInPdf(const std::string& name)
 // Byte-wise, as unsigned characters: a capital Z sorts before a small a.
 int compareBytes(const std::string& a, const std::string& b)
 {
-    return std::memcmp(a.data(), b.data(), std::min(a.size(), b.size())) != 0
-               ? (std::memcmp(a.data(), b.data(), std::min(a.size(), b.size())) < 0 ? -1 : 1)
-               : (a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0);
+    std::size_t n = std::min(a.size(), b.size());
+    int c = n ? std::memcmp(a.data(), b.data(), n) : 0;
+    if (c != 0) return c < 0 ? -1 : 1;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 } // namespace
 
@@ -112,10 +114,16 @@ int JobList::AddJobEntry(const std::string& fileName, int selected,
                          const std::string& bookmarkFilename)
 {
     if (!endsInPdf(fileName)) return -1;
-    for (const std::string* field : {&fileName, &appendParameters, &moveToDirectory, &outputFile}) {
+    const std::pair<int, const std::string*> fields[] = {
+        {kFileName, &fileName},           {kAppendParameters, &appendParameters},
+        {kMoveToDirectory, &moveToDirectory}, {kOutputFile, &outputFile},
+        {kKeepBookmarks, &keepBookmarks}, {kCreateNew, &createNew},
+        {kAppendExisting, &appendExisting}, {kBookmarkFilename, &bookmarkFilename}};
+    for (const auto& [column, field] : fields) {
         if (field->size() > kMaxTextLength) {
-            // Never cut a path short: a shortened name would point at another file.
-            messages_.show("File name too long (more than 4095 characters): " +
+            // Never cut a text short: a shortened path would point at another file.
+            std::string what = column == kFileName ? "File name" : columnInfo(column).header;
+            messages_.show(what + " too long (more than 4095 characters): " +
                                field->substr(0, 80) + "...",
                            applicationName(), MessageButtons::Ok, MessageIcon::Warning);
             return -1;
@@ -243,7 +251,9 @@ void JobList::SortEntries(int column, bool ascending, int first, int last)
     if (column < 0 || column >= kColumnCount) return;
     if (last == -1) last = rowCount() - 1;
     if (first < 0 || last >= rowCount()) return;
+    if (first >= last) return;
     sortRange(column, ascending, first, last);
+    if (observer_) observer_->rowsReset();
 }
 
 void JobList::sortRange(int column, bool ascending, int first, int last)
@@ -277,7 +287,6 @@ void JobList::sortRange(int column, bool ascending, int first, int last)
     }
     if (first < j) sortRange(column, ascending, first, j);
     if (i < last) sortRange(column, ascending, i, last);
-    if (observer_) observer_->rowsReset();
 }
 
 void JobList::RefreshPageCounts()

@@ -27,6 +27,11 @@ public:
     JobList(MessageBoxes& messages, ParametersPrompt& prompt, AcrobatPageCounter acrobatFallback);
 
     void setObserver(JobListObserver* observer) { observer_ = observer; }
+    // For loaders that add rows in bulk and then want "Total Items:" shown again.
+    void notifyTotalItems()
+    {
+        if (observer_) observer_->refreshTotalItems();
+    }
 
     int rowCount() const { return static_cast<int>(rows_.size()); }
     const JobEntry& entry(int row) const { return rows_.at(row).entry; }

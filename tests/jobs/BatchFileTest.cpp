@@ -169,3 +169,44 @@ TEST_F(BatchFileTest, SaveWithoutPathWritesDefaultAppInTheCurrentFolder)
     EXPECT_EQ(messages.shown[0].caption, "Can't write to job file.");
     ASSERT_EQ(chdir(old), 0);
 }
+
+TEST(BatchLineSplit, EmptyPiecesVanishAndExtrasAreIgnored)
+{
+    auto f = splitBatchLine("  /a b.pdf ;;; x;  y  ");
+    ASSERT_EQ(f.size(), 10u);
+    EXPECT_EQ(f[0], "/a b.pdf ");
+    EXPECT_EQ(f[1], "x");
+    EXPECT_EQ(f[2], "y  ");
+    EXPECT_EQ(f[3], "");
+    auto many = splitBatchLine("1;2;3;4;5;6;7;8;9;10;11;12");
+    ASSERT_EQ(many.size(), 10u);
+    EXPECT_EQ(many[9], "10");
+    EXPECT_EQ(splitBatchLine("").size(), 10u);
+}
+
+TEST_F(BatchFileTest, OverlongLineIsSkippedWithoutDisturbingTheNext)
+{
+    std::string path = dir / "long.app";
+    writeFileBytes(path, "/in/" + std::string(5000, 'x') + ".pdf; all\r\r\n"
+                         "/in/b.pdf; all; ; ; ; /o.pdf; N; N; Y; N\r\r\n");
+    batch.readBatchFile(path);
+    ASSERT_EQ(jobs.rowCount(), 1);
+    EXPECT_EQ(jobs.text(0, kFileName), "/in/b.pdf");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Line 1 of " + path + " is too long and was skipped");
+
+    batch.setQuietMode(true);
+    messages.shown.clear();
+    batch.readBatchFile(path);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(jobs.rowCount(), 2);
+}
+
+TEST_F(BatchFileTest, DamagedBytesDoNotCrashTheReader)
+{
+    std::string junk;
+    for (int i = 0; i < 3000; ++i) junk += static_cast<char>((i * 37) % 256);
+    writeFileBytes(dir / "junk.app", junk + "\n~\n;;;;\n~.pdf\n");
+    batch.readBatchFile(dir / "junk.app");
+    EXPECT_LE(jobs.rowCount(), 1);  // at most the "~.pdf" line
+}

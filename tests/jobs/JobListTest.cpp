@@ -1,3 +1,4 @@
+#include "jobs/FileIconCache.h"
 #include "jobs/JobList.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/SamplePdf.h"
@@ -180,4 +181,84 @@ TEST_F(JobListTest, OverlongNamesAreRefusedNotTruncated)
     EXPECT_EQ(jobs.rowCount(), 0);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_NE(messages.shown[0].text.find("too long"), std::string::npos);
+}
+
+namespace {
+struct RecordingObserver : JobListObserver {
+    void rowInserted(int r) override { events.push_back("insert " + std::to_string(r)); }
+    void rowRemoved(int r) override { events.push_back("remove " + std::to_string(r)); }
+    void rowsReset() override { events.push_back("reset"); }
+    void repaintNow() override { events.push_back("repaint"); }
+    void alwaysShowParametersChanged(bool on) override
+    {
+        events.push_back(on ? "always on" : "always off");
+    }
+    void refreshTotalItems() override { events.push_back("total"); }
+    std::vector<std::string> events;
+};
+} // namespace
+
+TEST_F(JobListTest, WithAlwaysShowOffRowsTakeTheHeldParameters)
+{
+    RecordingObserver observer;
+    jobs.setObserver(&observer);
+    std::string a = pdf("a.pdf", 1), b = pdf("b.pdf", 2);
+    JobParameters p{"1", "", "/out.pdf", "N", "N", "Y", "N"};
+    prompt.answers.push_back({true, p, true});
+    prompt.answers.push_back({true, p, false});  // confirmed at once with the held values
+    jobs.AddJobEntry(a, 1, "", "", "", "", "", "", "");
+    jobs.AddJobEntry(b, 1, "", "", "", "", "", "", "");
+    ASSERT_EQ(prompt.requests.size(), 2u);
+    EXPECT_FALSE(prompt.requests[1].alwaysShow);
+    EXPECT_EQ(jobs.text(1, kOutputFile), "/out.pdf");
+    EXPECT_EQ(jobs.text(1, kPages), "2");
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"insert 0", "repaint", "always off",
+                                                         "insert 1", "repaint"}));
+    // The context menu forces the dialog; the flag itself stays off.
+    jobs.setRowSelected(1, true);
+    prompt.answers.push_back({true, {"2", "", "/x.pdf", "Y", "Y", "N", "Y"}, false});
+    jobs.UpdateJobEntry(true);
+    EXPECT_TRUE(prompt.requests[2].alwaysShow);
+    ASSERT_TRUE(prompt.requests[2].rowValues.has_value());
+    EXPECT_EQ(prompt.requests[2].rowValues->outputFile, "/out.pdf");
+    EXPECT_EQ(prompt.requests[2].pageCount, 2);
+    EXPECT_EQ(jobs.text(1, kOutputFile), "/x.pdf");
+    EXPECT_EQ(jobs.text(1, kFileName), b);  // the file name is never written back
+    EXPECT_FALSE(jobs.alwaysShowParameters());
+    jobs.setObserver(nullptr);
+}
+
+TEST_F(JobListTest, MovesAndSortsCarryIconAndRowState)
+{
+    add("/x/b.pdf");
+    add("/x/a.pdf");
+    jobs.setText(0, kFileName, "/x/b.doc");
+    EXPECT_EQ(jobs.iconKey(0), ".doc");
+    jobs.setRowSelected(1, true);
+    jobs.MoveEntryUp();
+    EXPECT_EQ(jobs.iconKey(1), ".doc");
+    EXPECT_EQ(jobs.iconKey(0), ".pdf");
+    EXPECT_EQ(jobs.focusedRow(), 0);
+    // Sorting swaps whole rows, list view state included.
+    jobs.SortEntries(kFileName, false, 0, -1);
+    EXPECT_EQ(names(), (std::vector<std::string>{"/x/b.doc", "/x/a.pdf"}));
+    EXPECT_TRUE(jobs.isRowSelected(1));
+    EXPECT_EQ(jobs.iconKey(0), ".doc");
+    // Refresh after a delete recounts what is left.
+    jobs.DeleteSelectedEntries();
+    jobs.RefreshPageCounts();
+    ASSERT_EQ(jobs.rowCount(), 1);
+    EXPECT_EQ(jobs.text(0, kPages), "Unknown");
+}
+
+TEST(FileIconCache, FirstRequestAllocatesLaterOnesReuse)
+{
+    FileIconCache cache;
+    bool isNew = false;
+    EXPECT_EQ(cache.indexFor(".pdf", &isNew), 0);
+    EXPECT_TRUE(isNew);
+    EXPECT_EQ(cache.indexFor(".doc", &isNew), 1);
+    EXPECT_EQ(cache.indexFor(".pdf", &isNew), 0);
+    EXPECT_FALSE(isNew);
+    EXPECT_EQ(cache.size(), 2);
 }
