@@ -7,37 +7,57 @@
 
 namespace fb {
 
+namespace {
+
+// A value the file can hold and give back unchanged: one line, within the text limit.
+bool storable(const std::string& value)
+{
+    return value.size() <= kMaxTextLength && value.find_first_of("\r\n") == std::string::npos;
+}
+
+} // namespace
+
 bool isSettingSet(const std::string& value) { return value.size() > 1; }
 
 void loadSettings(Settings& s, const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return;
+    if (!in) return;  // a missing file leaves the defaults, silently
     std::string line;
     while (readTextLine(in, line)) {
         std::size_t start = line.find_first_not_of(';');
-        if (start == std::string::npos) continue;  // no key at all
+        if (start == std::string::npos) continue;  // empty or only ";": no key
         std::size_t end = line.find(';', start);
         std::string key = line.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        // The value is the rest of the line, so a path holding ";" survives.
-        std::string value = end == std::string::npos ? "" : line.substr(end + 1);
-        if (key == "ODDEVERY") s.oddEveryFile = value;
-        else if (key == "ODDFINAL") s.oddFinalFile = value;
-        else if (key == "NOSPLASH") s.noSplash = true;
+        // The value is the whole rest of the line, so a path holding ";" reads back whole.
+        std::string value = end == std::string::npos ? std::string() : line.substr(end + 1);
+        if (key == "ODDEVERY") {
+            if (storable(value)) s.oddEveryFile = value;
+        } else if (key == "ODDFINAL") {
+            if (storable(value)) s.oddFinalFile = value;
+        } else if (key == "NOSPLASH") {
+            s.noSplash = true;
+        }
     }
 }
 
 bool saveSettings(const Settings& s, MessageBoxes& messages, const std::string& path)
 {
-    AtomicFileWriter writer(path);
-    bool ok = writer.open();
+    // A path with a line break would read back as other settings; refuse it whole.
+    bool ok = storable(s.oddEveryFile) && storable(s.oddFinalFile);
     if (ok) {
-        writer.stream() << "ODDEVERY;" << s.oddEveryFile << "\r\n"
-                        << "ODDFINAL;" << s.oddFinalFile << "\r\n";
-        if (s.noSplash) writer.stream() << "NOSPLASH\r\n";
-        ok = writer.commit();
+        // Written beside the old file and renamed over it, so a failed save
+        // never leaves the settings half-written.
+        AtomicFileWriter writer(path);
+        ok = writer.open();
+        if (ok) {
+            writer.stream() << "ODDEVERY;" << s.oddEveryFile << "\r\n"
+                            << "ODDFINAL;" << s.oddFinalFile << "\r\n";
+            if (s.noSplash) writer.stream() << "NOSPLASH\r\n";
+            ok = writer.commit();
+        }
     }
-    if (!ok) messages.show("can't save to setup.ini", applicationName());
+    if (!ok) messages.show("can't save to setup.ini", applicationName(), MessageButtons::Ok);
     return ok;
 }
 

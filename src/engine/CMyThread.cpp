@@ -1,6 +1,11 @@
 #include "engine/CMyThread.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace fb {
+
+CMyThread::CMyThread() = default;
 
 CMyThread::~CMyThread()
 {
@@ -11,15 +16,16 @@ CMyThread::~CMyThread()
 void CMyThread::start()
 {
     if (thread_.joinable()) return;
-    // The stop flag is cleared here, not in the thread, so a stop requested
-    // right after start is never lost.
+    // The stop flag is cleared here, before the thread exists, so a stop
+    // requested right after start is never lost (the join would wait forever).
     stop_.store(0);
+    exitCode_.store(0);
     thread_ = std::thread([this] { run(); });
 }
 
 void CMyThread::join()
 {
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
 
 void CMyThread::run()
@@ -28,11 +34,19 @@ void CMyThread::run()
         exitCode_.store(-1);
         return;
     }
+    // Below normal priority: the watcher must never compete with the run itself.
+    // Failing to lower it is harmless.
+    (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 1);
+    constexpr int kSteps = 10;
+    const auto step = pollInterval() / kSteps;
     while (!stop_.load()) {
-        presser_->pressRetryOnServerBusy();
-        // Sleep in small steps so closing never waits a whole poll.
-        for (int i = 0; i < 10 && !stop_.load(); ++i)
-            std::this_thread::sleep_for(pollInterval() / 10);
+        try {
+            presser_->pressRetryOnServerBusy();
+        } catch (...) {
+            // A prompt that vanished mid-press is no reason to end the watcher.
+        }
+        // One poll's sleep in short steps, so a close never waits the whole poll.
+        for (int i = 0; i < kSteps && !stop_.load(); ++i) std::this_thread::sleep_for(step);
     }
     exitCode_.store(1);
 }

@@ -17,16 +17,17 @@ public:
 // run never waits for a person.
 class CMyThread {
 public:
-    CMyThread() = default;
-    ~CMyThread();
+    CMyThread();
+    ~CMyThread();  // stops and joins
     CMyThread(const CMyThread&) = delete;
     CMyThread& operator=(const CMyThread&) = delete;
 
+    // Set before start(); without it the thread ends at once with -1.
     void setMainWindow(BusyPromptPresser* presser) { presser_ = presser; }
     void start();
     void requestStop() { stop_.store(1); }
     void join();
-    int exitCode() const { return exitCode_.load(); }
+    int exitCode() const { return exitCode_.load(); }  // -1 no main window, 1 normal, 0 not ended
     std::chrono::milliseconds pollInterval() const { return std::chrono::milliseconds(250); }
 
 private:

@@ -6,36 +6,49 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <vector>
-
 namespace fb {
 
 namespace {
 
-std::string padded(const std::string& s, std::size_t width)
+std::string padded(std::string s, std::size_t width)
 {
-    return s.size() >= width ? s : s + std::string(width - s.size(), ' ');
+    if (s.size() < width) s.append(width - s.size(), ' ');
+    return s;
 }
 
-struct FileTimes {
+// A line break inside a field would split the record and shift every field
+// the readers take apart by position, so it is written as a blank.
+std::string oneLine(std::string s)
+{
+    for (char& c : s)
+        if (c == '\r' || c == '\n') c = ' ';
+    return s;
+}
+
+struct OutputFacts {
     long long size = 0;
     std::string created, modified;
 };
 
-// Birth time where the file system records it, else the last status change.
-bool readTimes(const std::string& path, FileTimes& t)
+// Size and times of the output; size 0 and empty times when it can't be read.
+OutputFacts readOutputFacts(const std::string& path)
 {
+    OutputFacts facts;
+    // O_NONBLOCK: a FIFO given as output must not stall the run.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return facts;
     struct statx sx {};
-    bool ok = statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0;
+    bool ok = ::statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0;
     ::close(fd);
-    if (!ok) return true;  // size 0 and empty times, as for an unreadable output
-    t.size = static_cast<long long>(sx.stx_size);
-    std::time_t born = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_ctime.tv_sec;
-    t.created = formatLocalTime(born);
-    t.modified = formatLocalTime(sx.stx_mtime.tv_sec);
-    return true;
+    // A folder can't be read as an output file.
+    if (!ok || S_ISDIR(sx.stx_mode)) return facts;
+    facts.size = static_cast<long long>(sx.stx_size);
+    // Birth time where the file system keeps it, else the last status change.
+    std::time_t created = (sx.stx_mask & STATX_BTIME) ? static_cast<std::time_t>(sx.stx_btime.tv_sec)
+                                                      : static_cast<std::time_t>(sx.stx_ctime.tv_sec);
+    facts.created = formatLocalTime(created);
+    facts.modified = formatLocalTime(static_cast<std::time_t>(sx.stx_mtime.tv_sec));
+    return facts;
 }
 
 } // namespace
@@ -44,9 +57,21 @@ std::string formatLogRecord(const std::string& dateTime, long long size,
                             const std::string& outputPath, const std::string& created,
                             const std::string& modified, const std::string& sourcePath)
 {
-    return padded(dateTime, 22) + "\t" + padded(std::to_string(size), 8) + "\t" +
-           padded(outputPath, 80) + "\t" + padded(created, 22) + "\t" + padded(modified, 22) +
-           "\t" + padded(sourcePath, 80) + "\r\n";
+    std::string line;
+    line.reserve(260 + outputPath.size() + sourcePath.size());
+    line += padded(oneLine(dateTime), 22);
+    line += '\t';
+    line += padded(std::to_string(size), 8);
+    line += '\t';
+    line += padded(oneLine(outputPath), 80);
+    line += '\t';
+    line += padded(oneLine(created), 22);
+    line += '\t';
+    line += padded(oneLine(modified), 22);
+    line += '\t';
+    line += padded(oneLine(sourcePath), 80);
+    line += "\r\n";
+    return line;
 }
 
 AppendLog::AppendLog(std::string path)
@@ -76,16 +101,22 @@ bool AppendLog::clear()
     return file_ != nullptr;
 }
 
+void AppendLog::setClock(std::function<std::time_t()> clock)
+{
+    if (clock) clock_ = std::move(clock);
+    else clock_ = [] { return std::time(nullptr); };
+}
+
 bool AppendLog::writeRecord(const std::string& outputPath, const std::string& sourcePath)
 {
     if (!file_) return false;
-    FileTimes t;
-    readTimes(outputPath, t);
-    std::string line =
-        formatLogRecord(formatLocalTime(clock_()), t.size, outputPath, t.created, t.modified, sourcePath);
+    OutputFacts facts = readOutputFacts(outputPath);
+    std::string line = formatLogRecord(formatLocalTime(clock_()), facts.size, outputPath,
+                                       facts.created, facts.modified, sourcePath);
     bool ok = std::fwrite(line.data(), 1, line.size(), file_) == line.size();
+    // On disk at once, so a viewer opened right afterwards sees the record.
     ok = std::fflush(file_) == 0 && ok;
-    fsync(fileno(file_));
+    ::fsync(fileno(file_));
     return ok;
 }
 

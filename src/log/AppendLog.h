@@ -20,7 +20,8 @@ public:
     // One record for the output, flushed to disk at once; false when the log is not open.
     bool writeRecord(const std::string& outputPath, const std::string& sourcePath);
     bool clear();  // reopen empty
-    void setClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
+    // Where the record's own date and time come from; an empty clock means the system's.
+    void setClock(std::function<std::time_t()> clock);
     const std::string& path() const { return path_; }
 
 private:
@@ -29,6 +30,8 @@ private:
     std::function<std::time_t()> clock_;
 };
 
+// The record line: "%-22s\t%-8lld\t%-80s\t%-22s\t%-22s\t%-80s\r\n" of the six values.
+// Widths are minimums: a longer value moves the later fields to the right.
 std::string formatLogRecord(const std::string& dateTime, long long size,
                             const std::string& outputPath, const std::string& created,
                             const std::string& modified, const std::string& sourcePath);
