@@ -1,6 +1,6 @@
 // make-sample-pdf OUT.pdf NAME PAGES [--outline] [--link-form]
 // Writes a test PDF whose page k shows "NAME pK".
-#include "support/SamplePdf.h"
+#include "common/SamplePdf.h"
 
 #include <cstdio>
 #include <cstdlib>

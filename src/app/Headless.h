@@ -1,6 +1,6 @@
 #pragma once
 #include "engine/AppendRun.h"
-#include "support/FileDialogs.h"
+#include "common/FileDialogs.h"
 
 #include <string>
 

@@ -9,8 +9,8 @@
 #include "jobs/JobList.h"
 #include "jobs/ParametersPrompt.h"
 #include "log/AppendLog.h"
-#include "support/FileDialogs.h"
-#include "support/Messages.h"
+#include "common/FileDialogs.h"
+#include "common/Messages.h"
 
 #include <functional>
 #include <memory>

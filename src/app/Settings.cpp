@@ -1,7 +1,7 @@
 #include "app/Settings.h"
 
-#include "support/Files.h"
-#include "support/Text.h"
+#include "common/Files.h"
+#include "common/Text.h"
 
 #include <fstream>
 
@@ -16,8 +16,6 @@ bool storable(const std::string& value)
 }
 
 } // namespace
-
-bool isSettingSet(const std::string& value) { return value.size() > 1; }
 
 void loadSettings(Settings& s, const std::string& path)
 {

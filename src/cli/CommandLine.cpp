@@ -1,7 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/Wildcard.h"
-#include "support/Text.h"
+#include "common/Text.h"
 
 #include <algorithm>
 

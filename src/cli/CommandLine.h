@@ -3,8 +3,8 @@
 #include "jobs/JobEntry.h"
 #include "jobs/JobList.h"
 #include "jobs/ParametersPrompt.h"
-#include "support/FileDialogs.h"
-#include "support/Messages.h"
+#include "common/FileDialogs.h"
+#include "common/Messages.h"
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,7 @@
 #pragma once
 #include "engine/Automation.h"
-#include "support/EventPump.h"
-#include "support/Messages.h"
+#include "common/EventPump.h"
+#include "common/Messages.h"
 
 #include <string>
 

@@ -1,14 +1,13 @@
 #include "engine/AppendRun.h"
 
-#include "app/Settings.h"
 #include "engine/Automation.h"
 #include "engine/ProcessCloser.h"
 #include "jobs/JobEntry.h"
 #include "jobs/JobList.h"
 #include "log/AppendLog.h"
 #include "pages/PageSpec.h"
-#include "support/Files.h"
-#include "support/Text.h"
+#include "common/Files.h"
+#include "common/Text.h"
 
 #include <unistd.h>
 
@@ -84,9 +83,9 @@ struct AppendRun::Session {
 };
 
 AppendRun::AppendRun(JobList& jobs, AutomationServer& server, MessageBoxes& messages, AppendLog& log,
-                     const Settings& settings, ReaderCloser& readers, AppendRunHost& host,
+                     const FillerFiles& fillers, ReaderCloser& readers, AppendRunHost& host,
                      ConnectionWindow& connection, const RunOptions& options)
-    : jobs_(jobs), server_(server), messages_(messages), log_(log), settings_(settings),
+    : jobs_(jobs), server_(server), messages_(messages), log_(log), fillers_(fillers),
       readers_(readers), host_(host), connection_(connection), options_(options)
 {
 }
@@ -336,11 +335,11 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     const std::string folder = folderPartWithSlash(output);
     if (!folder.empty()) createFolderOneLevel(folder);
 
-    if (isSettingSet(settings_.oddEveryFile)) {
-        if (Outcome end = addFiller(s, settings_.oddEveryFile)) return end;
+    if (isFillerSet(fillers_.oddEveryFile)) {
+        if (Outcome end = addFiller(s, fillers_.oddEveryFile)) return end;
     }
-    if (i + 1 == jobs_.rowCount() && isSettingSet(settings_.oddFinalFile)) {
-        if (Outcome end = addFiller(s, settings_.oddFinalFile)) return end;
+    if (i + 1 == jobs_.rowCount() && isFillerSet(fillers_.oddFinalFile)) {
+        if (Outcome end = addFiller(s, fillers_.oddFinalFile)) return end;
     }
 
     if (!s.output->Save(33, output)) {

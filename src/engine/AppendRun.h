@@ -1,6 +1,7 @@
 #pragma once
-#include "support/EventPump.h"
-#include "support/Messages.h"
+#include "common/EventPump.h"
+#include "common/Messages.h"
+#include "engine/FillerFiles.h"
 
 #include <memory>
 #include <optional>
@@ -12,7 +13,6 @@ namespace fb {
 class JobList;
 class AutomationServer;
 class AppendLog;
-struct Settings;
 class ReaderCloser;
 class ConnectionWindow;
 class App;
@@ -41,7 +41,7 @@ enum class RunResult { NotRun, Completed, Stopped, Failed };
 class AppendRun {
 public:
     AppendRun(JobList& jobs, AutomationServer& server, MessageBoxes& messages, AppendLog& log,
-              const Settings& settings, ReaderCloser& readers, AppendRunHost& host,
+              const FillerFiles& fillers, ReaderCloser& readers, AppendRunHost& host,
               ConnectionWindow& connection, const RunOptions& options);
     ~AppendRun();
     AppendRun(const AppendRun&) = delete;
@@ -81,7 +81,7 @@ private:
     AutomationServer& server_;
     MessageBoxes& messages_;
     AppendLog& log_;
-    const Settings& settings_;
+    const FillerFiles& fillers_;
     ReaderCloser& readers_;
     AppendRunHost& host_;
     ConnectionWindow& connection_;

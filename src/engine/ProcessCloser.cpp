@@ -1,6 +1,6 @@
 #include "engine/ProcessCloser.h"
 
-#include "support/Text.h"
+#include "common/Text.h"
 
 #include <cerrno>
 #include <csignal>

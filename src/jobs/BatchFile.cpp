@@ -1,7 +1,7 @@
 #include "jobs/BatchFile.h"
 
-#include "support/Files.h"
-#include "support/Text.h"
+#include "common/Files.h"
+#include "common/Text.h"
 
 #include <fstream>
 

@@ -1,7 +1,7 @@
 #pragma once
 #include "jobs/JobList.h"
-#include "support/FileDialogs.h"
-#include "support/Messages.h"
+#include "common/FileDialogs.h"
+#include "common/Messages.h"
 
 #include <functional>
 #include <string>

@@ -1,6 +1,6 @@
 #include "jobs/JobList.h"
 
-#include "support/Text.h"
+#include "common/Text.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 #include "jobs/JobEntry.h"
 #include "jobs/ParametersPrompt.h"
 #include "pages/PageCount.h"
-#include "support/Messages.h"
+#include "common/Messages.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "log/AppendLog.h"
 
-#include "support/Text.h"
+#include "common/Text.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

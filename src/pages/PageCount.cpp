@@ -13,7 +13,7 @@
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-global.h>
 
-#include "support/Files.h"
+#include "common/Files.h"
 
 namespace fb {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "support/Text.h"
+#include "common/Text.h"
 
 namespace fb {
 

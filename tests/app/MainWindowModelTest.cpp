@@ -1,7 +1,7 @@
 #include "app/MainWindowModel.h"
-#include "support/FakeAutomation.h"
-#include "support/RecordingMessageBoxes.h"
-#include "support/TestDirs.h"
+#include "testkit/FakeAutomation.h"
+#include "testkit/RecordingMessageBoxes.h"
+#include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "app/Settings.h"
-#include "support/RecordingMessageBoxes.h"
-#include "support/TestDirs.h"
-#include "support/Text.h"
+#include "testkit/RecordingMessageBoxes.h"
+#include "testkit/TestDirs.h"
+#include "common/Text.h"
 
 #include <gtest/gtest.h>
 

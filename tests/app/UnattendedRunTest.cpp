@@ -1,6 +1,6 @@
 // End-to-end: the real program, run unattended over real PDFs, as a cron job runs it.
-#include "support/SamplePdf.h"
-#include "support/TestDirs.h"
+#include "common/SamplePdf.h"
+#include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include "cli/CommandLine.h"
 #include "jobs/JobList.h"
 #include "jobs/ParametersPrompt.h"
-#include "support/FileDialogs.h"
-#include "support/RecordingMessageBoxes.h"
+#include "common/FileDialogs.h"
+#include "testkit/RecordingMessageBoxes.h"
 
 #ifndef POINTERHOLDER_TRANSITION
 #define POINTERHOLDER_TRANSITION 4

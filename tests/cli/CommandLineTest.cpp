@@ -1,6 +1,6 @@
 #include "cli/CliFakes.h"
 #include "cli/CommandLine.h"
-#include "support/Text.h"
+#include "common/Text.h"
 
 #include <gtest/gtest.h>
 

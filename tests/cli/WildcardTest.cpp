@@ -1,7 +1,7 @@
 #include "cli/CliFakes.h"
 #include "cli/CommandLine.h"
 #include "cli/Wildcard.h"
-#include "support/TestDirs.h"
+#include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "AppendRunFixture.h"
 
-#include "support/Files.h"
+#include "common/Files.h"
 
 #include <unistd.h>
 

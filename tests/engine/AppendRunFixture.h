@@ -1,7 +1,7 @@
 #pragma once
 // Shared set-up for the append run tests: a real job list, log and files in a
 // temporary folder, with the page work done by the scripted server.
-#include "app/Settings.h"
+#include "engine/FillerFiles.h"
 #include "engine/AppendRun.h"
 #include "engine/Automation.h"
 #include "engine/ProcessCloser.h"
@@ -9,9 +9,9 @@
 #include "jobs/JobList.h"
 #include "jobs/ParametersPrompt.h"
 #include "log/AppendLog.h"
-#include "support/FakeAutomation.h"
-#include "support/RecordingMessageBoxes.h"
-#include "support/TestDirs.h"
+#include "testkit/FakeAutomation.h"
+#include "testkit/RecordingMessageBoxes.h"
+#include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
 
@@ -102,7 +102,7 @@ protected:
                  }};
     ScriptedAutomationServer server;
     AppendLog log{dir / "append.log"};
-    Settings settings;
+    FillerFiles settings;
     CountingReaderCloser readers;
     RecordingRunHost host;
     RecordingConnectionWindow connection;

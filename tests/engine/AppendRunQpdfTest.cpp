@@ -2,8 +2,8 @@
 #include "AppendRunFixture.h"
 
 #include "engine/QpdfAutomation.h"
-#include "support/Files.h"
-#include "support/SamplePdf.h"
+#include "common/Files.h"
+#include "common/SamplePdf.h"
 
 namespace fb::test {
 namespace {

@@ -1,5 +1,5 @@
 #include "engine/ProcessCloser.h"
-#include "support/TestDirs.h"
+#include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
 

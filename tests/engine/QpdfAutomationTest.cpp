@@ -1,6 +1,6 @@
 #include "engine/QpdfAutomation.h"
-#include "support/SamplePdf.h"
-#include "support/TestDirs.h"
+#include "common/SamplePdf.h"
+#include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
 #include <qpdf/QPDF.hh>

@@ -1,6 +1,6 @@
 #include "jobs/BatchFile.h"
-#include "support/RecordingMessageBoxes.h"
-#include "support/TestDirs.h"
+#include "testkit/RecordingMessageBoxes.h"
+#include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "jobs/FileIconCache.h"
 #include "jobs/JobList.h"
-#include "support/RecordingMessageBoxes.h"
-#include "support/SamplePdf.h"
-#include "support/TestDirs.h"
+#include "testkit/RecordingMessageBoxes.h"
+#include "common/SamplePdf.h"
+#include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "log/AppendLog.h"
-#include "support/TestDirs.h"
-#include "support/Text.h"
+#include "testkit/TestDirs.h"
+#include "common/Text.h"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <sys/stat.h>
 
-#include "support/TestDirs.h"
+#include "testkit/TestDirs.h"
 
 namespace fb {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
-#include "support/FileDialogs.h"
-#include "support/Messages.h"
+#include "common/FileDialogs.h"
+#include "common/Messages.h"
 
 namespace fb {
 

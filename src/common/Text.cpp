@@ -1,4 +1,4 @@
-#include "support/Text.h"
+#include "common/Text.h"
 
 #include <cstdio>
 #include <limits>

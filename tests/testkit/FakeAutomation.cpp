@@ -1,6 +1,6 @@
-#include "support/FakeAutomation.h"
+#include "testkit/FakeAutomation.h"
 
-#include "support/Files.h"
+#include "common/Files.h"
 
 #include <algorithm>
 #include <cstdio>

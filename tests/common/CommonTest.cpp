@@ -1,5 +1,5 @@
-#include "support/Files.h"
-#include "support/Text.h"
+#include "common/Files.h"
+#include "common/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <dirent.h>
 
-#include "support/TestDirs.h"
+#include "testkit/TestDirs.h"
 
 namespace fb {
 namespace {

@@ -1,4 +1,4 @@
-#include "support/Files.h"
+#include "common/Files.h"
 
 #include <cerrno>
 #include <cstdio>

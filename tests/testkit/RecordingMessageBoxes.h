@@ -1,5 +1,5 @@
 #pragma once
-#include "support/Messages.h"
+#include "common/Messages.h"
 
 #include <deque>
 #include <string>

@@ -1,4 +1,4 @@
-#include "support/Messages.h"
+#include "common/Messages.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "support/SamplePdf.h"
+#include "common/SamplePdf.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>

@@ -1,4 +1,4 @@
-#include "support/TestDirs.h"
+#include "testkit/TestDirs.h"
 
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-page.h>
