@@ -1,0 +1,83 @@
+#include "engine/pdf/PdfSave.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fb::pdf {
+
+namespace {
+
+bool writeAndRename(QPDF& pdf, const std::string& path)
+{
+    struct stat st{};
+    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
+    mode_t mode;
+    if (stat(path.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    std::string folder;
+    std::string name = path;
+    auto slash = path.rfind('/');
+    if (slash != std::string::npos) {
+        folder = path.substr(0, slash + 1);
+        name = path.substr(slash + 1);
+    }
+    std::string tempName = folder + "." + name + ".XXXXXX";
+    std::vector<char> buffer(tempName.begin(), tempName.end());
+    buffer.push_back('\0');
+    int fd = mkstemp(buffer.data());
+    if (fd < 0) return false;
+    std::string temp(buffer.data());
+    FILE* file = fdopen(fd, "wb");
+    if (!file) {
+        close(fd);
+        unlink(temp.c_str());
+        return false;
+    }
+    bool ok = false;
+    try {
+        QPDFWriter writer(pdf);
+        writer.setOutputFile(temp.c_str(), file, false);
+        writer.write();
+        ok = std::fflush(file) == 0 && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+    } catch (...) {
+        ok = false;
+    }
+    if (std::fclose(file) != 0) ok = false;
+    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
+    if (!ok) {
+        unlink(temp.c_str());
+        return false;
+    }
+    int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dirFd >= 0) {
+        (void)fsync(dirFd);
+        close(dirFd);
+    }
+    return true;
+}
+
+} // namespace
+
+bool savePdfAtomically(QPDF& pdf, const std::string& path)
+{
+    if (path.empty()) return false;
+    try {
+        return writeAndRename(pdf, path);
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace fb::pdf
