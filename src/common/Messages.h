@@ -4,7 +4,8 @@
 namespace fb {
 
 enum class MessageButtons { Ok, YesNo };
-enum class MessageIcon { None, Warning, Information };
+// Exclamation is the warning icon under its other name.
+enum class MessageIcon { None, Warning, Information, Question, Exclamation = Warning };
 enum class MessageAnswer { Ok, Yes, No };
 
 // Every user-facing report goes through this, so the window, headless runs and

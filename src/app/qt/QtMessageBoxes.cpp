@@ -12,9 +12,12 @@ MessageAnswer QtMessageBoxes::show(const std::string& text, const std::string& c
     QMessageBox box;
     box.setWindowTitle(QString::fromStdString(caption));
     box.setText(QString::fromStdString(text));
-    box.setIcon(icon == MessageIcon::Warning       ? QMessageBox::Warning
-                : icon == MessageIcon::Information ? QMessageBox::Information
-                                                   : QMessageBox::NoIcon);
+    switch (icon) {
+    case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    }
     if (buttons == MessageButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::No);

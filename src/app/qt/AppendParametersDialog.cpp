@@ -1,0 +1,229 @@
+#include "app/qt/AppendParametersDialog.h"
+
+#include "common/Text.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace fb {
+
+namespace {
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+QLineEdit* lineEdit(QWidget* parent, const char* id, bool readOnly = false)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(id);
+    edit->setReadOnly(readOnly);
+    edit->setMaxLength(static_cast<int>(kMaxTextLength));
+    return edit;
+}
+
+QPushButton* button(QWidget* parent, const QString& text, const char* id)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(id);
+    return b;
+}
+
+QLabel* label(QWidget* parent, const QString& text, QWidget* buddy = nullptr)
+{
+    auto* l = new QLabel(text, parent);
+    if (buddy) l->setBuddy(buddy);
+    return l;
+}
+
+} // namespace
+
+AppendParametersDialog::AppendParametersDialog(QWidget* parent, AppendParameters& values,
+                                               FolderChooser& folders, FileDialogs& files,
+                                               std::function<void()> help)
+    : QDialog(parent), values_(values), folders_(folders), files_(files), help_(std::move(help))
+{
+    setWindowTitle("Append Parameters");
+
+    fileName_ = lineEdit(this, "1005", true);
+    pageCount_ = lineEdit(this, "1018", true);
+    pageCount_->setMaximumWidth(70);
+    pageSpec_ = lineEdit(this, "1004");
+    moveTo_ = lineEdit(this, "1007");
+    output_ = lineEdit(this, "1009");
+    auto* moveToButton = button(this, "&Browse", "1008");
+    auto* outputButton = button(this, "&Browse", "1010");
+    moveToButton->setAccessibleName("Browse for the folder to move to");
+    outputButton->setAccessibleName("Browse for the output file");
+
+    create_ = new QRadioButton("Create new output file", this);
+    create_->setObjectName("1022");
+    append_ = new QRadioButton("Append to existing output file (if exists)", this);
+    append_->setObjectName("1021");
+    keepBookmarks_ = new QCheckBox("Keep Bookmarks:", this);
+    keepBookmarks_->setObjectName("1026");
+    keepBookmarks_->setLayoutDirection(Qt::RightToLeft);  // the box after its text
+    bookmarkFilename_ = new QCheckBox("Add Filename as Bookmark", this);
+    bookmarkFilename_->setObjectName("1027");
+    useSame_ = new QCheckBox(
+        "Use same parameters for future pdf's, this can be turned off in options menu.", this);
+    useSame_->setObjectName("1019");
+
+    auto* helpButton = button(this, "&Help", "1023");
+    auto* save = button(this, "Save && Exit", "1006");
+    save->setDefault(true);
+    auto* cancel = button(this, "&Cancel", "1003");
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(label(this, "Filename:", fileName_), 0, 0);
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(fileName_, 1);
+    fileRow->addWidget(label(this, "Pages", pageCount_));
+    fileRow->addWidget(pageCount_);
+    grid->addLayout(fileRow, 0, 1, 1, 2);
+    grid->addWidget(label(this, "Append Parameters:", pageSpec_), 1, 0);
+    grid->addWidget(pageSpec_, 1, 1, 1, 2);
+    grid->addWidget(
+        label(this, "e.g. all 6-7,9-10  or 5-10n or 1s,2s etc or odd,even SEE HELP FOR MORE DETAILS"),
+        2, 1, 1, 2);
+    grid->addWidget(label(this, "Move to dir after append:", moveTo_), 3, 0);
+    grid->addWidget(moveTo_, 3, 1);
+    grid->addWidget(moveToButton, 3, 2);
+    grid->addWidget(label(this, "(optional)"), 4, 0);
+    grid->addWidget(label(this, "Append to Filename:", output_), 5, 0);
+    grid->addWidget(output_, 5, 1);
+    grid->addWidget(outputButton, 5, 2);
+    grid->setColumnStretch(1, 1);
+
+    auto* choices = new QHBoxLayout;
+    choices->addWidget(create_);
+    choices->addWidget(append_);
+    choices->addStretch(1);
+    auto* bookmarks = new QHBoxLayout;
+    bookmarks->addWidget(keepBookmarks_);
+    bookmarks->addSpacing(24);
+    bookmarks->addWidget(bookmarkFilename_);
+    bookmarks->addStretch(1);
+
+    auto* icon = new QLabel(this);
+    QIcon programIcon = QApplication::windowIcon();
+    if (programIcon.isNull()) programIcon = style()->standardIcon(QStyle::SP_FileDialogContentsView);
+    icon->setPixmap(programIcon.pixmap(32, 32));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(icon);
+    buttons->addStretch(1);
+    buttons->addWidget(helpButton);
+    buttons->addWidget(save);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(choices);
+    layout->addLayout(bookmarks);
+    layout->addWidget(useSame_);
+    layout->addLayout(buttons);
+    resize(560, sizeHint().height());
+
+    for (QRadioButton* radio : {create_, append_})
+        connect(radio, &QRadioButton::clicked, this, [this] {
+            values_.take(controls());
+            draw(values_.controls());
+        });
+    // After any click at most one of the two bookmark boxes is checked.
+    connect(keepBookmarks_, &QCheckBox::clicked, this, [this] { bookmarkFilename_->setChecked(false); });
+    connect(bookmarkFilename_, &QCheckBox::clicked, this, [this] { keepBookmarks_->setChecked(false); });
+    connect(moveToButton, &QPushButton::clicked, this, [this] { browseMoveTo(); });
+    connect(outputButton, &QPushButton::clicked, this, [this] { browseOutput(); });
+    connect(helpButton, &QPushButton::clicked, this, [this] {
+        if (help_) help_();
+    });
+    connect(save, &QPushButton::clicked, this, [this] { saveAndExit(); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    draw(values_.controls());
+    pageSpec_->setFocus();
+}
+
+AppendParametersControls AppendParametersDialog::controls() const
+{
+    AppendParametersControls c;
+    c.fileName = fileName_->text().toStdString();
+    c.pageCount = values_.controls().pageCount;
+    c.appendParameters = pageSpec_->text().toStdString();
+    c.moveToDirectory = moveTo_->text().toStdString();
+    c.outputFile = output_->text().toStdString();
+    c.keepBookmarks = keepBookmarks_->isChecked();
+    c.bookmarkFilename = bookmarkFilename_->isChecked();
+    c.createNew = create_->isChecked();
+    c.useSameParameters = useSame_->isChecked();
+    return c;
+}
+
+void AppendParametersDialog::draw(const AppendParametersControls& c)
+{
+    fileName_->setText(qs(c.fileName));
+    pageCount_->setText(QString::number(c.pageCount));
+    pageSpec_->setText(qs(c.appendParameters));
+    moveTo_->setText(qs(c.moveToDirectory));
+    output_->setText(qs(c.outputFile));
+    keepBookmarks_->setChecked(c.keepBookmarks);
+    bookmarkFilename_->setChecked(c.bookmarkFilename);
+    (c.createNew ? create_ : append_)->setChecked(true);
+    useSame_->setChecked(c.useSameParameters);
+}
+
+void AppendParametersDialog::browseMoveTo()
+{
+    auto folder = folders_.chooseFolder(
+        AppendParameters::moveToFolderRequest(moveTo_->text().toStdString()));
+    if (folder) moveTo_->setText(qs(*folder));
+}
+
+void AppendParametersDialog::browseOutput()
+{
+    values_.take(controls());
+    draw(values_.controls());
+    if (auto path = files_.saveFile(AppendParameters::outputFileRequest())) {
+        values_.outputFileChosen(*path);
+        draw(values_.controls());
+    }
+}
+
+void AppendParametersDialog::saveAndExit()
+{
+    bool ok = values_.confirm(controls());
+    draw(values_.controls());
+    if (ok) accept();
+}
+
+QtParametersPrompt::QtParametersPrompt(QWidget* parent, FolderChooser& folders, FileDialogs& files,
+                                       MessageBoxes& messages)
+    : parent_(parent), folders_(folders), files_(files), values_(messages)
+{
+}
+
+ParametersAnswer QtParametersPrompt::prompt(const ParametersRequest& request)
+{
+    if (values_.open(request)) return values_.answer();
+    AppendParametersDialog dialog(parent_, values_, folders_, files_, help_);
+    QTimer::singleShot(0, &dialog, [&dialog] {
+        dialog.raise();
+        dialog.activateWindow();
+    });
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return values_.answer();
+}
+
+void QtParametersPrompt::holdValues(const std::string& fileName, const JobParameters& values)
+{
+    values_.hold(fileName, values);
+}
+
+} // namespace fb

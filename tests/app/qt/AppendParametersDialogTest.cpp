@@ -1,0 +1,204 @@
+#include "app/qt/AppendParametersDialog.h"
+#include "common/SamplePdf.h"
+#include "jobs/JobList.h"
+#include "app/qt/DialogDriver.h"
+#include "testkit/RecordingMessageBoxes.h"
+#include "testkit/TestDirs.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+using namespace fb;
+using namespace fb::test;
+
+namespace {
+
+struct AppendParametersDialogTest : ::testing::Test {
+    TempDir dir;
+    RecordingMessageBoxes messages;
+    ScriptedFolderChooser folders;
+    ScriptedFileDialogs files;
+    QtParametersPrompt prompt{nullptr, folders, files, messages};
+    JobList jobs{messages, prompt, {}};
+
+    std::string pdf(const std::string& name, int pages)
+    {
+        SamplePdfOptions o;
+        o.name = name;
+        o.pages = pages;
+        std::string path = dir / name;
+        EXPECT_TRUE(makeSamplePdf(path, o));
+        return path;
+    }
+    // Adds a file without parameters, so the dialog is asked; true when it showed itself.
+    bool addWithDialog(const std::string& path, std::function<void(QDialog*)> step)
+    {
+        ModalStep modal(std::move(step));
+        jobs.AddJobEntry(path, 1, "", "", "", "", "", "", "");
+        QCoreApplication::processEvents();
+        return modal.ran();
+    }
+    std::vector<std::string> parameters(int row) const
+    {
+        std::vector<std::string> out;
+        for (int column : {kAppendParameters, kMoveToDirectory, kOutputFile, kKeepBookmarks, kCreateNew,
+                           kAppendExisting, kBookmarkFilename})
+            out.push_back(jobs.text(row, column));
+        return out;
+    }
+    static QString text(QDialog* d, const char* id) { return control<QLineEdit>(d, id)->text(); }
+    static bool checked(QDialog* d, const char* id) { return control<QAbstractButton>(d, id)->isChecked(); }
+};
+
+} // namespace
+
+TEST_F(AppendParametersDialogTest, OpensWithDefaultsAndChecksTheOutputBeforeThePageSpec)
+{
+    std::string source = pdf("five.pdf", 5);
+    std::string output = dir / "out.pdf";
+    bool shown = addWithDialog(source, [&](QDialog* d) {
+        EXPECT_EQ(d->windowTitle(), "Append Parameters");
+        EXPECT_EQ(text(d, "1005").toStdString(), source);
+        EXPECT_TRUE(control<QLineEdit>(d, "1005")->isReadOnly());
+        EXPECT_EQ(text(d, "1018"), "5");
+        // Nothing held yet: append, keep bookmarks (empty counts as on), no file-name bookmark.
+        EXPECT_TRUE(checked(d, "1021"));
+        EXPECT_FALSE(checked(d, "1022"));
+        EXPECT_TRUE(checked(d, "1026"));
+        EXPECT_FALSE(checked(d, "1027"));
+        EXPECT_FALSE(checked(d, "1019"));
+        EXPECT_TRUE(control<QPushButton>(d, "1006")->isDefault());
+        screenshot(d, "append-parameters");
+
+        QTest::keyClicks(control<QLineEdit>(d, "1004"), "7");
+        click(control<QPushButton>(d, "1006"));
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text,
+                  "you must specify an output pdf file or existing pdf file to append to");
+        EXPECT_EQ(messages.shown[0].caption, "Error Destination");
+        EXPECT_TRUE(d->isVisible());
+
+        QTest::keyClicks(control<QLineEdit>(d, "1009"), QString::fromStdString(output));
+        QTest::keyClick(control<QLineEdit>(d, "1009"), Qt::Key_Return);  // the default button
+        ASSERT_EQ(messages.shown.size(), 2u);
+        EXPECT_EQ(messages.shown[1].text, "parameter: 7 higher than pages: 5");
+        EXPECT_EQ(messages.shown[1].caption, "Error in parameters");
+        EXPECT_TRUE(d->isVisible());
+        EXPECT_EQ(text(d, "1004"), "7");  // everything stays as typed
+
+        retype(control<QLineEdit>(d, "1004"), "2-4");
+        click(control<QPushButton>(d, "1006"));
+    });
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(parameters(0), (std::vector<std::string>{"2-4", "", output, "Y", "N", "Y", "N"}));
+    EXPECT_TRUE(jobs.alwaysShowParameters());
+}
+
+TEST_F(AppendParametersDialogTest, BookmarkBoxesClearEachOtherAndRadioButtonsSetTheChoice)
+{
+    jobs.AddJobEntry(pdf("a.pdf", 2), 1, "all", "/moved", "/out.pdf", "Y", "Y", "N", "Y");
+    jobs.setRowSelected(0, true);
+    int helpCalls = 0;
+    prompt.setHelpHandler([&] { ++helpCalls; });
+    ModalStep modal([&](QDialog* d) {
+        EXPECT_EQ(text(d, "1004"), "all");
+        EXPECT_EQ(text(d, "1007"), "/moved");
+        EXPECT_TRUE(checked(d, "1022"));
+        // Both on as the row holds them; any click leaves at most one.
+        EXPECT_TRUE(checked(d, "1026"));
+        EXPECT_TRUE(checked(d, "1027"));
+        auto* keep = control<QCheckBox>(d, "1026");
+        auto* name = control<QCheckBox>(d, "1027");
+        click(name);
+        EXPECT_FALSE(keep->isChecked());
+        EXPECT_FALSE(name->isChecked());
+        click(keep);
+        EXPECT_TRUE(keep->isChecked());
+        EXPECT_FALSE(name->isChecked());
+        click(name);
+        EXPECT_FALSE(keep->isChecked());
+        EXPECT_TRUE(name->isChecked());
+
+        click(control<QRadioButton>(d, "1022"));  // already checked: stays the create choice
+        EXPECT_TRUE(checked(d, "1022"));
+        click(control<QPushButton>(d, "1023"));
+        EXPECT_EQ(helpCalls, 1);
+        click(control<QPushButton>(d, "1006"));
+    });
+    jobs.UpdateJobEntry(false);
+    EXPECT_TRUE(modal.ran());
+    EXPECT_EQ(parameters(0), (std::vector<std::string>{"all", "/moved", "/out.pdf", "N", "Y", "N", "Y"}));
+}
+
+TEST_F(AppendParametersDialogTest, BrowseButtonsAndValuesHeldBetweenOpenings)
+{
+    std::string output = dir / "out.pdf";
+    folders.answers = {"/chosen"};
+    files.answers = {output, std::nullopt};
+    bool first = addWithDialog(pdf("a.pdf", 3), [&](QDialog* d) {
+        QTest::keyClicks(control<QLineEdit>(d, "1004"), "1");
+        QTest::keyClicks(control<QLineEdit>(d, "1007"), "/typed");
+        click(control<QPushButton>(d, "1008"));
+        EXPECT_EQ(text(d, "1007"), "/chosen");
+        click(control<QPushButton>(d, "1010"));
+        EXPECT_EQ(text(d, "1009").toStdString(), output);
+        // The radio button takes the controls; what is typed afterwards is lost on Cancel.
+        click(control<QRadioButton>(d, "1022"));
+        retype(control<QLineEdit>(d, "1004"), "3");
+        click(control<QPushButton>(d, "1003"));
+    });
+    EXPECT_TRUE(first);
+    ASSERT_EQ(folders.asked.size(), 1u);
+    EXPECT_EQ(folders.asked[0].title, "Move To Directory...");
+    EXPECT_EQ(folders.asked[0].instruction, "Please choose your directory to move to after append...");
+    EXPECT_EQ(folders.asked[0].startFolder, "/typed");
+    ASSERT_EQ(files.asked.size(), 1u);
+    EXPECT_EQ(files.asked[0].title, "Append To PDF File or New PDF File");
+    EXPECT_EQ(files.asked[0].filters, (std::vector<std::string>{"*.pdf", "All Files *.*"}));
+    EXPECT_EQ(files.asked[0].defaultExtension, "PDF");
+    EXPECT_EQ(parameters(0)[0], "");  // cancelled: the row stays as added
+
+    bool second = addWithDialog(pdf("b.pdf", 3), [&](QDialog* d) {
+        EXPECT_EQ(text(d, "1005").toStdString(), dir / "b.pdf");
+        EXPECT_EQ(text(d, "1004"), "1");
+        EXPECT_EQ(text(d, "1007"), "/chosen");
+        EXPECT_TRUE(checked(d, "1022"));
+        click(control<QPushButton>(d, "1010"));  // cancelled: nothing changes
+        EXPECT_EQ(text(d, "1009").toStdString(), output);
+        click(control<QPushButton>(d, "1006"));
+    });
+    EXPECT_TRUE(second);
+    EXPECT_EQ(parameters(1), (std::vector<std::string>{"1", "/chosen", output, "Y", "Y", "N", "N"}));
+}
+
+TEST_F(AppendParametersDialogTest, UseSameParametersConfirmsAtOnceUntilTheValuesDoNotFit)
+{
+    std::string output = dir / "out.pdf";
+    addWithDialog(pdf("a.pdf", 12), [&](QDialog* d) {
+        QTest::keyClicks(control<QLineEdit>(d, "1004"), "10-12");
+        QTest::keyClicks(control<QLineEdit>(d, "1009"), QString::fromStdString(output));
+        click(control<QCheckBox>(d, "1019"));
+        click(control<QPushButton>(d, "1006"));
+    });
+    EXPECT_FALSE(jobs.alwaysShowParameters());
+
+    EXPECT_FALSE(addWithDialog(pdf("b.pdf", 12), [](QDialog*) {}));
+    EXPECT_EQ(parameters(1)[0], "10-12");
+    EXPECT_EQ(parameters(1)[2], output);
+    EXPECT_TRUE(messages.shown.empty());
+
+    bool shown = addWithDialog(pdf("c.pdf", 5), [&](QDialog* d) {
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text, "parameter: 12 higher than pages: 5");
+        EXPECT_EQ(messages.shown[0].caption, "Error in parameters");
+        EXPECT_EQ(text(d, "1004"), "10-12");
+        EXPECT_TRUE(checked(d, "1019"));
+        retype(control<QLineEdit>(d, "1004"), "all");
+        click(control<QPushButton>(d, "1006"));
+    });
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(parameters(2)[0], "all");
+    EXPECT_FALSE(jobs.alwaysShowParameters());
+}
