@@ -18,36 +18,6 @@ TEST(FolderPathRule, AbsoluteWithCleanComponentsOnly)
         EXPECT_FALSE(isValidFolderPath(bad)) << bad;
 }
 
-TEST(CheckOrCreateFolder, ExistingInvalidRefusedAndCreatedFolders)
-{
-    TempDir dir;
-    RecordingMessageBoxes messages;
-
-    EXPECT_EQ(checkOrCreateFolder(dir.path(), messages), 0);
-    EXPECT_EQ(checkOrCreateFolder("/", messages), 0);
-    EXPECT_TRUE(messages.shown.empty());
-
-    std::string trailing = dir / "new/";
-    EXPECT_EQ(checkOrCreateFolder(trailing, messages), 1);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, "The folder:\n\n" + trailing + "\n\nis invalid. Please reenter.");
-    EXPECT_EQ(messages.shown[0].caption, "mervo");
-    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Exclamation);
-    EXPECT_FALSE(pathExists(dir / "new"));
-
-    std::string deep = dir / "new/deep";
-    EXPECT_EQ(checkOrCreateFolder(deep, messages), -1);  // the default answer is No
-    EXPECT_EQ(messages.shown.back().text,
-              "The folder:\n\n" + deep + "\n\ndoes not exist. Do you want the folder to be created?");
-    EXPECT_EQ(messages.shown.back().buttons, MessageButtons::YesNo);
-    EXPECT_EQ(messages.shown.back().icon, MessageIcon::Question);
-    EXPECT_FALSE(pathExists(dir / "new"));
-
-    messages.answers.push_back(MessageAnswer::Yes);
-    EXPECT_EQ(checkOrCreateFolder(deep, messages), 0);
-    EXPECT_TRUE(isDirectory(deep));
-}
-
 TEST(CheckOrCreateFolder, ReportsAFolderThatCannotBeMadeAndKeepsTheLevelsAbove)
 {
     // Neither a regular file in the way nor an over-long name yields to root,

@@ -60,8 +60,8 @@ AppendParametersDialog::AppendParametersDialog(QWidget* parent, AppendParameters
     output_ = lineEdit(this, "1009");
     auto* moveToButton = button(this, "&Browse", "1008");
     auto* outputButton = button(this, "&Browse", "1010");
-    moveToButton->setAccessibleName("Browse for the folder to move to");
-    outputButton->setAccessibleName("Browse for the output file");
+    moveToButton->setAccessibleDescription("Choose the folder to move the source to");
+    outputButton->setAccessibleDescription("Choose the output PDF file");
 
     create_ = new QRadioButton("Create new output file", this);
     create_->setObjectName("1022");

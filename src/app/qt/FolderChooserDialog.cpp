@@ -30,7 +30,6 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent, const FolderRequest& r
     path_ = new QLineEdit(this);
     path_->setObjectName("14148");
     path_->setMaxLength(static_cast<int>(kMaxTextLength));
-    path_->setAccessibleName("Folder");
     instruction->setBuddy(path_);
 
     model_ = new QFileSystemModel(this);
@@ -84,7 +83,7 @@ void FolderChooserDialog::selectStartFolder(const std::string& startFolder)
     while (!existing.isEmpty() && !QFileInfo(existing).isDir())
         existing = existing == "/" ? QString() : QFileInfo(existing).path();
     if (!existing.isEmpty()) {
-        QModelIndex index = model_->index(existing);
+        QModelIndex index = model_->index(QFileInfo(existing).absoluteFilePath());
         if (index.isValid()) {
             tree_->setCurrentIndex(index);
             tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);

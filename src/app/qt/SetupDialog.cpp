@@ -77,7 +77,7 @@ private:
         label->setBuddy(edit);
         auto* browse = new QPushButton("Browse", frame);
         browse->setObjectName(browseId);
-        browse->setAccessibleName(QString("Browse: ") + caption);
+        browse->setAccessibleDescription(caption);
         auto* note = new QLabel(explanation, frame);
         note->setWordWrap(true);
         auto* grid = new QGridLayout(frame);

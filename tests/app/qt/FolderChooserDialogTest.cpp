@@ -43,12 +43,18 @@ TEST(FolderChooserDialog, TypedPathIsTestedAndCreatedOnYes)
         click(ok);
         ASSERT_EQ(messages.shown.size(), 1u);
         EXPECT_EQ(messages.shown[0].text, "The folder:\n\n" + deep + "/\n\nis invalid. Please reenter.");
+        EXPECT_EQ(messages.shown[0].caption, "mervo");
+        EXPECT_EQ(messages.shown[0].icon, MessageIcon::Exclamation);
         EXPECT_TRUE(d->isVisible());
         EXPECT_EQ(d->focusWidget(), edit);
 
         retype(edit, QString::fromStdString(deep));
         click(ok);  // No
-        EXPECT_EQ(messages.shown.size(), 2u);
+        ASSERT_EQ(messages.shown.size(), 2u);
+        EXPECT_EQ(messages.shown[1].text,
+                  "The folder:\n\n" + deep + "\n\ndoes not exist. Do you want the folder to be created?");
+        EXPECT_EQ(messages.shown[1].buttons, MessageButtons::YesNo);
+        EXPECT_EQ(messages.shown[1].icon, MessageIcon::Question);
         EXPECT_TRUE(d->isVisible());
         EXPECT_FALSE(pathExists(dir / "new"));
 
