@@ -6,6 +6,7 @@
 
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -67,6 +68,14 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent, const FolderRequest& r
             [this](const QString& text) { ok_->setEnabled(!text.isEmpty()); });
     connect(ok_, &QPushButton::clicked, this, [this] { okClicked(); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    // Listings arrive and get sorted after the window opens; keep the start
+    // folder in sight meanwhile, but leave the view to the user after that.
+    QElapsedTimer opened;
+    opened.start();
+    connect(model_, &QAbstractItemModel::layoutChanged, this, [this, opened] {
+        if (opened.elapsed() < 1500) tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+    });
 
     ok_->setEnabled(false);
     selectStartFolder(request.startFolder.empty() ? QDir::currentPath().toStdString()

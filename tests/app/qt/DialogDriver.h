@@ -92,7 +92,9 @@ inline void click(QAbstractButton* button)
 inline void screenshot(QWidget* dialog, const char* name)
 {
     QByteArray dir = qgetenv("FB_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) dialog->grab().save(QString::fromUtf8(dir) + "/" + name + ".png");
+    if (dir.isEmpty()) return;
+    QTest::qWait(500);  // let folder listings arrive and sort
+    dialog->grab().save(QString::fromUtf8(dir) + "/" + name + ".png");
 }
 
 struct ScriptedFolderChooser : FolderChooser {
