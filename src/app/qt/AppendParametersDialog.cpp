@@ -131,6 +131,12 @@ AppendParametersDialog::AppendParametersDialog(QWidget* parent, AppendParameters
     layout->addLayout(buttons);
     resize(560, sizeHint().height());
 
+    // Tab through the controls in the order they are read, top to bottom.
+    QWidget* order[] = {fileName_,      pageCount_,   pageSpec_, moveTo_,           moveToButton,
+                        output_,        outputButton, create_,   append_,           keepBookmarks_,
+                        bookmarkFilename_, useSame_,  helpButton, save,             cancel};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
     for (QRadioButton* radio : {create_, append_})
         connect(radio, &QRadioButton::clicked, this, [this] {
             values_.take(controls());
