@@ -1,7 +1,10 @@
 #include "engine/QpdfAutomation.h"
 
+#include "engine/pdf/IncrementalWriter.h"
+#include "engine/pdf/OpenOutputCache.h"
 #include "engine/pdf/Outline.h"
 #include "engine/pdf/PageCopier.h"
+#include "engine/pdf/PageTreeAppender.h"
 #include "engine/pdf/PdfOpen.h"
 #include "engine/pdf/PdfSave.h"
 
@@ -9,6 +12,8 @@
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <vector>
 
 namespace fb {
@@ -20,10 +25,18 @@ using OH = QPDFObjectHandle;
 class QpdfPDDoc;
 class QpdfAVDoc;
 
+// An output gets a full rewrite after this many updates, or once its copied
+// pages read from this many sources (each holds its file open), which also
+// bounds the chain of updates and the size of the file.
+constexpr int kMaxUpdates = 200;
+constexpr std::size_t kMaxHeldSources = 200;
+
 struct ServerState {
     std::vector<std::weak_ptr<QpdfPDDoc>> docs;
     std::vector<std::weak_ptr<QpdfAVDoc>> views;
     std::weak_ptr<QpdfAVDoc> activeView;
+    pdf::OpenOutputCache outputs;
+    long changes = 0; // every change to any document counts, so a kept output knows it is current
     void closeAll();
 };
 
@@ -37,7 +50,19 @@ public:
     {
         try {
             closeDoc();
+            if (auto kept = state_->outputs.take(path, state_->changes)) {
+                pdf_ = std::move(kept->pdf);
+                writer_ = std::move(kept->writer);
+                keepAlive_ = std::move(kept->sources);
+                pageCount_ = kept->pageCount;
+                tracking_ = true;
+                pageCacheStale_ = true;
+                path_ = path;
+                registerOpen();
+                return 1;
+            }
             pdf_ = pdf::openPdf(path);
+            pageCount_ = static_cast<long>(pdf_->getAllPages().size());
             path_ = path;
             registerOpen();
             return 1;
@@ -50,6 +75,16 @@ public:
     long Close() override
     {
         if (!pdf_) return 0;
+        // Saved as an update and unchanged since: the next row that appends
+        // to the same file can take it as it is.
+        if (writer_ && savedAt_ == state_->changes && !path_.empty()) {
+            auto kept = std::make_unique<pdf::OpenOutput>();
+            kept->pdf = pdf_;
+            kept->writer = std::move(writer_);
+            kept->sources = keepAlive_;
+            kept->pageCount = pageCount_;
+            state_->outputs.keep(path_, std::move(kept), state_->changes);
+        }
         closeDoc();
         return 1;
     }
@@ -59,6 +94,7 @@ public:
         try {
             closeDoc();
             pdf_ = pdf::createEmptyPdf();
+            pageCount_ = 0;
             path_.clear();
             registerOpen();
             return 1;
@@ -73,12 +109,7 @@ public:
 
     long GetNumPages() override
     {
-        if (!pdf_) return 0;
-        try {
-            return static_cast<long>(pdf_->getAllPages().size());
-        } catch (...) {
-            return 0;
-        }
+        return pdf_ ? pageCount_ : 0;
     }
 
     long InsertPages(long insertAfter, PDDoc& source, long firstPage, long count, long bookmarks) override
@@ -96,9 +127,28 @@ public:
 
     long Save(short type, const std::string& path) override
     {
-        (void)type; // every save here is a full rewrite that drops unreferenced objects
+        (void)type; // a full rewrite drops unreferenced objects; an update only adds
         if (!pdf_ || path.empty()) return 0;
-        return pdf::savePdfAtomically(*pdf_, path) ? 1 : 0;
+        try {
+            const bool update = writer_ && !untracked_ && path == path_ &&
+                                writer_->savesSinceFullWrite() < kMaxUpdates &&
+                                keepAlive_.size() < kMaxHeldSources;
+            if (update && writer_->save(*pdf_, path, touched())) {
+                if (appender_) appender_->clearTouched();
+                savedAt_ = state_->changes;
+                return 1;
+            }
+            if (pageCacheStale_) pdf_->updateAllPagesCache();
+            pageCacheStale_ = false;
+            if (!pdf::savePdfAtomically(*pdf_, path)) return 0;
+            // The file no longer matches what the writer knew; the next row
+            // opens it afresh and appends updates from there.
+            writer_.reset();
+            savedAt_ = -1;
+            return 1;
+        } catch (...) {
+            return 0;
+        }
     }
 
     // ---- used by the other objects of this server ----
@@ -107,14 +157,30 @@ public:
 
     void closeDoc()
     {
+        appender_.reset();
+        writer_.reset();
         pdf_.reset();
         keepAlive_.clear();
+        sourceCopies_.clear();
         path_.clear();
+        pageCount_ = 0;
+        tracking_ = false;
+        untracked_ = false;
+        pageCacheStale_ = false;
+        savedAt_ = -1;
     }
 
     bool addBookmarkAt(long page, const std::string& title)
     {
-        return pdf_ && pdf::addPageBookmark(*pdf_, page, title);
+        if (!pdf_ || pageCount_ < 1) return false;
+        startTracking();
+        ++state_->changes;
+        if (page < 0) page = 0;
+        if (page >= pageCount_) page = pageCount_ - 1;
+        QPDFObjectHandle target = appender().pageAt(page);
+        if (!target.isInitialized()) return false;
+        pdf::addBookmarkToPage(*pdf_, target, title);
+        return true;
     }
 
 private:
@@ -127,19 +193,77 @@ private:
         docs.push_back(weak_from_this());
     }
 
+    // From the first change on, the document's changes are followed so that
+    // a document opened from a file can be saved as an update to it.
+    void startTracking()
+    {
+        if (tracking_) return;
+        tracking_ = true;
+        if (!path_.empty()) {
+            try {
+                writer_ = pdf::IncrementalWriter::forFile(*pdf_, path_);
+            } catch (...) {
+                writer_.reset();
+            }
+        }
+    }
+
+    pdf::PageTreeAppender& appender()
+    {
+        if (!appender_) appender_ = std::make_unique<pdf::PageTreeAppender>(*pdf_);
+        return *appender_;
+    }
+
+    std::vector<QPDFObjectHandle> touched()
+    {
+        return appender_ ? appender_->touched() : std::vector<QPDFObjectHandle>{};
+    }
+
     bool insertFrom(QpdfPDDoc& src, long insertAfter, long firstPage, long count, bool bookmarks)
     {
+        startTracking();
+        ++state_->changes;
         // The copies read stream data from the source when this document is
         // written, so the source stays alive as long as this document.
         if (std::find(keepAlive_.begin(), keepAlive_.end(), src.pdf_) == keepAlive_.end())
             keepAlive_.push_back(src.pdf_);
-        return pdf::copyPages(*src.pdf_, *pdf_, insertAfter, firstPage, count, bookmarks);
+        const bool atEnd = insertAfter == pageCount_ - 1;
+        if (!atEnd) {
+            // qpdf's own insert: it reads and rebuilds its list of all pages,
+            // and changes the tree in ways an update does not follow.
+            if (pageCacheStale_) pdf_->updateAllPagesCache();
+            pageCacheStale_ = false;
+            untracked_ = true;
+            appender_.reset();
+            if (!pdf::copyPages(*src.pdf_, *pdf_, insertAfter, firstPage, count, bookmarks)) return false;
+            pageCount_ = static_cast<long>(pdf_->getAllPages().size());
+            return true;
+        }
+        pdf::AppendState append;
+        append.appender = &appender();
+        append.sourceCopies = &sourceCopies_[src.pdf_.get()];
+        pageCacheStale_ = true;
+        const bool ok = pdf::copyPages(*src.pdf_, *pdf_, insertAfter, firstPage, count, bookmarks, &append);
+        if (append.formMerged) {
+            untracked_ = true;
+            pageCacheStale_ = false;
+        }
+        pageCount_ = appender_->count();
+        return ok;
     }
 
     std::shared_ptr<ServerState> state_;
     std::shared_ptr<QPDF> pdf_;
     std::vector<std::shared_ptr<QPDF>> keepAlive_;
     std::string path_;
+    long pageCount_ = 0;
+    std::unique_ptr<pdf::IncrementalWriter> writer_;
+    std::unique_ptr<pdf::PageTreeAppender> appender_;
+    std::map<QPDF*, std::set<QPDFObjGen>> sourceCopies_;
+    bool tracking_ = false;       // changes since opening are followed
+    bool untracked_ = false;      // a change an update cannot carry: save in full
+    bool pageCacheStale_ = false; // qpdf's list of pages misses appended ones
+    long savedAt_ = -1;           // the change count at the last update saved
 };
 
 class QpdfAVPageView : public AVPageView {
@@ -248,6 +372,7 @@ void ServerState::closeAll()
     views.clear();
     docs.clear();
     activeView.reset();
+    outputs.clear();
 }
 
 class QpdfApp : public App {
@@ -287,6 +412,8 @@ private:
 
 class QpdfPDBookmark : public PDBookmark {
 public:
+    explicit QpdfPDBookmark(std::shared_ptr<ServerState> state) : state_(std::move(state)) {}
+
     long GetByTitle(PDDoc& doc, const std::string& title) override
     {
         try {
@@ -310,6 +437,7 @@ public:
         try {
             // The document may have been closed since the item was found.
             if (!item_.isInitialized() || owner_.expired()) return 0;
+            ++state_->changes;
             item_.replaceKey("/Title", OH::newUnicodeString(title));
             return 1;
         } catch (...) {
@@ -320,6 +448,7 @@ public:
 private:
     OH item_;
     std::weak_ptr<QPDF> owner_;
+    std::shared_ptr<ServerState> state_;
 };
 
 class QpdfServer : public AutomationServer {
@@ -327,7 +456,7 @@ public:
     std::shared_ptr<App> createApp() override { return std::make_shared<QpdfApp>(state_); }
     std::shared_ptr<AVDoc> createAVDoc() override { return std::make_shared<QpdfAVDoc>(state_); }
     std::shared_ptr<PDDoc> createPDDoc() override { return std::make_shared<QpdfPDDoc>(state_); }
-    std::shared_ptr<PDBookmark> createPDBookmark() override { return std::make_shared<QpdfPDBookmark>(); }
+    std::shared_ptr<PDBookmark> createPDBookmark() override { return std::make_shared<QpdfPDBookmark>(state_); }
 
 private:
     std::shared_ptr<ServerState> state_ = std::make_shared<ServerState>();

@@ -81,13 +81,18 @@ bool addPageBookmark(QPDF& pdf, long page, const std::string& title)
     if (pages.empty()) return false;
     if (page < 0) page = 0;
     if (page >= static_cast<long>(pages.size())) page = static_cast<long>(pages.size()) - 1;
+    addBookmarkToPage(pdf, pages[static_cast<std::size_t>(page)], title);
+    return true;
+}
+
+void addBookmarkToPage(QPDF& pdf, OH page, const std::string& title)
+{
     OH dest = OH::newArray();
-    dest.appendItem(pages[static_cast<std::size_t>(page)]);
+    dest.appendItem(page);
     dest.appendItem(OH::newName("/Fit"));
     OH outlines = ensureOutlineRoot(pdf);
     appendOutlineItems(pdf, outlines, {NewOutlineItem{title, dest, OH(), OH(), {}}});
     refreshOutlineRoot(outlines);
-    return true;
 }
 
 OH findOutlineItem(QPDF& pdf, const std::string& title)

@@ -40,6 +40,9 @@ int appendOutlineItems(QPDF& pdf, QPDFObjectHandle parent, const std::vector<New
 // to the document). False when the document has no pages.
 bool addPageBookmark(QPDF& pdf, long page, const std::string& title);
 
+// Adds a top-level bookmark titled title that shows page.
+void addBookmarkToPage(QPDF& pdf, QPDFObjectHandle page, const std::string& title);
+
 // The first item, depth first, whose title is title; uninitialized when none.
 QPDFObjectHandle findOutlineItem(QPDF& pdf, const std::string& title);
 

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,9 +13,10 @@
 
 namespace fb::pdf {
 
-namespace {
-
-bool writeAndRename(QPDF& pdf, const std::string& path)
+// The one place where an output is replaced: a temporary file beside it,
+// filled by fill, synced, given the old file's mode and renamed over it; the
+// folder is synced after the rename so the new name survives a crash.
+bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fill)
 {
     struct stat st{};
     if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
@@ -39,22 +41,13 @@ bool writeAndRename(QPDF& pdf, const std::string& path)
     int fd = mkstemp(buffer.data());
     if (fd < 0) return false;
     std::string temp(buffer.data());
-    FILE* file = fdopen(fd, "wb");
-    if (!file) {
-        close(fd);
-        unlink(temp.c_str());
-        return false;
-    }
     bool ok = false;
     try {
-        QPDFWriter writer(pdf);
-        writer.setOutputFile(temp.c_str(), file, false);
-        writer.write();
-        ok = std::fflush(file) == 0 && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+        ok = fill(fd) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
     } catch (...) {
         ok = false;
     }
-    if (std::fclose(file) != 0) ok = false;
+    if (close(fd) != 0) ok = false;
     if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
     if (!ok) {
         unlink(temp.c_str());
@@ -66,6 +59,32 @@ bool writeAndRename(QPDF& pdf, const std::string& path)
         close(dirFd);
     }
     return true;
+}
+
+namespace {
+
+bool writeAndRename(QPDF& pdf, const std::string& path)
+{
+    return replaceFile(path, [&](int fd) {
+        int own = dup(fd);
+        if (own < 0) return false;
+        FILE* file = fdopen(own, "wb");
+        if (!file) {
+            close(own);
+            return false;
+        }
+        bool ok = false;
+        try {
+            QPDFWriter writer(pdf);
+            writer.setOutputFile(path.c_str(), file, false);
+            writer.write();
+            ok = std::fflush(file) == 0;
+        } catch (...) {
+            ok = false;
+        }
+        if (std::fclose(file) != 0) ok = false;
+        return ok;
+    });
 }
 
 } // namespace

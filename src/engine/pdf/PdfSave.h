@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 
 class QPDF;
@@ -10,5 +11,10 @@ namespace fb::pdf {
 // A reader never sees a half-written output. False on any failure, with the
 // temporary file removed. Never throws.
 bool savePdfAtomically(QPDF& pdf, const std::string& path);
+
+// Replaces path with a new file that fill writes to the descriptor it is
+// given, the same way: temporary file beside path, synced, mode kept, renamed,
+// folder synced. False (temporary file removed) when fill or any step fails.
+bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fill);
 
 } // namespace fb::pdf

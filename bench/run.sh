@@ -1,0 +1,267 @@
+#!/usr/bin/env bash
+# Measures mervo side by side with qpdf, pdfunite and pdfinfo on the same
+# inputs, prints a table of ratios and adds it, with machine and date, to
+# bench/RESULTS.md.
+#
+#   bash bench/run.sh            everything
+#   BENCH_QUICK=1 bash bench/run.sh   smaller counts, for trying the script
+#
+# Installs its peers (qpdf, poppler-utils, time, strace) and one Debian
+# documentation package with a large real manual (r-doc-pdf) when missing and
+# apt-get works; rows whose inputs are missing are skipped and say so.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${BENCH_BUILD:-$ROOT/build-bench}
+RESULTS=$ROOT/bench/RESULTS.md
+WORK=$(mktemp -d /tmp/mervo-bench.XXXXXX)
+trap 'rm -rf "$WORK"' EXIT
+QUICK=${BENCH_QUICK:-0}
+REPS=${BENCH_REPS:-3}
+
+ROWS_EACH=200; ROWS_ONE=200; ROWS_LONG=800; COUNT_FILES=2000; LIST_ROWS=100000
+if [ "$QUICK" = 1 ]; then ROWS_EACH=40; ROWS_ONE=40; ROWS_LONG=200; COUNT_FILES=200; LIST_ROWS=10000; REPS=1; fi
+
+log() { echo "bench: $*" >&2; }
+
+# ---- peers and inputs -------------------------------------------------------
+APT_UPDATED=0
+install_pkg() {
+    command -v apt-get >/dev/null || return 1
+    [ "$(id -u)" = 0 ] || return 1
+    if [ $APT_UPDATED = 0 ]; then apt-get update -qq >/dev/null 2>&1 || true; APT_UPDATED=1; fi
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null 2>&1
+}
+command -v qpdf >/dev/null || install_pkg qpdf || { log "qpdf missing"; exit 1; }
+command -v pdfinfo >/dev/null && command -v pdfunite >/dev/null || install_pkg poppler-utils ||
+    { log "poppler-utils missing"; exit 1; }
+[ -x /usr/bin/time ] || install_pkg time || { log "/usr/bin/time missing"; exit 1; }
+command -v strace >/dev/null || install_pkg strace || log "strace missing: the per-row figure is skipped"
+
+MANUAL=/usr/share/R/doc/manual/fullrefman.pdf
+[ -f "$MANUAL" ] || install_pkg r-doc-pdf || true
+[ -f "$MANUAL" ] || MANUAL=""
+
+log "building (Release) in $BUILD"
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$ROOT/..}
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+nice cmake --build "$BUILD" --target mervo make-sample-pdf joblist-bench >/dev/null
+MERVO=$BUILD/mervo
+MAKE_SAMPLE=$BUILD/make-sample-pdf
+export QT_QPA_PLATFORM=offscreen
+
+log "making inputs in $WORK"
+mkdir -p "$WORK/src"
+for i in $(seq -w 1 "$ROWS_LONG"); do
+    [ "$i" -le 3 ] 2>/dev/null && "$MAKE_SAMPLE" "$WORK/src/s$i.pdf" "s$i" 10 >/dev/null && continue
+    # Generating 800 files costs more than the runs; the layout of a copy is the same.
+    sed "s/s001 p/s$i p/" "$WORK/src/s001.pdf" >"$WORK/src/s$i.pdf" 2>/dev/null || cp "$WORK/src/s001.pdf" "$WORK/src/s$i.pdf"
+done
+mkdir -p "$WORK/count"
+for i in $(seq 1 "$COUNT_FILES"); do cp "$WORK/src/s001.pdf" "$WORK/count/c$i.pdf"; done
+
+# ---- measuring --------------------------------------------------------------
+# measure VAR DIR CMD...: best wall time over REPS runs of CMD in DIR (a fresh
+# copy of DIR's start state each time: outputs and the log removed). Sets
+# VAR_wall, VAR_cpu (user+sys) and VAR_rss (peak kB).
+measure() {
+    local var=$1 dir=$2; shift 2
+    local best_wall="" best_cpu="" best_rss=""
+    for _ in $(seq 1 "$REPS"); do
+        rm -rf "$dir/out" "$dir/append.log"; mkdir -p "$dir/out"
+        (cd "$dir" && /usr/bin/time -f "%e %U %S %M" -o "$WORK/time.txt" "$@" >/dev/null 2>"$WORK/stderr.txt") ||
+            { log "$var failed: $*"; cat "$WORK/stderr.txt" >&2; return 1; }
+        read -r wall user sys rss <"$WORK/time.txt"
+        local cpu; cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN{printf "%.2f", u+s}')
+        if [ -z "$best_wall" ] || awk -v a="$wall" -v b="$best_wall" 'BEGIN{exit !(a<b)}'; then
+            best_wall=$wall; best_cpu=$cpu; best_rss=$rss
+        fi
+    done
+    printf -v "${var}_wall" '%s' "$best_wall"
+    printf -v "${var}_cpu" '%s' "$best_cpu"
+    printf -v "${var}_rss" '%s' "$best_rss"
+}
+
+# Every output a figure wrote must pass qpdf --check.
+check_outputs() {
+    local f
+    for f in "$1"/out/*.pdf; do
+        [ -e "$f" ] || continue
+        qpdf --check "$f" >/dev/null 2>&1 || { log "qpdf --check failed: $f"; CHECK_FAILED=1; }
+    done
+}
+CHECK_FAILED=0
+
+# batch DIR ROWS OUTPUT_PATTERN CREATE: a batch file of ROWS rows of 10 pages;
+# OUTPUT_PATTERN "each" gives every row its own output.
+batch() {
+    local dir=$1 rows=$2 mode=$3 create=$4 i out
+    mkdir -p "$dir"; : >"$dir/job.app"
+    for i in $(seq -w 1 "$rows"); do
+        [ ${#i} -lt 3 ] && i=$(printf %03d "$((10#$i))")
+        if [ "$mode" = each ]; then out=out/o$i.pdf; else out=out/all.pdf; fi
+        printf '%s; all; ; ; ; %s; N; %s; Y; N\r\r\n' "$WORK/src/s$i.pdf" "$out" "$create" >>"$dir/job.app"
+    done
+}
+
+FIG=(); MERVO_T=(); PEER_T=(); RATIO=(); CPU_RATIO=(); GOAL=(); MET=(); MEM=()
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN{ if (b<=0) b=0.005; printf "%.3f", a/b }'; }
+row() { # figure mervo_wall peer_wall mervo_cpu peer_cpu goal mem_ratio
+    local r c met
+    r=$(ratio "$2" "$3"); c=$(ratio "$4" "$5")
+    met=$(awk -v r="$r" -v g="$6" 'BEGIN{print (r<=g) ? "yes" : "no"}')
+    FIG+=("$1"); MERVO_T+=("$2"); PEER_T+=("$3"); RATIO+=("$r"); CPU_RATIO+=("$c"); GOAL+=("≤ $6"); MET+=("$met"); MEM+=("${7:--}")
+}
+skip() { FIG+=("$1"); MERVO_T+=("-"); PEER_T+=("-"); RATIO+=("-"); CPU_RATIO+=("-"); GOAL+=("$2"); MET+=("skipped: $3"); MEM+=("-"); }
+memratio() { ratio "$1" "$2"; }
+
+# 1. Each row into its own output vs a loop of one qpdf per file.
+log "figure: $ROWS_EACH rows, each into its own output"
+batch "$WORK/each" "$ROWS_EACH" each Y
+measure m_each "$WORK/each" "$MERVO" job.app -r -q
+check_outputs "$WORK/each"
+cat >"$WORK/each/qpdf-loop.sh" <<EOF
+for i in \$(seq -f %03g 1 $ROWS_EACH); do qpdf --empty --pages "$WORK/src/s\$i.pdf" -- out/o\$i.pdf; done
+EOF
+measure q_each "$WORK/each" bash qpdf-loop.sh
+row "$ROWS_EACH rows of 10 pages, each into its own output, vs a loop of one qpdf per file" \
+    "$m_each_wall" "$q_each_wall" "$m_each_cpu" "$q_each_cpu" 0.3 "$(memratio "$m_each_rss" "$q_each_rss")"
+
+# 2. All rows into one output vs one qpdf --empty --pages (and pdfunite for reference).
+log "figure: $ROWS_ONE rows into one output"
+batch "$WORK/one" "$ROWS_ONE" one N
+measure m_one "$WORK/one" "$MERVO" job.app -r -q
+check_outputs "$WORK/one"
+ONE_SOURCES=$(for i in $(seq -f %03g 1 "$ROWS_ONE"); do printf '%s ' "$WORK/src/s$i.pdf"; done)
+# shellcheck disable=SC2086
+measure q_one "$WORK/one" qpdf --empty --pages $ONE_SOURCES -- out/all.pdf
+# shellcheck disable=SC2086
+measure u_one "$WORK/one" pdfunite $ONE_SOURCES out/all.pdf
+row "$ROWS_ONE rows of 10 pages into one output vs one qpdf --empty --pages" \
+    "$m_one_wall" "$q_one_wall" "$m_one_cpu" "$q_one_cpu" 2 "$(memratio "$m_one_rss" "$q_one_rss")"
+row "$ROWS_ONE rows of 10 pages into one output vs one pdfunite (reference)" \
+    "$m_one_wall" "$u_one_wall" "$m_one_cpu" "$u_one_cpu" 2 "$(memratio "$m_one_rss" "$u_one_rss")"
+
+# 3. The last 50 rows of 800 into one output vs its first 50, in one run: the
+#    row ends are the syncs of the log, timed by strace.
+if command -v strace >/dev/null; then
+    log "figure: last 50 of $ROWS_LONG rows vs first 50"
+    batch "$WORK/long" "$ROWS_LONG" one N
+    rm -rf "$WORK/long/out" "$WORK/long/append.log"; mkdir -p "$WORK/long/out"
+    (cd "$WORK/long" && strace -f -qq -ttt -y -e trace=fsync -o "$WORK/long/trace.txt" "$MERVO" job.app -r -q >/dev/null 2>&1)
+    check_outputs "$WORK/long"
+    grep 'append.log>' "$WORK/long/trace.txt" | awk '{print $2}' >"$WORK/long/ends.txt"
+    n=$(wc -l <"$WORK/long/ends.txt")
+    if [ "$n" -ge 101 ]; then
+        first=$(awk 'NR==1{a=$1} NR==51{print $1-a}' "$WORK/long/ends.txt")
+        last=$(awk -v n="$n" 'NR==n-50{a=$1} NR==n{print $1-a}' "$WORK/long/ends.txt")
+        row "the last 50 rows of $ROWS_LONG into one output vs its first 50 (seconds: last, first)" \
+            "$first" "$first" 0 0 1.2
+        # row() took first/first; put the real pair in.
+        k=$((${#FIG[@]} - 1))
+        MERVO_T[$k]=$last; PEER_T[$k]=$first; RATIO[$k]=$(ratio "$last" "$first"); CPU_RATIO[$k]="-"
+        MET[$k]=$(awk -v r="${RATIO[$k]}" 'BEGIN{print (r<=1.2) ? "yes" : "no"}')
+    else
+        skip "the last 50 rows of $ROWS_LONG into one output vs its first 50" "≤ 1.2" "only $n rows logged"
+    fi
+else
+    skip "the last 50 rows of $ROWS_LONG into one output vs its first 50" "≤ 1.2" "no strace"
+fi
+
+# 4/5. A real manual of 1,000+ pages, bookmarks kept.
+if [ -n "$MANUAL" ]; then
+    pages=$(pdfinfo "$MANUAL" | awk '/^Pages:/{print $2}')
+    for sel in all odd; do
+        log "figure: $pages-page manual, $sel, bookmarks kept"
+        d="$WORK/manual-$sel"; mkdir -p "$d"
+        printf '%s; %s; ; ; ; out/m.pdf; Y; Y; N; N\r\r\n' "$MANUAL" "$sel" >"$d/job.app"
+        measure m_man "$d" "$MERVO" job.app -r -q
+        check_outputs "$d"
+        if [ $sel = all ]; then range=1-z; goal=1.5; else range=1-z:odd; goal=2; fi
+        measure q_man "$d" qpdf "$MANUAL" --pages . "$range" -- out/m.pdf
+        row "a $pages-page real manual ($(basename "$MANUAL")), $sel with bookmarks kept, vs qpdf SRC --pages . $range" \
+            "$m_man_wall" "$q_man_wall" "$m_man_cpu" "$q_man_cpu" "$goal" "$(memratio "$m_man_rss" "$q_man_rss")"
+    done
+else
+    skip "a 1,000+-page real manual, all with bookmarks kept" "≤ 1.5" "no manual (apt-get install r-doc-pdf)"
+    skip "the same manual, odd with bookmarks kept" "≤ 2" "no manual"
+fi
+
+# 6. Counting the pages of many files vs a loop of pdfinfo.
+log "figure: counting the pages of $COUNT_FILES files"
+measure m_count "$WORK/count" "$MERVO" -q "$WORK"/count/c*.pdf
+cat >"$WORK/count/pdfinfo-loop.sh" <<EOF
+for f in "$WORK"/count/c*.pdf; do pdfinfo "\$f" >/dev/null; done
+EOF
+measure p_count "$WORK/count" bash pdfinfo-loop.sh
+row "counting the pages of $COUNT_FILES files vs a loop of pdfinfo" \
+    "$m_count_wall" "$p_count_wall" "$m_count_cpu" "$p_count_cpu" 0.02 "$(memratio "$m_count_rss" "$p_count_rss")"
+
+# 7. Start-up: 50 starts each, and one one-row job vs one qpdf merge.
+log "figure: start-up"
+cat >"$WORK/starts.sh" <<EOF
+for i in \$(seq 50); do "\$@" >/dev/null; done
+EOF
+measure m_ver "$WORK" bash "$WORK/starts.sh" "$MERVO" --version
+measure q_ver "$WORK" bash "$WORK/starts.sh" qpdf --version
+row "50 × mervo --version vs 50 × qpdf --version" \
+    "$m_ver_wall" "$q_ver_wall" "$m_ver_cpu" "$q_ver_cpu" 2
+batch "$WORK/onerow" 1 one N
+cat >"$WORK/onerow/mervo-20.sh" <<EOF
+for i in \$(seq 20); do rm -f out/all.pdf append.log; "$MERVO" job.app -r -q >/dev/null; done
+EOF
+cat >"$WORK/onerow/qpdf-20.sh" <<EOF
+for i in \$(seq 20); do qpdf --empty --pages "$WORK/src/s001.pdf" -- out/all.pdf; done
+EOF
+measure m_row1 "$WORK/onerow" bash mervo-20.sh
+measure q_row1 "$WORK/onerow" bash qpdf-20.sh
+measure m_row1mem "$WORK/onerow" "$MERVO" job.app -r -q
+measure q_row1mem "$WORK/onerow" qpdf --empty --pages "$WORK/src/s001.pdf" -- out/all.pdf
+check_outputs "$WORK/onerow"
+row "20 × a one-row job vs 20 × one qpdf merge" \
+    "$m_row1_wall" "$q_row1_wall" "$m_row1_cpu" "$q_row1_cpu" 2 "$(memratio "$m_row1mem_rss" "$q_row1mem_rss")"
+
+# 8. The job list: rows added (missing files), sorted on the file name, half deleted.
+log "figure: $LIST_ROWS job-list rows"
+read -r list_add list_sort list_del < <("$BUILD/joblist-bench" "$LIST_ROWS")
+for pair in "added:$list_add" "sorted on the file name:$list_sort" "half deleted:$list_del"; do
+    what=${pair%%:*}; secs=${pair##*:}
+    FIG+=("$LIST_ROWS job-list rows $what (seconds)"); MERVO_T+=("$secs"); PEER_T+=("-"); RATIO+=("-")
+    CPU_RATIO+=("-"); GOAL+=("< 1 s"); MEM+=("-")
+    MET+=("$(awk -v s="$secs" 'BEGIN{print (s<1) ? "yes" : "no"}')")
+done
+
+# ---- report -----------------------------------------------------------------
+STAMP=$(date -u '+%Y-%m-%d %H:%M UTC')
+CPU=$(awk -F': ' '/model name/{print $2; exit}' /proc/cpuinfo)
+CORES=$(nproc)
+MEMORY=$(awk '/MemTotal/{printf "%.0f GiB", $2/1048576}' /proc/meminfo)
+LOAD=$(cut -d' ' -f1-3 /proc/loadavg)
+COMMIT=$(git -C "$ROOT" rev-parse --short HEAD 2>/dev/null || echo unknown)
+QPDF_V=$(qpdf --version | head -1)
+POPPLER_V=$(pdfinfo -v 2>&1 | head -1)
+LIBS_MERVO=$(ldd "$MERVO" | wc -l)
+LIBS_QPDF=$(ldd "$(command -v qpdf)" | wc -l)
+
+{
+    echo
+    echo "## $STAMP, commit $COMMIT"
+    echo
+    echo "Machine: $CPU, $CORES cores, $MEMORY; load average at the end $LOAD. Peers: $QPDF_V; $POPPLER_V."
+    echo "Best of $REPS runs each (wall seconds); ratio = mervo / peer. Shared libraries: mervo $LIBS_MERVO, qpdf $LIBS_QPDF."
+    [ "$CHECK_FAILED" = 0 ] && echo "Every output written passed qpdf --check." || echo "**Some outputs failed qpdf --check.**"
+    echo
+    echo "| Figure | mervo s | peer s | ratio (wall) | ratio (CPU) | goal | met | peak memory ratio |"
+    echo "|---|---|---|---|---|---|---|---|"
+    for k in "${!FIG[@]}"; do
+        echo "| ${FIG[$k]} | ${MERVO_T[$k]} | ${PEER_T[$k]} | ${RATIO[$k]} | ${CPU_RATIO[$k]} | ${GOAL[$k]} | ${MET[$k]} | ${MEM[$k]} |"
+    done
+} >"$WORK/report.md"
+
+cat "$WORK/report.md"
+if [ "$QUICK" != 1 ]; then
+    [ -f "$RESULTS" ] || printf '# Benchmark results\n\nWritten by `bash bench/run.sh`; newest last.\n' >"$RESULTS"
+    cat "$WORK/report.md" >>"$RESULTS"
+    log "added to $RESULTS"
+fi
+[ "$CHECK_FAILED" = 0 ]

@@ -1,0 +1,254 @@
+#include "engine/pdf/IncrementalWriter.h"
+
+#include "engine/pdf/PdfSave.h"
+
+#include <qpdf/QPDFXRefEntry.hh>
+#include <qpdf/QUtil.hh>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fb::pdf {
+
+using OH = QPDFObjectHandle;
+
+namespace {
+
+// The offset after the file's last "startxref", read from its tail; -1 when none.
+long long lastStartxref(int fd, long long size, bool& endsWithNewline)
+{
+    const long long window = size < 2048 ? size : 2048;
+    std::string tail(static_cast<std::size_t>(window), '\0');
+    if (pread(fd, tail.data(), tail.size(), size - window) != static_cast<ssize_t>(tail.size())) return -1;
+    endsWithNewline = !tail.empty() && (tail.back() == '\n' || tail.back() == '\r');
+    auto at = tail.rfind("startxref");
+    if (at == std::string::npos) return -1;
+    const char* p = tail.c_str() + at + 9;
+    while (*p == ' ' || *p == '\r' || *p == '\n') ++p;
+    char* end = nullptr;
+    long long offset = std::strtoll(p, &end, 10);
+    return end == p ? -1 : offset;
+}
+
+bool startsWith(int fd, long long offset, const char* word)
+{
+    char buffer[16] = {};
+    const std::size_t n = std::strlen(word);
+    return pread(fd, buffer, n, offset) == static_cast<ssize_t>(n) && std::memcmp(buffer, word, n) == 0;
+}
+
+void collect(OH obj, int hops, std::set<QPDFObjGen>& seen, std::vector<OH>& out)
+{
+    if (obj.isIndirect()) {
+        if (obj.isStream() || !seen.insert(obj.getObjGen()).second) return;
+        out.push_back(obj);
+        if (hops-- <= 0) return;
+    }
+    if (obj.isArray()) {
+        for (int i = 0; i < obj.getArrayNItems(); ++i) collect(obj.getArrayItem(i), hops, seen, out);
+    } else if (obj.isDictionary()) {
+        for (auto const& key : obj.getKeys()) collect(obj.getKey(key), hops, seen, out);
+    }
+}
+
+// The old objects that page work may change besides the page-tree edge.
+std::vector<OH> watchedObjects(QPDF& pdf)
+{
+    std::vector<OH> out;
+    std::set<QPDFObjGen> seen;
+    OH trailer = pdf.getTrailer();
+    OH root = trailer.getKey("/Root");
+    collect(root, 0, seen, out);
+    collect(trailer.getKey("/Info"), 0, seen, out);
+    if (!root.isDictionary()) return out;
+    for (auto const& key : root.getKeys()) {
+        OH value = root.getKey(key);
+        if (key == "/Outlines") {
+            collect(value, 0, seen, out);
+            if (value.isDictionary()) collect(value.getKey("/Last"), 0, seen, out);
+        } else if (key == "/AcroForm" || key == "/PageLabels") {
+            collect(value, 2, seen, out);
+        } else {
+            collect(value, 0, seen, out);
+        }
+    }
+    return out;
+}
+
+std::string serialize(OH obj)
+{
+    if (!obj.isStream()) return obj.unparseResolved();
+    auto buffer = obj.getRawStreamData();
+    std::string data(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
+    OH dict = obj.getDict().shallowCopy();
+    dict.replaceKey("/Length", OH::newInteger(static_cast<long long>(data.size())));
+    return dict.unparse() + "\nstream\n" + data + "\nendstream";
+}
+
+std::string xrefLine(long long offset, int gen)
+{
+    char line[32];
+    std::snprintf(line, sizeof line, "%010lld %05d n \n", offset, gen);
+    return line;
+}
+
+bool writeAll(int fd, const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Copies the first size bytes of from into to, in the kernel where it can.
+bool copyPrefix(int from, int to, long long size)
+{
+    loff_t in = 0;
+    while (in < size) {
+        ssize_t n = copy_file_range(from, &in, to, nullptr, static_cast<std::size_t>(size - in), 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n > 0) continue;
+        if (n == 0) return false; // the file is shorter than it was
+        // No kernel copy between these files: read and write.
+        std::string buffer(1 << 16, '\0');
+        while (in < size) {
+            ssize_t got = pread(from, buffer.data(),
+                                static_cast<std::size_t>(std::min<long long>(size - in, 1 << 16)), in);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) return false;
+            if (!writeAll(to, buffer.substr(0, static_cast<std::size_t>(got)))) return false;
+            in += got;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<IncrementalWriter> IncrementalWriter::forFile(QPDF& pdf, const std::string& path)
+{
+    if (pdf.isEncrypted() || pdf.isLinearized()) return nullptr;
+    if (pdf.getTrailer().hasKey("/XRefStm")) return nullptr;
+    int maxId = 0;
+    for (auto const& [og, entry] : pdf.getXRefTable()) {
+        if (entry.getType() == 2) return nullptr;
+        maxId = std::max(maxId, og.getObj());
+    }
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st{};
+    std::unique_ptr<IncrementalWriter> writer(new IncrementalWriter);
+    bool usable = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (usable) {
+        writer->baseSize_ = st.st_size;
+        writer->lastXref_ = lastStartxref(fd, st.st_size, writer->endsWithNewline_);
+        usable = writer->lastXref_ > 0 && writer->lastXref_ < st.st_size && startsWith(fd, writer->lastXref_, "xref");
+    }
+    close(fd);
+    if (!usable) return nullptr;
+    writer->maxId_ = std::max(maxId, static_cast<int>(pdf.getObjectCount()));
+    writer->snapshot(pdf);
+    return writer;
+}
+
+void IncrementalWriter::snapshot(QPDF& pdf)
+{
+    watched_.clear();
+    for (OH obj : watchedObjects(pdf)) watched_[obj.getObjGen()] = obj.unparseResolved();
+}
+
+std::string IncrementalWriter::updateFor(QPDF& pdf, const std::vector<OH>& touched, int& maxId,
+                                         long long& xrefOffset) const
+{
+    std::map<int, OH> objects; // by number, so the sections come out in order
+    maxId = std::max(maxId_, static_cast<int>(pdf.getObjectCount()));
+    for (int id = maxId_ + 1; id <= maxId; ++id) objects[id] = pdf.getObjectByID(id, 0);
+    for (OH obj : touched)
+        if (obj.isIndirect() && obj.getObjectID() <= maxId_) objects[obj.getObjectID()] = obj;
+    // The objects watched when the file was written (the outline's last
+    // item then, not now), and whatever the catalog refers to now.
+    for (auto const& [og, before] : watched_) {
+        if (objects.count(og.getObj())) continue;
+        OH obj = pdf.getObject(og);
+        if (obj.unparseResolved() != before) objects[og.getObj()] = obj;
+    }
+    for (OH obj : watchedObjects(pdf)) {
+        if (obj.getObjectID() > maxId_ || objects.count(obj.getObjectID())) continue;
+        if (!watched_.count(obj.getObjGen())) objects[obj.getObjectID()] = obj;
+    }
+
+    std::string out = endsWithNewline_ ? "" : "\n";
+    std::map<int, std::pair<long long, int>> offsets;
+    for (auto& [id, obj] : objects) {
+        const int gen = id > maxId_ ? 0 : obj.getGeneration();
+        offsets[id] = {baseSize_ + static_cast<long long>(out.size()), gen};
+        out += std::to_string(id) + " " + std::to_string(gen) + " obj\n" + serialize(obj) + "\nendobj\n";
+    }
+    xrefOffset = baseSize_ + static_cast<long long>(out.size());
+    out += "xref\n";
+    for (auto it = offsets.begin(); it != offsets.end();) {
+        auto run = it;
+        int count = 0;
+        while (run != offsets.end() && run->first == it->first + count) {
+            ++run;
+            ++count;
+        }
+        out += std::to_string(it->first) + " " + std::to_string(count) + "\n";
+        for (; it != run; ++it) out += xrefLine(it->second.first, it->second.second);
+    }
+
+    OH old = pdf.getTrailer();
+    OH trailer = OH::newDictionary();
+    long long size = maxId + 1;
+    if (old.getKey("/Size").isInteger()) size = std::max(size, old.getKey("/Size").getIntValue());
+    trailer.replaceKey("/Size", OH::newInteger(size));
+    trailer.replaceKey("/Root", old.getKey("/Root"));
+    if (old.getKey("/Info").isIndirect()) trailer.replaceKey("/Info", old.getKey("/Info"));
+    OH id = old.getKey("/ID");
+    if (id.isArray() && id.getArrayNItems() == 2 && id.getArrayItem(0).isString()) {
+        // The first half names the document, the second this version of it.
+        std::string fresh(16, '\0');
+        QUtil::initializeWithRandomBytes(reinterpret_cast<unsigned char*>(fresh.data()), fresh.size());
+        trailer.replaceKey("/ID", OH::newArray({id.getArrayItem(0), OH::newString(fresh)}));
+    }
+    trailer.replaceKey("/Prev", OH::newInteger(lastXref_));
+    out += "trailer\n" + trailer.unparse() + "\nstartxref\n" + std::to_string(xrefOffset) + "\n%%EOF\n";
+    return out;
+}
+
+bool IncrementalWriter::save(QPDF& pdf, const std::string& path, const std::vector<OH>& touched)
+{
+    int maxId = 0;
+    long long xrefOffset = 0;
+    std::string update;
+    try {
+        update = updateFor(pdf, touched, maxId, xrefOffset);
+    } catch (...) {
+        return false;
+    }
+    int base = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (base < 0) return false;
+    struct stat st{};
+    bool ok = fstat(base, &st) == 0 && st.st_size == baseSize_ &&
+              replaceFile(path, [&](int fd) { return copyPrefix(base, fd, baseSize_) && writeAll(fd, update); });
+    close(base);
+    if (!ok) return false;
+    baseSize_ += static_cast<long long>(update.size());
+    lastXref_ = xrefOffset;
+    maxId_ = maxId;
+    endsWithNewline_ = true;
+    ++saves_;
+    snapshot(pdf);
+    return true;
+}
+
+} // namespace fb::pdf

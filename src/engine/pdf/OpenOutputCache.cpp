@@ -1,0 +1,49 @@
+#include "engine/pdf/OpenOutputCache.h"
+
+#include "engine/pdf/IncrementalWriter.h"
+
+#include <sys/stat.h>
+
+namespace fb::pdf {
+
+std::optional<FileIdentity> identityOf(const std::string& path)
+{
+    struct stat st{};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    FileIdentity id;
+    id.device = st.st_dev;
+    id.inode = st.st_ino;
+    id.size = st.st_size;
+    id.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return id;
+}
+
+OpenOutputCache::OpenOutputCache() = default;
+OpenOutputCache::~OpenOutputCache() = default;
+
+void OpenOutputCache::keep(const std::string& path, std::unique_ptr<OpenOutput> output, long changeCount)
+{
+    clear();
+    auto id = identityOf(path);
+    if (!id || !output) return;
+    path_ = path;
+    identity_ = *id;
+    changeCount_ = changeCount;
+    output_ = std::move(output);
+}
+
+std::unique_ptr<OpenOutput> OpenOutputCache::take(const std::string& path, long changeCount)
+{
+    std::unique_ptr<OpenOutput> out = std::move(output_);
+    const bool same = out && path == path_ && changeCount == changeCount_ && identityOf(path) == identity_;
+    clear();
+    return same ? std::move(out) : nullptr;
+}
+
+void OpenOutputCache::clear()
+{
+    output_.reset();
+    path_.clear();
+}
+
+} // namespace fb::pdf

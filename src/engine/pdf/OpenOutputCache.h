@@ -1,0 +1,59 @@
+#pragma once
+#include <qpdf/QPDF.hh>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace fb::pdf {
+
+class IncrementalWriter;
+
+// Which file a path names, and which version of it: another program's change
+// or a replacement shows as a different identity.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    long long mtimeNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> identityOf(const std::string& path);
+
+// An output as the last row left it: open, with what its incremental writer
+// knows, and the source documents its copied pages still read from.
+struct OpenOutput {
+    std::shared_ptr<QPDF> pdf;
+    std::unique_ptr<IncrementalWriter> writer;
+    std::vector<std::shared_ptr<QPDF>> sources;
+    long pageCount = 0;
+};
+
+// Keeps the output a run saved last, so the next row that appends to it need
+// not read and walk it again. It is handed out only while the file is the one
+// saved (same identity) and nothing changed the document since.
+class OpenOutputCache {
+public:
+    OpenOutputCache();
+    ~OpenOutputCache();
+
+    // Keeps output as the version of path just saved; changeCount is the
+    // server's count of document changes at that moment.
+    void keep(const std::string& path, std::unique_ptr<OpenOutput> output, long changeCount);
+
+    // The kept output for path, when the file and the document are as they
+    // were kept; the cache lets go of it either way.
+    std::unique_ptr<OpenOutput> take(const std::string& path, long changeCount);
+
+    void clear();
+
+private:
+    std::string path_;
+    FileIdentity identity_;
+    long changeCount_ = 0;
+    std::unique_ptr<OpenOutput> output_;
+};
+
+} // namespace fb::pdf
