@@ -148,7 +148,7 @@ if command -v strace >/dev/null; then
     log "figure: last 50 of $ROWS_LONG rows vs first 50"
     batch "$WORK/long" "$ROWS_LONG" one N
     rm -rf "$WORK/long/out" "$WORK/long/append.log"; mkdir -p "$WORK/long/out"
-    (cd "$WORK/long" && strace -f -qq -ttt -y -e trace=fsync -o "$WORK/long/trace.txt" "$MERVO" job.app -r -q >/dev/null 2>&1)
+    (cd "$WORK/long" && strace -f -qq --seccomp-bpf -ttt -y -e trace=fsync -o "$WORK/long/trace.txt" "$MERVO" job.app -r -q >/dev/null 2>&1)
     check_outputs "$WORK/long"
     grep 'append.log>' "$WORK/long/trace.txt" | awk '{print $2}' >"$WORK/long/ends.txt"
     n=$(wc -l <"$WORK/long/ends.txt")
