@@ -192,13 +192,25 @@ void JobList::DeleteSelectedEntries()
     if (firstSelectedRow() < 0) {
         messages_.show(kSelectFirst, applicationName());
     } else {
-        for (int n = selectedRowCount(); n > 0; --n) {
-            int row = firstSelectedRow();
-            rows_.erase(rows_.begin() + row);
-            if (focused_ == row) focused_ = -1;
-            else if (focused_ > row) --focused_;
-            if (observer_) observer_->rowRemoved(row);
+        // One pass: erasing row by row costs a copy of the rest of the list
+        // each time, which on a list of 100,000 rows takes minutes.
+        std::vector<int> removedAt; // each row's index at the moment it goes, in order
+        int kept = 0;
+        const int total = rowCount();
+        for (int i = 0; i < total; ++i) {
+            if (rows_[i].highlighted) {
+                const int row = i - static_cast<int>(removedAt.size());
+                removedAt.push_back(row);
+                if (focused_ == row) focused_ = -1;
+                else if (focused_ > row) --focused_;
+                continue;
+            }
+            if (kept != i) rows_[kept] = std::move(rows_[i]);
+            ++kept;
         }
+        rows_.resize(kept);
+        if (observer_)
+            for (int row : removedAt) observer_->rowRemoved(row);
     }
     if (observer_) observer_->refreshTotalItems();
 }
