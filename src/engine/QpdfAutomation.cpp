@@ -227,7 +227,9 @@ private:
         // written, so the source stays alive as long as this document.
         if (std::find(keepAlive_.begin(), keepAlive_.end(), src.pdf_) == keepAlive_.end())
             keepAlive_.push_back(src.pdf_);
-        const bool atEnd = insertAfter == pageCount_ - 1;
+        // A tree whose /Count disagrees with its pages is left to qpdf, which
+        // walks it.
+        const bool atEnd = insertAfter == pageCount_ - 1 && appender().count() == pageCount_;
         if (!atEnd) {
             // qpdf's own insert: it reads and rebuilds its list of all pages,
             // and changes the tree in ways an update does not follow.
