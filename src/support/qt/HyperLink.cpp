@@ -1,0 +1,143 @@
+#include "support/qt/HyperLink.h"
+
+#include "app/Headless.h"
+#include "app/qt/QtMessageBoxes.h"
+#include "common/Desktop.h"
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QMouseEvent>
+
+namespace fb {
+
+namespace {
+
+int desktopGotoUrl(const std::string& url)
+{
+    static XdgOpener opener;
+    static SpawnProgramStarter starter;
+    LinkServices services{opener, starter, XdgDirs::fromEnvironment()};
+    return GotoUrl(url, services);
+}
+
+} // namespace
+
+HyperLink::HyperLink(const QString& text, QWidget* parent) : QLabel(text, parent)
+{
+    setTextFormat(Qt::PlainText);
+    setCursor(Qt::PointingHandCursor);
+    setAttribute(Qt::WA_Hover);
+    setAutoFillBackground(false);
+    setUnderline(true);
+    attach();
+}
+
+void HyperLink::attach()
+{
+    if (url_.empty()) url_ = text().toStdString();
+    if (text().isEmpty()) setText(QString::fromStdString(url_));
+    setToolTip(QString::fromStdString(url_));
+    updateColour();
+    fitToText();
+}
+
+void HyperLink::setUrl(const std::string& url)
+{
+    url_ = url;
+    attach();
+}
+
+void HyperLink::setUnderline(bool underline)
+{
+    underline_ = underline;
+    QFont f = font();
+    f.setUnderline(underline);
+    setFont(f);
+    fitToText();
+}
+
+void HyperLink::setVisited(bool visited)
+{
+    visited_ = visited;
+    updateColour();
+}
+
+QColor HyperLink::hoverColour() const { return QApplication::palette().color(QPalette::Highlight); }
+
+QColor HyperLink::textColour() const
+{
+    if (overControl_) return hoverColour();
+    return visited_ ? visitedColour() : linkColour();
+}
+
+void HyperLink::updateColour()
+{
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, textColour());
+    setPalette(p);
+    update();
+}
+
+// Resized to its text, keeping its place: centred labels stay centred,
+// right-aligned ones keep their right edge, others their left.
+void HyperLink::fitToText()
+{
+    if (!adjustToFit_) return;
+    QRect old = geometry();
+    QSize size = sizeHint();
+    QRect fitted(old.topLeft(), size);
+    Qt::Alignment a = alignment();
+    if (a & Qt::AlignHCenter) fitted.moveLeft(old.center().x() - size.width() / 2);
+    else if (a & Qt::AlignRight) fitted.moveRight(old.right());
+    if (a & Qt::AlignVCenter) fitted.moveTop(old.center().y() - size.height() / 2);
+    setGeometry(fitted);
+}
+
+int HyperLink::follow()
+{
+    int result = gotoUrl_ ? gotoUrl_(url_) : desktopGotoUrl(url_);
+    if (result > 32) {
+        setVisited(true);
+    } else {
+        QApplication::beep();
+        if (messages_) {
+            ReportLinkError(result, *messages_);
+        } else if (runningHeadless()) {
+            StderrMessageBoxes boxes;
+            ReportLinkError(result, boxes);
+        } else {
+            QtMessageBoxes boxes;
+            ReportLinkError(result, boxes);
+        }
+    }
+    emit followed(result);
+    return result;
+}
+
+void HyperLink::enterEvent(QEnterEvent* event)
+{
+    overControl_ = true;
+    updateColour();
+    QLabel::enterEvent(event);
+}
+
+void HyperLink::leaveEvent(QEvent* event)
+{
+    overControl_ = false;
+    updateColour();
+    QLabel::leaveEvent(event);
+}
+
+void HyperLink::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) follow();
+    QLabel::mouseReleaseEvent(event);
+}
+
+void HyperLink::changeEvent(QEvent* event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange) fitToText();
+}
+
+} // namespace fb
