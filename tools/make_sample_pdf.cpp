@@ -1,8 +1,9 @@
-// make-sample-pdf OUT.pdf NAME PAGES [--outline] [--link-form]
+// make-sample-pdf OUT.pdf NAME PAGES [--outline] [--link-form] [--rich]
 // Writes a test PDF whose page k shows "NAME pK".
 #include "common/SamplePdf.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -10,7 +11,7 @@ namespace {
 
 int usage(const char* why)
 {
-    std::fprintf(stderr, "make-sample-pdf: %s\nusage: make-sample-pdf OUT.pdf NAME PAGES [--outline] [--link-form]\n", why);
+    std::fprintf(stderr, "make-sample-pdf: %s\nusage: make-sample-pdf OUT.pdf NAME PAGES [--outline] [--link-form] [--rich]\n", why);
     return 2;
 }
 
@@ -42,6 +43,25 @@ int main(int argc, char** argv)
                     chapter.kids.push_back({name + " section " + std::to_string(p), p, {}});
                 options.outline.push_back(chapter);
             }
+        } else if (arg == "--rich") {
+            // What real manuals carry: an outline through named destinations
+            // (name tree and old dictionary) with closed chapters and a web
+            // item, a named link on every page, roman-numbered front pages.
+            for (int first = 1; first <= options.pages; first += 3) {
+                fb::SampleOutlineItem chapter{name + " chapter " + std::to_string(first / 3 + 1), first, {}};
+                chapter.dest = fb::SampleDest::NameTree;
+                chapter.closed = (first / 3) % 3 == 2;
+                for (int p = first + 1; p <= first + 2 && p <= options.pages; ++p) {
+                    chapter.kids.push_back({name + " section " + std::to_string(p), p, {}});
+                    chapter.kids.back().dest = fb::SampleDest::OldDests;
+                }
+                options.outline.push_back(chapter);
+            }
+            options.outline.push_back({name + " web site", 1, {}, false, false, "https://example.org/"});
+            for (int p = 1; p <= options.pages; ++p)
+                options.links.push_back({p, (p + 1) % options.pages + 1, fb::SampleDest::NameTree});
+            options.labels = {{1, "r"}};
+            if (options.pages >= 3) options.labels.push_back({3, "D"});
         } else if (arg == "--link-form") {
             options.withLinkAndForm = true;
         } else {

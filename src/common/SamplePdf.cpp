@@ -5,7 +5,9 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <algorithm>
 #include <functional>
+#include <map>
 
 namespace fb {
 
@@ -33,9 +35,31 @@ OH fitDest(const std::vector<OH>& pages, int page1Based)
     return dest;
 }
 
+// Named destinations are called "p<page>", kept in both tables when asked for.
+struct NamedDests {
+    std::map<std::string, OH> tree;
+    std::map<std::string, OH> old;
+};
+
+OH sampleDest(const std::vector<OH>& pages, int page1Based, SampleDest kind, NamedDests& named)
+{
+    std::string name = "p" + std::to_string(page1Based);
+    switch (kind) {
+    case SampleDest::NameTree:
+        named.tree[name] = fitDest(pages, page1Based);
+        return OH::newString(name);
+    case SampleDest::OldDests:
+        named.old["/" + name] = fitDest(pages, page1Based);
+        return OH::newName("/" + name);
+    case SampleDest::Explicit:
+        break;
+    }
+    return fitDest(pages, page1Based);
+}
+
 // Builds the items of one outline level under parent; returns the number of items below parent.
 int buildOutlineLevel(QPDF& pdf, OH parent, const std::vector<SampleOutlineItem>& items,
-                      const std::vector<OH>& pages)
+                      const std::vector<OH>& pages, NamedDests& named)
 {
     int total = 0;
     OH previous;
@@ -43,7 +67,17 @@ int buildOutlineLevel(QPDF& pdf, OH parent, const std::vector<SampleOutlineItem>
         OH node = pdf.makeIndirectObject(OH::newDictionary());
         node.replaceKey("/Title", OH::newUnicodeString(item.title));
         node.replaceKey("/Parent", parent);
-        node.replaceKey("/Dest", fitDest(pages, item.page));
+        if (item.styled) {
+            node.replaceKey("/C", OH::parse("[1 0 0]"));
+            node.replaceKey("/F", OH::newInteger(3));
+        }
+        if (!item.uri.empty()) {
+            OH action = OH::parse("<< /S /URI >>");
+            action.replaceKey("/URI", OH::newString(item.uri));
+            node.replaceKey("/A", action);
+        } else {
+            node.replaceKey("/Dest", sampleDest(pages, item.page, item.dest, named));
+        }
         if (previous.isInitialized()) {
             previous.replaceKey("/Next", node);
             node.replaceKey("/Prev", previous);
@@ -51,9 +85,9 @@ int buildOutlineLevel(QPDF& pdf, OH parent, const std::vector<SampleOutlineItem>
             parent.replaceKey("/First", node);
         }
         parent.replaceKey("/Last", node);
-        int below = buildOutlineLevel(pdf, node, item.kids, pages);
-        if (below > 0) node.replaceKey("/Count", OH::newInteger(below));
-        total += 1 + below;
+        int below = buildOutlineLevel(pdf, node, item.kids, pages, named);
+        if (below > 0) node.replaceKey("/Count", OH::newInteger(item.closed ? -below : below));
+        total += 1 + (item.closed ? 0 : below);
         previous = node;
     }
     return total;
@@ -83,10 +117,11 @@ bool makeSamplePdf(const std::string& path, const SamplePdfOptions& options)
             pageHelper.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
         }
         std::vector<OH> pages = pdf.getAllPages();
+        NamedDests named;
 
         if (!options.outline.empty()) {
             OH outlines = pdf.makeIndirectObject(OH::parse("<< /Type /Outlines >>"));
-            int count = buildOutlineLevel(pdf, outlines, options.outline, pages);
+            int count = buildOutlineLevel(pdf, outlines, options.outline, pages, named);
             outlines.replaceKey("/Count", OH::newInteger(count));
             pdf.getRoot().replaceKey("/Outlines", outlines);
             pdf.getRoot().replaceKey("/PageMode", OH::newName("/UseOutlines"));
@@ -135,8 +170,70 @@ bool makeSamplePdf(const std::string& path, const SamplePdfOptions& options)
             pdf.getRoot().replaceKey("/AcroForm", pdf.makeIndirectObject(acroForm));
         }
 
+        for (const auto& l : options.links) {
+            OH page = pages.at(static_cast<std::size_t>(std::clamp(l.from, 1, options.pages) - 1));
+            OH link = pdf.makeIndirectObject(
+                OH::parse("<< /Type /Annot /Subtype /Link /Rect [72 100 300 140] /Border [0 0 0] >>"));
+            OH dest = sampleDest(pages, l.to, l.dest, named);
+            if (l.action) {
+                OH action = OH::parse("<< /S /GoTo >>");
+                action.replaceKey("/D", dest);
+                link.replaceKey("/A", action);
+            } else {
+                link.replaceKey("/Dest", dest);
+            }
+            if (!page.getKey("/Annots").isArray()) page.replaceKey("/Annots", OH::newArray());
+            page.getKey("/Annots").appendItem(link);
+        }
+        if (!named.tree.empty()) {
+            // Two leaves under one root, as larger writers split them.
+            std::vector<std::pair<std::string, OH>> all(named.tree.begin(), named.tree.end());
+            std::size_t half = (all.size() + 1) / 2;
+            OH kids = OH::newArray();
+            for (std::size_t from = 0; from < all.size(); from += half) {
+                OH leaf = OH::newDictionary();
+                OH names = OH::newArray();
+                std::size_t to = std::min(all.size(), from + half);
+                for (std::size_t i = from; i < to; ++i) {
+                    names.appendItem(OH::newString(all[i].first));
+                    names.appendItem(all[i].second);
+                }
+                leaf.replaceKey("/Names", names);
+                OH limits = OH::newArray();
+                limits.appendItem(OH::newString(all[from].first));
+                limits.appendItem(OH::newString(all[to - 1].first));
+                leaf.replaceKey("/Limits", limits);
+                kids.appendItem(pdf.makeIndirectObject(leaf));
+            }
+            OH tree = OH::newDictionary();
+            tree.replaceKey("/Kids", kids);
+            OH namesDict = OH::newDictionary();
+            namesDict.replaceKey("/Dests", pdf.makeIndirectObject(tree));
+            pdf.getRoot().replaceKey("/Names", namesDict);
+        }
+        if (!named.old.empty()) {
+            OH dests = OH::newDictionary();
+            for (auto& [name, dest] : named.old) dests.replaceKey(name, dest);
+            pdf.getRoot().replaceKey("/Dests", pdf.makeIndirectObject(dests));
+        }
+        if (!options.labels.empty()) {
+            OH nums = OH::newArray();
+            for (const auto& l : options.labels) {
+                OH label = OH::newDictionary();
+                if (!l.style.empty()) label.replaceKey("/S", OH::newName("/" + l.style));
+                if (!l.prefix.empty()) label.replaceKey("/P", OH::newString(l.prefix));
+                if (l.start != 1) label.replaceKey("/St", OH::newInteger(l.start));
+                nums.appendItem(OH::newInteger(l.first - 1));
+                nums.appendItem(label);
+            }
+            OH labels = OH::newDictionary();
+            labels.replaceKey("/Nums", nums);
+            pdf.getRoot().replaceKey("/PageLabels", labels);
+        }
+
         QPDFWriter writer(pdf, path.c_str());
         writer.setStaticID(true);
+        if (!options.version.empty()) writer.setMinimumPDFVersion(options.version);
         writer.write();
         return true;
     } catch (...) {

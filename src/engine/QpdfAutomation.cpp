@@ -5,6 +5,7 @@
 #include "engine/pdf/Outline.h"
 #include "engine/pdf/PageCopier.h"
 #include "engine/pdf/PageTreeAppender.h"
+#include "engine/pdf/SourceIndex.h"
 #include "engine/pdf/PdfOpen.h"
 #include "engine/pdf/PdfSave.h"
 
@@ -130,7 +131,9 @@ public:
         (void)type; // a full rewrite drops unreferenced objects; an update only adds
         if (!pdf_ || path.empty()) return 0;
         try {
-            const bool update = writer_ && !untracked_ && path == path_ &&
+            // A higher version goes in the header, which only a full rewrite changes.
+            const std::string version = copier_ ? copier_->minimumVersion() : std::string();
+            const bool update = writer_ && !untracked_ && path == path_ && version.empty() &&
                                 writer_->savesSinceFullWrite() < kMaxUpdates &&
                                 keepAlive_.size() < kMaxHeldSources;
             if (update && writer_->save(*pdf_, path, touched())) {
@@ -140,7 +143,7 @@ public:
             }
             if (pageCacheStale_) pdf_->updateAllPagesCache();
             pageCacheStale_ = false;
-            if (!pdf::savePdfAtomically(*pdf_, path)) return 0;
+            if (!pdf::savePdfAtomically(*pdf_, path, version)) return 0;
             // The file no longer matches what the writer knew; the next row
             // opens it afresh and appends updates from there.
             writer_.reset();
@@ -159,9 +162,11 @@ public:
     {
         appender_.reset();
         writer_.reset();
+        copier_.reset();
+        index_.reset();
+        lastNewBookmark_ = OH();
         pdf_.reset();
         keepAlive_.clear();
-        sourceCopies_.clear();
         path_.clear();
         pageCount_ = 0;
         tracking_ = false;
@@ -179,8 +184,29 @@ public:
         if (page >= pageCount_) page = pageCount_ - 1;
         QPDFObjectHandle target = appender().pageAt(page);
         if (!target.isInitialized()) return false;
-        pdf::addBookmarkToPage(*pdf_, target, title);
+        index_.reset();
+        lastNewBookmark_ = copier().outline().addPageBookmark(target, title);
         return true;
+    }
+
+    // The bookmark the last NewBookmark made, while it is still titled title:
+    // the one to rename, whatever the document already held.
+    OH newBookmarkTitled(const std::string& title)
+    {
+        OH t = lastNewBookmark_.isInitialized() ? lastNewBookmark_.getKey("/Title") : OH();
+        if (t.isInitialized() && t.isString() && t.getUTF8Value() == title) return lastNewBookmark_;
+        return OH();
+    }
+
+    // What copying out of this document needs, built on first use.
+    std::shared_ptr<pdf::SourceIndex> sourceIndex()
+    {
+        if (!index_) {
+            if (pageCacheStale_) pdf_->updateAllPagesCache();
+            pageCacheStale_ = false;
+            index_ = std::make_shared<pdf::SourceIndex>(pdf_);
+        }
+        return index_;
     }
 
 private:
@@ -214,6 +240,12 @@ private:
         return *appender_;
     }
 
+    pdf::PageCopier& copier()
+    {
+        if (!copier_) copier_ = std::make_unique<pdf::PageCopier>(*pdf_);
+        return *copier_;
+    }
+
     std::vector<QPDFObjectHandle> touched()
     {
         return appender_ ? appender_->touched() : std::vector<QPDFObjectHandle>{};
@@ -227,6 +259,8 @@ private:
         // written, so the source stays alive as long as this document.
         if (std::find(keepAlive_.begin(), keepAlive_.end(), src.pdf_) == keepAlive_.end())
             keepAlive_.push_back(src.pdf_);
+        auto source = src.sourceIndex();
+        index_.reset(); // this document changes: as a source it is read afresh
         // A tree whose /Count disagrees with its pages is left to qpdf, which
         // walks it.
         const bool atEnd = insertAfter == pageCount_ - 1 && appender().count() == pageCount_;
@@ -237,15 +271,14 @@ private:
             pageCacheStale_ = false;
             untracked_ = true;
             appender_.reset();
-            if (!pdf::copyPages(*src.pdf_, *pdf_, insertAfter, firstPage, count, bookmarks)) return false;
+            if (!copier().copy(source, insertAfter, firstPage, count, bookmarks)) return false;
             pageCount_ = static_cast<long>(pdf_->getAllPages().size());
             return true;
         }
         pdf::AppendState append;
         append.appender = &appender();
-        append.sourceCopies = &sourceCopies_[src.pdf_.get()];
         pageCacheStale_ = true;
-        const bool ok = pdf::copyPages(*src.pdf_, *pdf_, insertAfter, firstPage, count, bookmarks, &append);
+        const bool ok = copier().copy(source, insertAfter, firstPage, count, bookmarks, &append);
         if (append.formMerged) {
             untracked_ = true;
             pageCacheStale_ = false;
@@ -261,7 +294,9 @@ private:
     long pageCount_ = 0;
     std::unique_ptr<pdf::IncrementalWriter> writer_;
     std::unique_ptr<pdf::PageTreeAppender> appender_;
-    std::map<QPDF*, std::set<QPDFObjGen>> sourceCopies_;
+    std::unique_ptr<pdf::PageCopier> copier_;
+    std::shared_ptr<pdf::SourceIndex> index_;
+    OH lastNewBookmark_;
     bool tracking_ = false;       // changes since opening are followed
     bool untracked_ = false;      // a change an update cannot carry: save in full
     bool pageCacheStale_ = false; // qpdf's list of pages misses appended ones
@@ -423,7 +458,8 @@ public:
             owner_.reset();
             auto* qdoc = dynamic_cast<QpdfPDDoc*>(&doc);
             if (!qdoc || !qdoc->pdf()) return 0;
-            OH found = pdf::findOutlineItem(*qdoc->pdf(), title);
+            OH found = qdoc->newBookmarkTitled(title);
+            if (!found.isInitialized()) found = pdf::findOutlineItem(*qdoc->pdf(), title);
             if (!found.isInitialized()) return 0;
             item_ = found;
             owner_ = qdoc->pdfShared();

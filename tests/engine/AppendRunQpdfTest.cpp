@@ -5,6 +5,8 @@
 #include "common/Files.h"
 #include "common/SamplePdf.h"
 
+#include <qpdf/QPDF.hh>
+
 namespace fb::test {
 namespace {
 
@@ -63,6 +65,47 @@ TEST_F(AppendRunQpdfTest, CreateNewReplacesAnExistingPdf)
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_TRUE(holds(pages[0], "beta p1"));
     EXPECT_EQ(realRun.lastResult(), RunResult::Completed);
+}
+
+// "odd" inserts one run per page: named links between the runs, bookmark
+// nesting across them and the file-name bookmarks all come out right.
+TEST_F(AppendRunQpdfTest, OddPagesKeepLinksNestingAndFileNameBookmarks)
+{
+    SamplePdfOptions o{"alpha", 6, {}, false};
+    o.outline = {{"Untitled", 1, {{"three", 3, {}, false, false, "", SampleDest::NameTree},
+                                  {"five", 5, {}, false, false, "", SampleDest::OldDests}}}};
+    o.links = {{1, 5, SampleDest::NameTree}, {5, 3, SampleDest::OldDests, true}, {3, 4, SampleDest::NameTree}};
+    const std::string a = dir / "alpha.pdf";
+    ASSERT_TRUE(makeSamplePdf(a, o));
+    const std::string out = dir / "out.pdf";
+    addRow(a, "odd", out, "N", "", "Y", "Y");
+
+    realRun.click();
+
+    ASSERT_EQ(messages.texts(), (Strings{"Done."}));
+    EXPECT_EQ(qpdfCheckProblems(out), "");
+    std::vector<std::pair<std::string, int>> outline;
+    for (const auto& e : pdfOutline(out)) outline.emplace_back(e.title, e.depth);
+    EXPECT_EQ(outline, (std::vector<std::pair<std::string, int>>{{"Untitled", 0},
+                                                                  {"three", 1},
+                                                                  {"five", 1},
+                                                                  {"alpha.pdf", 0},
+                                                                  {"alpha.pdf", 0},
+                                                                  {"alpha.pdf", 0}}));
+    QPDF pdf;
+    pdf.processFile(out.c_str());
+    auto pages = pdf.getAllPages();
+    ASSERT_EQ(pages.size(), 3u);
+    auto target = [&](int page) {
+        QPDFObjectHandle link = pages[static_cast<std::size_t>(page)].getKey("/Annots").getArrayItem(0);
+        QPDFObjectHandle dest = link.hasKey("/Dest") ? link.getKey("/Dest") : link.getKey("/A").getKey("/D");
+        for (std::size_t i = 0; i < pages.size(); ++i)
+            if (dest.isArray() && dest.getArrayItem(0).getObjGen() == pages[i].getObjGen()) return static_cast<int>(i);
+        return -1;
+    };
+    EXPECT_EQ(target(0), 2); // page 1 → page 5, copied two runs later
+    EXPECT_EQ(target(2), 1); // page 5 → page 3, copied a run earlier
+    EXPECT_EQ(target(1), -1); // page 3 → page 4, not copied
 }
 
 } // namespace

@@ -72,6 +72,40 @@ Texts pageNames(const std::string& name, std::initializer_list<int> pages)
     return out;
 }
 
+
+// The 0-based page in the file each link of each page jumps to; -1: no destination.
+std::vector<std::vector<int>> linkTargets(const std::string& path)
+{
+    QPDF pdf;
+    pdf.processFile(path.c_str());
+    auto pages = pdf.getAllPages();
+    auto indexOf = [&](QPDFObjectHandle page) {
+        for (std::size_t i = 0; i < pages.size(); ++i)
+            if (page.isIndirect() && pages[i].getObjGen() == page.getObjGen()) return static_cast<int>(i);
+        return -1;
+    };
+    std::vector<std::vector<int>> out;
+    for (auto& page : pages) {
+        out.emplace_back();
+        QPDFObjectHandle annots = page.getKey("/Annots");
+        for (int i = 0; annots.isArray() && i < annots.getArrayNItems(); ++i) {
+            QPDFObjectHandle a = annots.getArrayItem(i);
+            if (a.getKey("/Subtype").getName() != "/Link") continue;
+            QPDFObjectHandle dest = a.getKey("/Dest");
+            if (dest.isNull() && a.getKey("/A").isDictionary()) dest = a.getKey("/A").getKey("/D");
+            out.back().push_back(dest.isArray() ? indexOf(dest.getArrayItem(0)) : -1);
+        }
+    }
+    return out;
+}
+
+std::string catalogEntry(const std::string& path, const std::string& key)
+{
+    QPDF pdf;
+    pdf.processFile(path.c_str());
+    return pdf.getRoot().getKey(key).unparseResolved();
+}
+
 class QpdfAutomationTest : public ::testing::Test {
 protected:
     std::string sample(const std::string& name, int pages, std::vector<SampleOutlineItem> outline = {},
@@ -83,6 +117,12 @@ protected:
         o.pages = pages;
         o.outline = std::move(outline);
         o.withLinkAndForm = linkAndForm;
+        EXPECT_TRUE(makeSamplePdf(path, o));
+        return path;
+    }
+    std::string sample(const SamplePdfOptions& o)
+    {
+        std::string path = dir / (o.name + ".pdf");
         EXPECT_TRUE(makeSamplePdf(path, o));
         return path;
     }
@@ -401,6 +441,157 @@ TEST_F(QpdfAutomationTest, SaveOverOpenedSourceAndCloseAll)
     EXPECT_NE(doc->Open(a), 0);
     EXPECT_EQ(doc->GetNumPages(), 6);
     EXPECT_NE(app->Exit(), 0);
+}
+
+
+// A source copied in two runs (pages 1-2, then 4-5) into a new output, as the
+// selection "1-2,4-5" does: every kind of named destination, bookmarks of
+// every action kind with their state and style, page labels and version.
+TEST_F(QpdfAutomationTest, RunsOfOneSourceKeepLinksBookmarksLabelsAndVersion)
+{
+    SamplePdfOptions o{"A", 6, {}, false};
+    o.links = {{1, 5, SampleDest::NameTree},         {2, 6, SampleDest::OldDests, true},
+               {2, 1, SampleDest::OldDests, true},   {4, 1, SampleDest::NameTree},
+               {5, 4, SampleDest::Explicit}};
+    SampleOutlineItem part{"Part", 1, {}, true, true};
+    part.kids = {{"two", 2, {}, false, false, "", SampleDest::NameTree},
+                 {"web", 0, {}, false, false, "https://example.org/a"},
+                 {"four", 4, {{"five", 5, {}}}, false, false, "", SampleDest::OldDests}};
+    SampleOutlineItem six{"six", 6, {{"six web", 0, {}, false, false, "https://example.org/6"}}};
+    o.outline = {part, six, {"site", 0, {}, false, false, "https://example.org"}};
+    o.labels = {{1, "r"}, {3, "D"}};
+    o.version = "1.7";
+    std::string a = sample(o);
+
+    std::string out = dir / "out.pdf";
+    auto output = created();
+    auto src = open(a);
+    ASSERT_NE(output->InsertPages(-1, *src, 0, 2, 1), 0);
+    ASSERT_NE(output->InsertPages(1, *src, 3, 2, 1), 0);
+    ASSERT_NE(output->Save(33, out), 0);
+    EXPECT_EQ(test::qpdfCheckProblems(out), "");
+    EXPECT_EQ(readFileBytes(out).substr(0, 8), "%PDF-1.7");
+
+    // Links across the two runs work; the one into page 6 (not copied) has no destination.
+    EXPECT_EQ(linkTargets(out), (std::vector<std::vector<int>>{{3}, {-1, 0}, {0}, {2}}));
+    EXPECT_EQ(outlineWithPages(out), (std::vector<OutlineAt>{{"Part", 0, 0},
+                                                              {"two", 1, 1},
+                                                              {"web", 1, -1},
+                                                              {"four", 1, 2},
+                                                              {"five", 2, 3},
+                                                              {"site", 0, -1}}));
+    QPDF pdf;
+    pdf.processFile(out.c_str());
+    QPDFObjectHandle outlines = pdf.getRoot().getKey("/Outlines");
+    QPDFObjectHandle first = outlines.getKey("/First");
+    EXPECT_EQ(outlines.getKey("/Count").getIntValue(), 2);   // Part is closed
+    EXPECT_EQ(first.getKey("/Count").getIntValue(), -4);     // four of its items show once opened
+    EXPECT_EQ(first.getKey("/C").unparse(), "[ 1 0 0 ]");
+    EXPECT_EQ(first.getKey("/F").getIntValue(), 3);
+    EXPECT_EQ(first.getKey("/First").getKey("/Next").getKey("/A").getKey("/URI").getStringValue(),
+              "https://example.org/a");
+    EXPECT_EQ(catalogEntry(out, "/PageLabels"), "<< /Nums [ 0 << /S /r >> 2 << /S /D /St 2 >> ] >>");
+}
+
+// Pages already in an output show the same labels after pages go in before,
+// between and after them; unlabelled sources bring their own page numbers.
+TEST_F(QpdfAutomationTest, PageLabelsOfOutputPagesStayAsTheyShow)
+{
+    SamplePdfOptions roman{"R", 3, {}, false};
+    roman.labels = {{1, "r", "x-"}};
+    std::string r = sample(roman);
+    std::string plain = sample("P", 4);
+    std::string out = sample("Out", 2);
+    std::string pages = dir / "pages.pdf";
+
+    auto output = open(out);
+    auto srcR = open(r);
+    auto srcP = open(plain);
+    ASSERT_NE(output->InsertPages(1, *srcR, 1, 2, 0), 0); // x-ii, x-iii after 1, 2
+    ASSERT_NE(output->InsertPages(-1, *srcP, 2, 1, 0), 0); // P's page 3 first
+    ASSERT_NE(output->Save(33, out), 0);
+    EXPECT_EQ(catalogEntry(out, "/PageLabels"),
+              "<< /Nums [ 0 << /S /D /St 3 >> 1 << /S /D >> 3 << /P (x-) /S /r /St 2 >> ] >>");
+    output->Close();
+
+    // Labels read back from a saved output are kept the same way.
+    auto again = open(out);
+    ASSERT_NE(again->InsertPages(2, *srcP, 0, 1, 0), 0);
+    ASSERT_NE(again->Save(33, out), 0);
+    EXPECT_EQ(catalogEntry(out, "/PageLabels"),
+              "<< /Nums [ 0 << /S /D /St 3 >> 1 << /S /D >> 3 << /S /D >> 4 << /P (x-) /S /r /St 2 >> ] >>");
+    EXPECT_EQ(test::qpdfCheckProblems(out), "");
+    again->Close();
+
+    // Appended at the end of a saved output (written as an update to it), with bookmarks.
+    auto third = open(out);
+    auto srcB = open(sample("B", 2, {{"b1", 1, {{"b2", 2, {}}}, true}}));
+    ASSERT_NE(third->InsertPages(5, *srcB, 0, 2, 1), 0);
+    ASSERT_NE(third->Save(33, out), 0);
+    EXPECT_EQ(test::qpdfCheckProblems(out), "");
+    EXPECT_EQ(catalogEntry(out, "/PageLabels"), "<< /Nums [ 0 << /S /D /St 3 >> 1 << /S /D >> 3 << /S /D >> "
+                                                "4 << /P (x-) /S /r /St 2 >> 6 << /S /D >> ] >>");
+    EXPECT_EQ(outlineWithPages(out), (std::vector<OutlineAt>{{"b1", 0, 6}, {"b2", 1, 7}}));
+    QPDF pdf;
+    pdf.processFile(out.c_str());
+    QPDFObjectHandle outlines = pdf.getRoot().getKey("/Outlines");
+    EXPECT_EQ(outlines.getKey("/Count").getIntValue(), 1);
+    EXPECT_EQ(outlines.getKey("/First").getKey("/Count").getIntValue(), -1);
+
+    // Unlabelled into unlabelled stays unlabelled.
+    auto fresh = created();
+    ASSERT_NE(fresh->InsertPages(-1, *srcP, 0, 2, 0), 0);
+    ASSERT_NE(fresh->Save(33, pages), 0);
+    EXPECT_EQ(catalogEntry(pages, "/PageLabels"), "null");
+}
+
+TEST_F(QpdfAutomationTest, NewBookmarkIsTheOneRenamedWhateverTheDocumentHolds)
+{
+    std::string out = dir / "out.pdf";
+    auto app = server->createApp();
+    auto output = created();
+    auto src = open(sample("A", 2, {{"Untitled", 1, {}}, {"Untitled", 2, {}}}));
+    ASSERT_NE(output->InsertPages(-1, *src, 0, 2, 1), 0);
+    auto view = output->OpenAVDoc(out);
+    ASSERT_NE(view->GetAVPageView()->GoTo(1), 0);
+    ASSERT_NE(app->MenuItemExecute("NewBookmark"), 0);
+    auto bookmark = server->createPDBookmark();
+    ASSERT_NE(bookmark->GetByTitle(*output, "Untitled"), 0);
+    EXPECT_NE(bookmark->SetTitle("A.pdf"), 0);
+    ASSERT_NE(output->Save(33, out), 0);
+    EXPECT_EQ(outlineWithPages(out),
+              (std::vector<OutlineAt>{{"Untitled", 0, 0}, {"Untitled", 0, 1}, {"A.pdf", 0, 1}}));
+}
+
+// Name and number trees that loop back on themselves are read as far as they go.
+TEST_F(QpdfAutomationTest, LoopingNameAndLabelTreesAreBounded)
+{
+    SamplePdfOptions o{"A", 3, {{"one", 3, {}, false, false, "", SampleDest::NameTree}}, false};
+    o.links = {{1, 2, SampleDest::NameTree}};
+    std::string a = sample(o);
+    std::string looped = dir / "looped.pdf";
+    {
+        QPDF pdf;
+        pdf.processFile(a.c_str());
+        QPDFObjectHandle tree = pdf.getRoot().getKey("/Names").getKey("/Dests");
+        tree.getKey("/Kids").appendItem(tree);
+        QPDFObjectHandle labels = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Nums [0 << /S /R >>] >>"));
+        QPDFObjectHandle kids = QPDFObjectHandle::newArray();
+        kids.appendItem(labels);
+        labels.replaceKey("/Kids", kids);
+        pdf.getRoot().replaceKey("/PageLabels", labels);
+        QPDFWriter w(pdf, looped.c_str());
+        w.write();
+    }
+    std::string out = dir / "out.pdf";
+    auto output = created();
+    auto src = open(looped);
+    ASSERT_NE(output->InsertPages(-1, *src, 0, 3, 1), 0);
+    ASSERT_NE(output->Save(33, out), 0);
+    EXPECT_EQ(test::qpdfCheckProblems(out), "");
+    EXPECT_EQ(linkTargets(out), (std::vector<std::vector<int>>{{1}, {}, {}}));
+    EXPECT_EQ(outlineWithPages(out), (std::vector<OutlineAt>{{"one", 0, 2}}));
+    EXPECT_EQ(catalogEntry(out, "/PageLabels"), "<< /Nums [ 0 << /S /R >> ] >>");
 }
 
 } // namespace

@@ -113,4 +113,11 @@ std::vector<OutlineEntry> pdfOutline(const std::string& path)
     return out;
 }
 
+std::string qpdfCheckProblems(const std::string& path)
+{
+    ProcessResult r = runProgram("/usr/bin/qpdf", {"--check", path}, "/");
+    if (r.exitCode == 0 && r.out.find("WARNING") == std::string::npos) return {};
+    return "exit " + std::to_string(r.exitCode) + ": " + r.out + r.err;
+}
+
 } // namespace fb::test

@@ -39,4 +39,7 @@ struct OutlineEntry {
 };
 std::vector<OutlineEntry> pdfOutline(const std::string& path);
 
+// What `qpdf --check` finds wrong with a PDF; empty when it passes clean.
+std::string qpdfCheckProblems(const std::string& path);
+
 } // namespace fb::test

@@ -1,47 +1,43 @@
 #include "engine/pdf/Destinations.h"
 
-#include <qpdf/QPDFOutlineDocumentHelper.hh>
+#include "engine/pdf/NamedDestinations.h"
 
 namespace fb::pdf {
 
-namespace {
-
 using OH = QPDFObjectHandle;
 
-OH resolveNamed(QPDF& pdf, OH name)
+namespace {
+
+bool isGoTo(OH action)
 {
-    try {
-        QPDFOutlineDocumentHelper helper(pdf);
-        return helper.resolveNamedDest(name);
-    } catch (...) {
-        return OH::newNull();
-    }
+    return action.isDictionary() && action.getKey("/S").isName() && action.getKey("/S").getName() == "/GoTo";
 }
 
 } // namespace
 
-OH explicitDest(QPDF& pdf, OH item)
+bool hasLocalJump(OH item)
+{
+    if (!item.isDictionary()) return false;
+    return !item.getKey("/Dest").isNull() || isGoTo(item.getKey("/A"));
+}
+
+OH localJump(OH item)
 {
     if (!item.isDictionary()) return OH::newNull();
     OH dest = item.getKey("/Dest");
     if (dest.isNull()) {
         OH action = item.getKey("/A");
-        if (action.isDictionary() && action.getKey("/S").isName() &&
-            action.getKey("/S").getName() == "/GoTo")
-            dest = action.getKey("/D");
+        if (isGoTo(action)) dest = action.getKey("/D");
     }
-    if (dest.isName() || dest.isString()) dest = resolveNamed(pdf, dest);
-    if (dest.isDictionary()) dest = dest.getKey("/D"); // named dest given as << /D [...] >>
-    if (dest.isArray() && dest.getArrayNItems() > 0) return dest;
-    return OH::newNull();
+    return dest;
 }
 
-OH destPage(QPDF& pdf, OH item)
+OH explicitDest(OH item, const NamedDestinations& names)
 {
-    OH dest = explicitDest(pdf, item);
-    if (!dest.isArray()) return OH::newNull();
-    OH page = dest.getArrayItem(0);
-    if (page.isDictionary() && page.isIndirect()) return page;
+    OH dest = localJump(item);
+    if (dest.isName() || dest.isString()) dest = names.find(dest);
+    if (dest.isDictionary()) dest = dest.getKey("/D");
+    if (dest.isArray() && dest.getArrayNItems() > 0) return dest;
     return OH::newNull();
 }
 

@@ -23,47 +23,60 @@ std::vector<OH> linkAnnotations(OH page)
     return out;
 }
 
+void pointAt(PendingLink p, OH page)
+{
+    OH dest = retargetDest(p.dest, page);
+    if (p.action.isInitialized()) {
+        OH action = p.action.shallowCopy();
+        action.replaceKey("/D", dest);
+        p.link.replaceKey("/A", action);
+    } else {
+        p.link.replaceKey("/Dest", dest);
+    }
+}
+
 } // namespace
 
-void fixCopiedLinks(QPDF& in, OH from, OH to, const PageMap& pageMap, const std::set<QPDFObjGen>& localPages)
+void fixCopiedLinks(CopySet& set, OH from, OH to)
 {
     auto fromLinks = linkAnnotations(from);
     auto toLinks = linkAnnotations(to);
-
+    if (fromLinks.size() != toLinks.size()) return;
+    SourceIndex& source = *set.source;
     for (std::size_t i = 0; i < toLinks.size(); ++i) {
-        OH link = toLinks[i];
-        OH target;
-        OH srcDest;
-        if (fromLinks.size() == toLinks.size()) {
-            srcDest = explicitDest(in, fromLinks[i]);
-            OH srcPage = srcDest.isArray() ? srcDest.getArrayItem(0) : OH::newNull();
-            if (srcPage.isIndirect()) {
-                auto found = pageMap.find(srcPage.getObjGen());
-                if (found != pageMap.end()) target = found->second;
+        try {
+            if (!hasLocalJump(fromLinks[i])) continue; // web, file and named-action links need nothing
+            OH link = toLinks[i];
+            PendingLink p{link, source.explicitDest(fromLinks[i]), OH()};
+            if (!link.hasKey("/Dest") && link.getKey("/A").isDictionary()) p.action = link.getKey("/A").shallowCopy();
+            long page = source.destPageIndex(p.dest);
+            OH target = set.copyOf(page);
+            if (target.isInitialized()) {
+                pointAt(p, target);
+                continue;
             }
+            // No copy of the target (yet): a dead link rather than one into the source.
+            if (p.action.isInitialized()) link.removeKey("/A");
+            else link.removeKey("/Dest");
+            if (page >= 0) set.pendingLinks.emplace(page, std::move(p));
+        } catch (...) {
+            // A damaged link stays as the page copy carried it.
         }
-        OH action = link.getKey("/A");
-        bool goTo = action.isDictionary() && action.getKey("/S").isName() &&
-                    action.getKey("/S").getName() == "/GoTo";
-        OH current = link.getKey("/Dest");
-        if (current.isNull() && goTo) current = action.getKey("/D");
-        if (!current.isArray()) continue; // named or remote: nothing refers to a page object here
-        if (target.isInitialized()) {
-            OH dest = retargetDest(srcDest, target);
-            if (link.hasKey("/Dest")) {
-                link.replaceKey("/Dest", dest);
-            } else {
-                OH newAction = action.shallowCopy();
-                newAction.replaceKey("/D", dest);
-                link.replaceKey("/A", newAction);
-            }
-            continue;
-        }
-        OH page = current.getArrayItem(0);
-        if (page.isIndirect() && localPages.count(page.getObjGen())) continue;
-        if (link.hasKey("/Dest")) link.removeKey("/Dest");
-        else if (goTo) link.removeKey("/A");
     }
+}
+
+void linksArrived(CopySet& set, long page)
+{
+    auto [begin, end] = set.pendingLinks.equal_range(page);
+    OH target = set.copyOf(page);
+    if (!target.isInitialized()) return;
+    for (auto it = begin; it != end; ++it) {
+        try {
+            pointAt(it->second, target);
+        } catch (...) {
+        }
+    }
+    set.pendingLinks.erase(begin, end);
 }
 
 } // namespace fb::pdf

@@ -1,17 +1,15 @@
 #pragma once
-#include "engine/pdf/PageMap.h"
-
-#include <qpdf/QPDF.hh>
-
-#include <set>
+#include "engine/pdf/CopySet.h"
 
 namespace fb::pdf {
 
-// Links copied ahead of their target page lost it: points the links of the
-// copy `to` (of source page `from` in `in`) at the copied target, or drops the
-// destination when the target page did not come along and is not one of the
-// output's own pages (localPages).
-void fixCopiedLinks(QPDF& in, QPDFObjectHandle from, QPDFObjectHandle to, const PageMap& pageMap,
-                    const std::set<QPDFObjGen>& localPages);
+// The links of a page copy jump to the copy of their target page, named
+// destinations resolved. A link whose target page is not (yet) copied loses
+// its destination and waits in the copy set: copying that page later gives
+// it back (linksArrived).
+void fixCopiedLinks(CopySet& set, QPDFObjectHandle from, QPDFObjectHandle to);
+
+// Gives the links waiting for source page `page` their destination.
+void linksArrived(CopySet& set, long page);
 
 } // namespace fb::pdf

@@ -1,7 +1,5 @@
 #include "engine/pdf/Outline.h"
 
-#include <functional>
-
 namespace fb::pdf {
 
 using OH = QPDFObjectHandle;
@@ -19,89 +17,13 @@ std::vector<OH> outlineChildren(OH parent, std::set<QPDFObjGen>& seen)
     return out;
 }
 
-OH ensureOutlineRoot(QPDF& pdf)
-{
-    OH root = pdf.getRoot();
-    OH outlines = root.getKey("/Outlines");
-    if (!outlines.isDictionary()) {
-        outlines = pdf.makeIndirectObject(OH::parse("<< /Type /Outlines >>"));
-        root.replaceKey("/Outlines", outlines);
-    }
-    return outlines;
-}
-
-void refreshOutlineRoot(OH outlines)
-{
-    std::set<QPDFObjGen> seen;
-    auto items = outlineChildren(outlines, seen);
-    long long count = 0;
-    for (auto& item : items) {
-        count += 1;
-        OH c = item.getKey("/Count");
-        if (c.isInteger() && c.getIntValue() > 0) count += c.getIntValue();
-    }
-    if (!items.empty()) outlines.replaceKey("/Last", items.back());
-    outlines.replaceKey("/Count", OH::newInteger(count));
-}
-
-int appendOutlineItems(QPDF& pdf, OH parent, const std::vector<NewOutlineItem>& items)
-{
-    if (items.empty()) return 0;
-    std::set<QPDFObjGen> seen;
-    auto existing = outlineChildren(parent, seen);
-    OH previous = existing.empty() ? OH() : existing.back();
-    int total = 0;
-    for (const auto& item : items) {
-        OH node = pdf.makeIndirectObject(OH::newDictionary());
-        node.replaceKey("/Title", OH::newUnicodeString(item.title));
-        node.replaceKey("/Parent", parent);
-        node.replaceKey("/Dest", item.dest);
-        OH color = item.color;
-        OH flags = item.flags;
-        if (color.isInitialized() && color.isArray() && !color.isIndirect()) node.replaceKey("/C", color);
-        if (flags.isInitialized() && flags.isInteger()) node.replaceKey("/F", flags);
-        if (previous.isInitialized()) {
-            previous.replaceKey("/Next", node);
-            node.replaceKey("/Prev", previous);
-        } else {
-            parent.replaceKey("/First", node);
-        }
-        parent.replaceKey("/Last", node);
-        int below = appendOutlineItems(pdf, node, item.kids);
-        if (below > 0) node.replaceKey("/Count", OH::newInteger(below));
-        total += 1 + below;
-        previous = node;
-    }
-    return total;
-}
-
-bool addPageBookmark(QPDF& pdf, long page, const std::string& title)
-{
-    auto pages = pdf.getAllPages();
-    if (pages.empty()) return false;
-    if (page < 0) page = 0;
-    if (page >= static_cast<long>(pages.size())) page = static_cast<long>(pages.size()) - 1;
-    addBookmarkToPage(pdf, pages[static_cast<std::size_t>(page)], title);
-    return true;
-}
-
-void addBookmarkToPage(QPDF& pdf, OH page, const std::string& title)
-{
-    OH dest = OH::newArray();
-    dest.appendItem(page);
-    dest.appendItem(OH::newName("/Fit"));
-    OH outlines = ensureOutlineRoot(pdf);
-    appendOutlineItems(pdf, outlines, {NewOutlineItem{title, dest, OH(), OH(), {}}});
-    refreshOutlineRoot(outlines);
-}
-
 OH findOutlineItem(QPDF& pdf, const std::string& title)
 {
     OH outlines = pdf.getRoot().getKey("/Outlines");
     std::set<QPDFObjGen> seen;
     std::size_t budget = kMaxOutlineItems;
     OH found;
-    std::function<bool(OH, int)> search = [&](OH parent, int depth) {
+    auto search = [&](auto& self, OH parent, int depth) -> bool {
         if (depth > kMaxOutlineDepth) return false;
         for (OH item : outlineChildren(parent, seen)) {
             if (budget == 0) return false;
@@ -111,12 +33,92 @@ OH findOutlineItem(QPDF& pdf, const std::string& title)
                 found = item;
                 return true;
             }
-            if (search(item, depth + 1)) return true;
+            if (self(self, item, depth + 1)) return true;
         }
         return false;
     };
-    search(outlines, 0);
+    search(search, outlines, 0);
     return found;
+}
+
+void OutlineWriter::loadRoot()
+{
+    OH catalog = pdf_.getRoot();
+    root_ = catalog.getKey("/Outlines");
+    if (!root_.isDictionary()) {
+        root_ = pdf_.makeIndirectObject(OH::parse("<< /Type /Outlines >>"));
+        catalog.replaceKey("/Outlines", root_);
+    }
+    // Trust what the top level says of itself when it is consistent; walk it
+    // (the only walk of what the document already holds) when not.
+    OH last = root_.getKey("/Last");
+    OH count = root_.getKey("/Count");
+    if (last.isDictionary() && last.isIndirect() && last.getKey("/Next").isNull() && count.isInteger() &&
+        count.getIntValue() > 0 && last.getKey("/Parent").isIndirect() &&
+        last.getKey("/Parent").getObjGen() == root_.getObjGen()) {
+        rootLast_ = last;
+        rootCount_ = count.getIntValue();
+        return;
+    }
+    std::set<QPDFObjGen> seen;
+    auto items = outlineChildren(root_, seen);
+    rootCount_ = 0;
+    for (auto& item : items) {
+        rootCount_ += 1;
+        OH c = item.getKey("/Count");
+        if (c.isInteger() && c.getIntValue() > 0) rootCount_ += c.getIntValue();
+    }
+    rootLast_ = items.empty() ? OH() : items.back();
+}
+
+void OutlineWriter::append(OH parent, OH node, bool closed)
+{
+    if (!root_.isInitialized()) loadRoot();
+    auto madeParent = parent.isInitialized() ? made_.find(parent.getObjGen()) : made_.end();
+    OH into = madeParent != made_.end() ? parent : root_;
+    OH& last = madeParent != made_.end() ? madeParent->second.last : rootLast_;
+
+    node.replaceKey("/Parent", into);
+    node.removeKey("/Prev");
+    node.removeKey("/Next");
+    if (last.isInitialized()) {
+        last.replaceKey("/Next", node);
+        node.replaceKey("/Prev", last);
+    } else {
+        into.replaceKey("/First", node);
+    }
+    into.replaceKey("/Last", node);
+    last = node;
+    made_[node.getObjGen()] = Made{madeParent != made_.end() ? parent : OH(), closed, OH(), 0};
+
+    // One more item shows under every open ancestor up to the first closed one.
+    for (OH cur = into;;) {
+        if (cur.getObjGen() == root_.getObjGen() || !made_.count(cur.getObjGen())) {
+            root_.replaceKey("/Count", OH::newInteger(++rootCount_));
+            break;
+        }
+        Made& m = made_[cur.getObjGen()];
+        ++m.count;
+        cur.replaceKey("/Count", OH::newInteger(m.closed ? -m.count : m.count));
+        if (m.closed) break;
+        if (!m.parent.isInitialized()) {
+            root_.replaceKey("/Count", OH::newInteger(++rootCount_));
+            break;
+        }
+        cur = m.parent;
+    }
+}
+
+OH OutlineWriter::addPageBookmark(OH page, const std::string& title)
+{
+    OH dest = OH::newArray();
+    dest.appendItem(page);
+    dest.appendItem(OH::newName("/Fit"));
+    OH node = pdf_.makeIndirectObject(OH::newDictionary());
+    node.replaceKey("/Title", OH::newUnicodeString(title));
+    node.replaceKey("/Dest", dest);
+    append(OH(), node, false);
+    return node;
 }
 
 } // namespace fb::pdf

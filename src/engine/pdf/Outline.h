@@ -3,6 +3,7 @@
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include <cstddef>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,33 +18,39 @@ constexpr std::size_t kMaxOutlineItems = 200000;
 // (an item already in seen) or at kMaxOutlineItems.
 std::vector<QPDFObjectHandle> outlineChildren(QPDFObjectHandle parent, std::set<QPDFObjGen>& seen);
 
-// The document's /Outlines dictionary, made when missing.
-QPDFObjectHandle ensureOutlineRoot(QPDF& pdf);
-
-// Recomputes /Last and /Count of the top level after items were appended.
-void refreshOutlineRoot(QPDFObjectHandle outlines);
-
-// An outline item still to be written.
-struct NewOutlineItem {
-    std::string title;
-    QPDFObjectHandle dest;
-    QPDFObjectHandle color;
-    QPDFObjectHandle flags;
-    std::vector<NewOutlineItem> kids;
-};
-
-// Links the items under parent, after its existing children; returns the
-// number of items written (all open).
-int appendOutlineItems(QPDF& pdf, QPDFObjectHandle parent, const std::vector<NewOutlineItem>& items);
-
-// Adds a top-level bookmark titled title that shows the 0-based page (clamped
-// to the document). False when the document has no pages.
-bool addPageBookmark(QPDF& pdf, long page, const std::string& title);
-
-// Adds a top-level bookmark titled title that shows page.
-void addBookmarkToPage(QPDF& pdf, QPDFObjectHandle page, const std::string& title);
-
 // The first item, depth first, whose title is title; uninitialized when none.
 QPDFObjectHandle findOutlineItem(QPDF& pdf, const std::string& title);
+
+// Adds outline items to one document. Items go after the existing children of
+// the top level or of an item this writer made; the /Count of every open
+// ancestor (and the negative /Count of a closed one) is kept right as they
+// go in, without walking the rest of the outline again.
+class OutlineWriter {
+public:
+    explicit OutlineWriter(QPDF& pdf) : pdf_(pdf) {}
+
+    // Links node (an indirect dictionary holding the item's own keys) as the
+    // last child of parent, an item made by this writer, or of the top level
+    // when parent is uninitialized. closed: the item shows its kids folded.
+    void append(QPDFObjectHandle parent, QPDFObjectHandle node, bool closed);
+
+    // A top-level item titled title that shows page.
+    QPDFObjectHandle addPageBookmark(QPDFObjectHandle page, const std::string& title);
+
+private:
+    struct Made {
+        QPDFObjectHandle parent; // uninitialized: top level
+        bool closed = false;
+        QPDFObjectHandle last;
+        long long count = 0; // items below that show when this one is open
+    };
+    void loadRoot();
+
+    QPDF& pdf_;
+    QPDFObjectHandle root_;
+    QPDFObjectHandle rootLast_;
+    long long rootCount_ = 0;
+    std::map<QPDFObjGen, Made> made_;
+};
 
 } // namespace fb::pdf

@@ -1,52 +1,105 @@
 #include "engine/pdf/OutlineCopier.h"
 
 #include "engine/pdf/Destinations.h"
-#include "engine/pdf/Outline.h"
-
-#include <functional>
 
 namespace fb::pdf {
 
 using OH = QPDFObjectHandle;
 
-void copyOutline(QPDF& in, QPDF& out, const PageMap& pageMap)
+namespace {
+
+constexpr int kMaxImportDepth = 32;
+
+// A copy of a value of the source that belongs to out.
+OH importValue(QPDF& out, OH value, int depth = 0)
 {
-    OH srcOutlines = in.getRoot().getKey("/Outlines");
-    if (!srcOutlines.isDictionary()) return;
-    std::set<QPDFObjGen> seen;
-    std::size_t budget = kMaxOutlineItems;
-    std::function<std::vector<NewOutlineItem>(OH, int)> collect = [&](OH parent, int depth) {
-        std::vector<NewOutlineItem> result;
-        if (depth > kMaxOutlineDepth) return result;
-        for (OH item : outlineChildren(parent, seen)) {
-            if (budget == 0) break;
-            --budget;
-            std::vector<NewOutlineItem> kids = collect(item, depth + 1);
-            OH page = destPage(in, item);
-            auto found = page.isInitialized() && !page.isNull() ? pageMap.find(page.getObjGen()) : pageMap.end();
-            if (found != pageMap.end()) {
-                NewOutlineItem n;
-                OH title = item.getKey("/Title");
-                n.title = title.isString() ? title.getUTF8Value() : std::string();
-                n.dest = retargetDest(explicitDest(in, item), found->second);
-                OH c = item.getKey("/C");
-                if (c.isArray() && !c.isIndirect()) n.color = c.shallowCopy();
-                OH f = item.getKey("/F");
-                if (f.isInteger()) n.flags = OH::newInteger(f.getIntValue());
-                n.kids = std::move(kids);
-                result.push_back(std::move(n));
-            } else {
-                // The item's page did not come along: its kept kids move up a level.
-                for (auto& k : kids) result.push_back(std::move(k));
+    if (value.isIndirect()) return out.copyForeignObject(value);
+    if (depth > kMaxImportDepth) return OH::newNull();
+    if (value.isDictionary()) {
+        OH copy = OH::newDictionary();
+        for (auto& [key, v] : value.ditems()) copy.replaceKey(key, importValue(out, v, depth + 1));
+        return copy;
+    }
+    if (value.isArray()) {
+        OH copy = OH::newArray();
+        for (auto& v : value.aitems()) copy.appendItem(importValue(out, v, depth + 1));
+        return copy;
+    }
+    if (value.isStream()) return OH::newNull();
+    return value.shallowCopy();
+}
+
+bool plainNumbers(OH array, int n)
+{
+    if (!array.isArray() || array.getArrayNItems() != n) return false;
+    for (auto& v : array.aitems())
+        if (!v.isNumber()) return false;
+    return true;
+}
+
+class Copier {
+public:
+    Copier(CopySet& set, QPDF& out, OutlineWriter& writer) : set_(set), out_(out), writer_(writer) {}
+
+    void visit(int index, OH parent, bool parentCarried)
+    {
+        const SourceOutlineItem& entry = set_.source->outline().items[static_cast<std::size_t>(index)];
+        OH& made = set_.madeItems[static_cast<std::size_t>(index)];
+        if (!made.isInitialized()) {
+            OH target = set_.copyOf(entry.page);
+            bool carry = entry.jumpsLocally ? target.isInitialized() : parentCarried;
+            if (carry) {
+                try {
+                    made = make(entry, target, parent);
+                } catch (...) {
+                    made = OH(); // a damaged item is left out; its kids move up
+                }
             }
         }
-        return result;
-    };
-    std::vector<NewOutlineItem> items = collect(srcOutlines, 0);
-    if (items.empty()) return;
-    OH outlines = ensureOutlineRoot(out);
-    appendOutlineItems(out, outlines, items);
-    refreshOutlineRoot(outlines);
+        OH under = made.isInitialized() ? made : parent;
+        for (int kid : entry.kids) visit(kid, under, made.isInitialized());
+    }
+
+private:
+    OH make(const SourceOutlineItem& entry, OH target, OH parent)
+    {
+        OH item = entry.item;
+        OH node = out_.makeIndirectObject(OH::newDictionary());
+        OH title = item.getKey("/Title");
+        node.replaceKey("/Title", OH::newString(title.isString() ? title.getStringValue() : std::string()));
+        if (target.isInitialized()) {
+            node.replaceKey("/Dest", retargetDest(set_.source->explicitDest(item), target));
+        } else {
+            try {
+                OH action = item.getKey("/A");
+                if (action.isDictionary()) node.replaceKey("/A", importValue(out_, action));
+            } catch (...) {
+                // Keep the item, without the action that could not be read.
+            }
+        }
+        OH color = item.getKey("/C");
+        if (plainNumbers(color, 3)) node.replaceKey("/C", importValue(out_, color));
+        OH style = item.getKey("/F");
+        if (style.isInteger()) node.replaceKey("/F", OH::newInteger(style.getIntValue()));
+        OH count = item.getKey("/Count");
+        writer_.append(parent, node, count.isInteger() && count.getIntValue() < 0);
+        return node;
+    }
+
+    CopySet& set_;
+    QPDF& out_;
+    OutlineWriter& writer_;
+};
+
+} // namespace
+
+void copyOutline(CopySet& set, QPDF& out, OutlineWriter& writer)
+{
+    const SourceOutline& outline = set.source->outline();
+    if (outline.items.empty()) return;
+    set.madeItems.resize(outline.items.size());
+    Copier copier(set, out, writer);
+    for (int index : outline.top) copier.visit(index, OH(), true);
 }
 
 } // namespace fb::pdf

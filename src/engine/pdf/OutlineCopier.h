@@ -1,13 +1,15 @@
 #pragma once
-#include "engine/pdf/PageMap.h"
-
-#include <qpdf/QPDF.hh>
+#include "engine/pdf/CopySet.h"
+#include "engine/pdf/Outline.h"
 
 namespace fb::pdf {
 
-// Appends to out's top level the outline items of in that jump to a copied
-// page, pointed at the copy; an item whose page did not come along gives its
-// kept children to its parent.
-void copyOutline(QPDF& in, QPDF& out, const PageMap& pageMap);
+// Carries the source's outline items into the output as far as the copy set
+// allows: an item that jumps to a copied page, pointed at the copy; an item of
+// any other action kind (or none) with its parent, or at the top level; each
+// with its open or closed state, colour and style, under the nearest carried
+// ancestor. Items made by earlier runs of the set are not made again, and
+// later items nest under them.
+void copyOutline(CopySet& set, QPDF& out, OutlineWriter& writer);
 
 } // namespace fb::pdf

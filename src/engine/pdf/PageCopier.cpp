@@ -2,13 +2,12 @@
 
 #include "engine/pdf/LinkFixer.h"
 #include "engine/pdf/OutlineCopier.h"
-#include "engine/pdf/PageMap.h"
 #include "engine/pdf/PageTreeAppender.h"
 
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
-#include <set>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -16,82 +15,129 @@ namespace fb::pdf {
 
 using OH = QPDFObjectHandle;
 
-bool copyPages(QPDF& in, QPDF& out, long insertAfter, long firstPage, long count, bool bookmarks,
-               AppendState* append)
+namespace {
+
+// "1.7" → 1007; unreadable → 0.
+int versionRank(const std::string& version)
 {
-    // Appending through the appender keeps each row's cost independent of
-    // the output's size: qpdf's own insert rebuilds its list of all pages.
-    const bool atEnd = append && append->appender && insertAfter == append->appender->count() - 1;
-    std::vector<OH> inPages = in.getAllPages();
-    long outCount = atEnd ? append->appender->count() : static_cast<long>(out.getAllPages().size());
-    long inCount = static_cast<long>(inPages.size());
-    if (insertAfter < -1 || insertAfter > outCount - 1) return false;
-    if (firstPage < 0 || count < 1 || firstPage >= inCount || count > inCount - firstPage) return false;
+    int major = 0;
+    int minor = 0;
+    if (std::sscanf(version.c_str(), "%d.%d", &major, &minor) < 1) return 0;
+    return major * 1000 + minor;
+}
 
-    QPDFAcroFormDocumentHelper outForm(out);
-    QPDFAcroFormDocumentHelper inForm(in);
-    QPDFPageDocumentHelper outPagesHelper(out);
-
-    std::vector<std::pair<OH, OH>> copied; // source page, copy
-    PageMap pageMap;
-    for (long i = 0; i < count; ++i) {
-        OH from = inPages[static_cast<std::size_t>(firstPage + i)];
-        long position = insertAfter + 1 + i;
-        if (atEnd) {
-            in.pushInheritedAttributesToPage();
-            OH to = out.copyForeignObject(from);
+// The page tree work: the copies of from, placed after output page insertAfter.
+std::vector<OH> addPageCopies(QPDF& out, QPDF& in, const std::vector<OH>& from, long insertAfter,
+                              PageTreeAppender* appender)
+{
+    if (appender) {
+        // At the end: only the right edge of the tree changes, whatever its size.
+        in.pushInheritedAttributesToPage();
+        std::vector<OH> copies;
+        for (const OH& page : from) {
+            OH to = out.copyForeignObject(page);
             // The same source page twice: the second is a page of its own.
             if (to.getKey("/Parent").isDictionary()) to = out.makeIndirectObject(to.shallowCopy());
-            append->appender->append(to);
-            append->sourceCopies->insert(to.getObjGen());
-            copied.emplace_back(from, to);
-            pageMap.emplace(from.getObjGen(), to);
-            continue;
+            appender->append(to);
+            copies.push_back(to);
         }
-        if (position >= static_cast<long>(out.getAllPages().size())) {
-            outPagesHelper.addPage(QPDFPageObjectHelper(from), false);
-        } else {
-            OH before = out.getAllPages()[static_cast<std::size_t>(position)];
-            outPagesHelper.addPageAt(QPDFPageObjectHelper(from), true, QPDFPageObjectHelper(before));
-        }
-        OH to = out.getAllPages()[static_cast<std::size_t>(position)];
-        copied.emplace_back(from, to);
-        pageMap.emplace(from.getObjGen(), to);
+        return copies;
     }
+    QPDFPageDocumentHelper pages(out);
+    std::vector<OH> copies;
+    copies.reserve(from.size());
+    for (std::size_t i = 0; i < from.size(); ++i) {
+        std::size_t position = static_cast<std::size_t>(insertAfter + 1) + i;
+        const auto& all = out.getAllPages();
+        if (position >= all.size()) {
+            pages.addPage(QPDFPageObjectHelper(from[i]), false);
+        } else {
+            OH before = all[position];
+            pages.addPageAt(QPDFPageObjectHelper(from[i]), true, QPDFPageObjectHelper(before));
+        }
+        copies.push_back(out.getAllPages()[position]);
+    }
+    return copies;
+}
 
-    bool sourceHasForm = inForm.hasAcroForm();
-    if (atEnd && sourceHasForm) {
+void fixFormFields(QPDF& in, QPDF& out, const std::vector<OH>& from, const std::vector<OH>& to, AppendState* append)
+{
+    QPDFAcroFormDocumentHelper inForm(in);
+    if (append && append->appender) {
+        // Without a form in the source the copies already carry their annotations.
+        if (!inForm.hasAcroForm()) return;
         // The form helper reads qpdf's list of all pages.
         out.updateAllPagesCache();
         append->formMerged = true;
     }
-    for (auto& [from, to] : copied) {
-        // Without a form in the source the copy already carries its annotations.
-        if (atEnd && !sourceHasForm) break;
-        if (from.getKey("/Annots").isArray() && from.getKey("/Annots").getArrayNItems() > 0) {
-            try {
-                outForm.fixCopiedAnnotations(to, from, inForm);
-            } catch (...) {
-                // Leave the annotations as the plain page copy carried them.
-            }
+    QPDFAcroFormDocumentHelper outForm(out);
+    for (std::size_t i = 0; i < from.size(); ++i) {
+        OH page = from[i];
+        OH annots = page.getKey("/Annots");
+        if (!annots.isArray() || annots.getArrayNItems() == 0) continue;
+        try {
+            outForm.fixCopiedAnnotations(to[i], from[i], inForm);
+        } catch (...) {
+            // Leave the annotations as the plain page copy carried them.
         }
     }
-    if (sourceHasForm) {
+    try {
+        if (inForm.hasAcroForm() && inForm.getNeedAppearances()) outForm.setNeedAppearances(true);
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+CopySet& PageCopier::copySetFor(const std::shared_ptr<SourceIndex>& source, long firstPage, long count)
+{
+    CopySet& set = sets_[source.get()];
+    bool again = false;
+    for (long p = firstPage; p < firstPage + count && !again; ++p) again = set.copyOf(p).isInitialized();
+    if (!set.source || again) {
+        // A page copied a second time starts a new copy, with its own links and bookmarks.
+        set = CopySet{};
+        set.source = source;
+        set.copyOfPage.resize(source->pages().size());
+    }
+    return set;
+}
+
+bool PageCopier::copy(const std::shared_ptr<SourceIndex>& source, long insertAfter, long firstPage, long count,
+                      bool bookmarks, AppendState* append)
+{
+    PageTreeAppender* appender = append ? append->appender : nullptr;
+    long outCount = appender ? appender->count() : static_cast<long>(out_.getAllPages().size());
+    if (appender && insertAfter != outCount - 1) appender = nullptr; // qpdf's own insert, in the middle
+    long inCount = static_cast<long>(source->pages().size());
+    if (insertAfter < -1 || insertAfter > outCount - 1) return false;
+    if (firstPage < 0 || count < 1 || firstPage >= inCount || count > inCount - firstPage) return false;
+
+    std::vector<OH> from(source->pages().begin() + firstPage, source->pages().begin() + firstPage + count);
+    if (!appender && append && append->appender) out_.updateAllPagesCache();
+    std::vector<OH> to = addPageCopies(out_, source->pdf(), from, insertAfter, appender);
+
+    CopySet& set = copySetFor(source, firstPage, count);
+    for (long i = 0; i < count; ++i) set.copyOfPage[static_cast<std::size_t>(firstPage + i)] = to[static_cast<std::size_t>(i)];
+
+    fixFormFields(source->pdf(), out_, from, to, appender ? append : nullptr);
+    // Links and bookmarks are what make a document usable, but never worth
+    // failing the copy of its pages for.
+    for (long i = 0; i < count; ++i) linksArrived(set, firstPage + i);
+    for (std::size_t i = 0; i < from.size(); ++i) fixCopiedLinks(set, from[i], to[i]);
+    try {
+        labels_.inserted(insertAfter + 1, count, outCount, source->labels(), firstPage);
+    } catch (...) {
+    }
+    if (bookmarks) {
         try {
-            if (inForm.getNeedAppearances()) outForm.setNeedAppearances(true);
+            copyOutline(set, out_, outline_);
         } catch (...) {
         }
     }
-    std::set<QPDFObjGen> localPages;
-    if (atEnd) {
-        // A copied link can only point at pages copied from the same source.
-        localPages = *append->sourceCopies;
-    } else {
-        for (auto& p : out.getAllPages()) localPages.insert(p.getObjGen());
-    }
-    for (auto& [from, to] : copied) fixCopiedLinks(in, from, to, pageMap, localPages);
-
-    if (bookmarks) copyOutline(in, out, pageMap);
+    if (versionRank(source->version()) > versionRank(minimumVersion_) &&
+        versionRank(source->version()) > versionRank(out_.getPDFVersion()))
+        minimumVersion_ = source->version();
     return true;
 }
 

@@ -1,27 +1,56 @@
 #pragma once
+#include "engine/pdf/CopySet.h"
+#include "engine/pdf/Outline.h"
+#include "engine/pdf/PageLabels.h"
+
 #include <qpdf/QPDF.hh>
 
-#include <set>
+#include <map>
+#include <memory>
+#include <string>
 
 namespace fb::pdf {
 
-// Copies count pages of in, from the 0-based firstPage, into out after its
-// 0-based page insertAfter (-1: before the first), with their annotations and
-// form fields; links are pointed at the copied pages, and with bookmarks the
-// outline items that jump to them come along. False when the range does not
-// fit either document. May throw on damaged input.
-//
-// With an appender, pages that go after the last page are added through it
-// (the output's page tree is not walked); sourceCopies then holds every page
-// copied from in so far, which links from later runs may point at, and
-// formMerged is set when the output's form had to take fields.
 class PageTreeAppender;
+
+// How pages that go after the output's last page are added: through the
+// appender (the output's page tree is not walked, qpdf's list of pages is not
+// told). formMerged is set when the output's form had to take fields, which
+// reads and changes more than an appender follows.
 struct AppendState {
     PageTreeAppender* appender = nullptr;
-    std::set<QPDFObjGen>* sourceCopies = nullptr;
     bool formMerged = false;
 };
-bool copyPages(QPDF& in, QPDF& out, long insertAfter, long firstPage, long count, bool bookmarks,
-               AppendState* append = nullptr);
+
+// Copies pages into one output document. It remembers, for every open source
+// it took pages from, where each of them went (a CopySet), so that a source
+// copied in several runs ends up as if copied at once.
+class PageCopier {
+public:
+    explicit PageCopier(QPDF& out) : out_(out), outline_(out), labels_(out) {}
+
+    // Copies count pages of source, from the 0-based firstPage, after the
+    // output's 0-based page insertAfter (-1: before the first), with their
+    // annotations, form fields and page labels; links are pointed at the
+    // copies, and with bookmarks the source's outline items come along. False
+    // when the range does not fit either document. May throw on damaged input.
+    bool copy(const std::shared_ptr<SourceIndex>& source, long insertAfter, long firstPage, long count,
+              bool bookmarks, AppendState* append = nullptr);
+
+    OutlineWriter& outline() { return outline_; }
+
+    // The highest version of the sources copied from ("" when none is higher
+    // than the output's own): what the output is at least to be saved as.
+    const std::string& minimumVersion() const { return minimumVersion_; }
+
+private:
+    CopySet& copySetFor(const std::shared_ptr<SourceIndex>& source, long firstPage, long count);
+
+    QPDF& out_;
+    OutlineWriter outline_;
+    PageLabelWriter labels_;
+    std::map<const SourceIndex*, CopySet> sets_;
+    std::string minimumVersion_;
+};
 
 } // namespace fb::pdf

@@ -63,7 +63,7 @@ bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fil
 
 namespace {
 
-bool writeAndRename(QPDF& pdf, const std::string& path)
+bool writeAndRename(QPDF& pdf, const std::string& path, const std::string& minimumVersion)
 {
     return replaceFile(path, [&](int fd) {
         int own = dup(fd);
@@ -77,6 +77,7 @@ bool writeAndRename(QPDF& pdf, const std::string& path)
         try {
             QPDFWriter writer(pdf);
             writer.setOutputFile(path.c_str(), file, false);
+            if (!minimumVersion.empty()) writer.setMinimumPDFVersion(minimumVersion);
             writer.write();
             ok = std::fflush(file) == 0;
         } catch (...) {
@@ -89,11 +90,11 @@ bool writeAndRename(QPDF& pdf, const std::string& path)
 
 } // namespace
 
-bool savePdfAtomically(QPDF& pdf, const std::string& path)
+bool savePdfAtomically(QPDF& pdf, const std::string& path, const std::string& minimumVersion)
 {
     if (path.empty()) return false;
     try {
-        return writeAndRename(pdf, path);
+        return writeAndRename(pdf, path, minimumVersion);
     } catch (...) {
         return false;
     }

@@ -1,0 +1,144 @@
+#include "engine/pdf/PageLabels.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace fb::pdf {
+
+using OH = QPDFObjectHandle;
+
+namespace {
+
+constexpr int kMaxTreeDepth = 32;
+constexpr std::size_t kMaxTreeNodes = 100000;
+
+void readNumberTree(OH node, int depth, std::set<QPDFObjGen>& seen, std::size_t& budget,
+                    std::map<long long, OH>& out)
+{
+    if (!node.isDictionary() || depth > kMaxTreeDepth || budget == 0) return;
+    if (node.isIndirect() && !seen.insert(node.getObjGen()).second) return;
+    --budget;
+    OH nums = node.getKey("/Nums");
+    if (nums.isArray()) {
+        int n = nums.getArrayNItems();
+        for (int i = 0; i + 1 < n; i += 2) {
+            OH key = nums.getArrayItem(i);
+            OH value = nums.getArrayItem(i + 1);
+            if (key.isInteger() && key.getIntValue() >= 0 && value.isDictionary())
+                out.emplace(key.getIntValue(), value);
+        }
+    }
+    OH kids = node.getKey("/Kids");
+    if (kids.isArray()) {
+        int n = kids.getArrayNItems();
+        for (int i = 0; i < n && budget > 0; ++i) readNumberTree(kids.getArrayItem(i), depth + 1, seen, budget, out);
+    }
+}
+
+// A direct copy holding only the keys that make a label.
+OH plainLabel(OH dict)
+{
+    OH out = OH::newDictionary();
+    OH s = dict.getKey("/S");
+    if (s.isName()) out.replaceKey("/S", OH::newName(s.getName()));
+    OH p = dict.getKey("/P");
+    if (p.isString()) out.replaceKey("/P", OH::newString(p.getStringValue()));
+    OH st = dict.getKey("/St");
+    if (st.isInteger() && st.getIntValue() >= 1) out.replaceKey("/St", OH::newInteger(st.getIntValue()));
+    return out;
+}
+
+long long startNumber(OH dict)
+{
+    OH st = dict.getKey("/St");
+    return st.isInteger() ? st.getIntValue() : 1;
+}
+
+// Whether next labels its first page just as prev would have gone on.
+bool continues(const LabelRange& prev, const LabelRange& next)
+{
+    auto name = [](OH d, const char* key) { return d.getKey(key).isNull() ? std::string() : d.getKey(key).unparse(); };
+    return name(prev.dict, "/S") == name(next.dict, "/S") && name(prev.dict, "/P") == name(next.dict, "/P") &&
+           startNumber(next.dict) == startNumber(prev.dict) + (next.start - prev.start);
+}
+
+void push(PageLabelRanges& ranges, LabelRange range)
+{
+    if (!ranges.empty() && ranges.back().start == range.start) ranges.pop_back();
+    if (!ranges.empty() && continues(ranges.back(), range)) return;
+    ranges.push_back(std::move(range));
+}
+
+} // namespace
+
+PageLabelRanges readPageLabels(QPDF& pdf)
+{
+    PageLabelRanges out;
+    std::map<long long, OH> nums;
+    std::set<QPDFObjGen> seen;
+    std::size_t budget = kMaxTreeNodes;
+    readNumberTree(pdf.getRoot().getKey("/PageLabels"), 0, seen, budget, nums);
+    for (auto& [start, dict] : nums) out.push_back({start, plainLabel(dict)});
+    return out;
+}
+
+OH labelForPage(const PageLabelRanges& ranges, long long index)
+{
+    auto after = std::upper_bound(ranges.begin(), ranges.end(), index,
+                                  [](long long i, const LabelRange& r) { return i < r.start; });
+    if (after == ranges.begin()) {
+        OH label = OH::newDictionary();
+        label.replaceKey("/S", OH::newName("/D"));
+        if (index > 0) label.replaceKey("/St", OH::newInteger(index + 1));
+        return label;
+    }
+    const LabelRange& range = *(after - 1);
+    OH label = OH(range.dict).shallowCopy();
+    long long number = startNumber(range.dict) + (index - range.start);
+    if (number == 1) label.removeKey("/St");
+    else label.replaceKey("/St", OH::newInteger(number));
+    return label;
+}
+
+void PageLabelWriter::inserted(long long position, long long count, long long oldCount,
+                               const PageLabelRanges& source, long long first)
+{
+    if (!loaded_) {
+        ranges_ = readPageLabels(out_);
+        loaded_ = true;
+    }
+    if (ranges_.empty() && source.empty()) return; // nobody labels pages: keep it that way
+    PageLabelRanges old = std::move(ranges_);
+    if (old.empty() && oldCount > 0) old.push_back({0, labelForPage({}, 0)});
+
+    PageLabelRanges next;
+    for (auto& r : old)
+        if (r.start < position) push(next, r);
+    // The inserted pages: the range their first page falls in, then every
+    // source range that starts among them.
+    push(next, {position, labelForPage(source, first)});
+    for (auto& r : source)
+        if (r.start > first && r.start < first + count) push(next, {position + (r.start - first), r.dict});
+    if (position < oldCount) {
+        push(next, {position + count, labelForPage(old, position)});
+        for (auto& r : old)
+            if (r.start > position) push(next, {r.start + count, r.dict});
+    }
+    ranges_ = std::move(next);
+    write();
+}
+
+void PageLabelWriter::write()
+{
+    OH nums = OH::newArray();
+    for (auto& r : ranges_) {
+        nums.appendItem(OH::newInteger(r.start));
+        nums.appendItem(r.dict);
+    }
+    OH labels = OH::newDictionary();
+    labels.replaceKey("/Nums", nums);
+    out_.getRoot().replaceKey("/PageLabels", out_.makeIndirectObject(labels));
+}
+
+} // namespace fb::pdf
