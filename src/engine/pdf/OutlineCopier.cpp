@@ -13,7 +13,12 @@ constexpr int kMaxImportDepth = 32;
 // A copy of a value of the source that belongs to out.
 OH importValue(QPDF& out, OH value, int depth = 0)
 {
-    if (value.isIndirect()) return out.copyForeignObject(value);
+    if (value.isIndirect()) {
+        // A page copied here would be a stray copy outside the page tree;
+        // qpdf already leaves pages out when it copies what refers to them.
+        if (value.isPageObject()) return OH::newNull();
+        return out.copyForeignObject(value);
+    }
     if (depth > kMaxImportDepth) return OH::newNull();
     if (value.isDictionary()) {
         OH copy = OH::newDictionary();
