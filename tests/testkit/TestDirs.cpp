@@ -4,6 +4,8 @@
 #include <poppler/cpp/poppler-page.h>
 #include <poppler/cpp/poppler-toc.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fb::test {
@@ -45,7 +48,7 @@ void writeFileBytes(const std::string& path, const std::string& bytes)
 }
 
 ProcessResult runProgram(const std::string& exe, const std::vector<std::string>& args,
-                         const std::string& workingDirectory)
+                         const std::string& workingDirectory, int timeoutSeconds)
 {
     TempDir capture;
     std::string outPath = capture / "out", errPath = capture / "err";
@@ -54,8 +57,10 @@ ProcessResult runProgram(const std::string& exe, const std::vector<std::string>&
         if (chdir(workingDirectory.c_str()) != 0) _exit(127);
         FILE* o = freopen(outPath.c_str(), "w", stdout);
         FILE* e = freopen(errPath.c_str(), "w", stderr);
+        FILE* i = freopen("/dev/null", "r", stdin);
         (void)o;
         (void)e;
+        (void)i;
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(exe.c_str()));
@@ -66,7 +71,20 @@ ProcessResult runProgram(const std::string& exe, const std::vector<std::string>&
     }
     ProcessResult r;
     int status = 0;
-    waitpid(pid, &status, 0);
+    if (timeoutSeconds <= 0) {
+        waitpid(pid, &status, 0);
+    } else {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                r.timedOut = true;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     r.out = readFileBytes(outPath);
     r.err = readFileBytes(errPath);

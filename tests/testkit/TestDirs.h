@@ -22,14 +22,17 @@ std::string readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const std::string& bytes);
 
 struct ProcessResult {
-    int exitCode = -1;
+    int exitCode = -1;      // 128 + signal when killed by one
+    bool timedOut = false;  // killed for running past its time
     std::string out;
     std::string err;
 };
 
-// Runs the program with the given arguments in a folder, with no display.
+// Runs the program with the given arguments in a folder, with no display and
+// nothing on standard input. A program still running after timeoutSeconds
+// (0: no limit) is killed, so a hang fails the test instead of the whole suite.
 ProcessResult runProgram(const std::string& exe, const std::vector<std::string>& args,
-                         const std::string& workingDirectory);
+                         const std::string& workingDirectory, int timeoutSeconds = 0);
 
 // Page texts and outline titles of a PDF, read back with poppler.
 std::vector<std::string> pdfPageTexts(const std::string& path);
