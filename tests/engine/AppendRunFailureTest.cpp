@@ -2,6 +2,9 @@
 
 #include "common/Files.h"
 
+#include <filesystem>
+#include <map>
+#include <set>
 #include <unistd.h>
 
 namespace fb::test {
@@ -313,6 +316,154 @@ TEST_F(AppendRunTest, MissingSourcesOnlyCountedForUnattendedRuns)
     jobs.setText(missing, kStatus, "No File.");
     run.click();
     EXPECT_TRUE(run.missingSources().empty());
+}
+
+} // namespace
+} // namespace fb::test
+
+namespace fb::test {
+namespace {
+
+// A two-row job into an existing output with every optional step on (run
+// bookmarks, file-name bookmarks, both fillers, moves), run once cleanly to
+// learn its automation calls; then each of those calls in turn fails once (or
+// throws) in a fresh run.
+struct FaultRig : AppendRunTest {
+    void TestBody() override {}
+    using AppendRunTest::cleanupCalls;
+    using AppendRunTest::logLines;
+    using AppendRunTest::messages;
+    using AppendRunTest::options;
+    using AppendRunTest::pagesOf;
+    using AppendRunTest::run;
+    using AppendRunTest::server;
+    using AppendRunTest::status;
+
+    std::string out, done, fill;
+    std::vector<std::string> sources;
+    std::map<std::string, std::string> sourceBytes;
+
+    void setUpJob()
+    {
+        out = dir / "out.pdf";
+        done = dir / "done";
+        fill = source("fill.pdf", 1);
+        settings.oddEveryFile = fill;
+        settings.oddFinalFile = fill;
+        writeFakePdf(out, 2);
+        sources = {source("a.pdf", 3), source("b.pdf", 2)};
+        for (const auto& s : sources) sourceBytes[s] = readFileBytes(s);
+        addRow(sources[0], "1-2,3", out, "N", done, "Y", "Y");
+        addRow(sources[1], "all", out, "N", done, "N", "Y");
+    }
+
+    // Each source is where it was or, byte for byte, in the move folder.
+    void expectNoSourceLost(const std::string& what)
+    {
+        for (const auto& s : sources) {
+            const std::string moved = done + "/" + std::filesystem::path(s).filename().string();
+            const bool here = pathExists(s), there = pathExists(moved);
+            EXPECT_NE(here, there) << what << ": " << s;
+            EXPECT_EQ(readFileBytes(here ? s : moved), sourceBytes[s]) << what;
+        }
+    }
+};
+
+// The pages of the output after the first n rows of a clean run (n = 0: as it was).
+std::vector<std::vector<std::string>> outputVersions()
+{
+    std::vector<std::vector<std::string>> versions;
+    for (int rows = 0; rows <= 2; ++rows) {
+        FaultRig rig;
+        rig.setUpJob();
+        // The fresh output object made after the first row ends the run there
+        // when it fails; the output's own open failing ends it before anything.
+        if (rows == 1) rig.server.failOn("create.PDDoc", 3);
+        if (rows == 0) rig.server.failOn("PDDoc.Open", 1);
+        rig.options.quietMode = true;
+        rig.run.click();
+        versions.push_back(rig.pagesOf(rig.out));
+    }
+    return versions;
+}
+
+TEST(AppendRunFaults, EveryCallFailingOnceOrThrowingLosesNothing)
+{
+    const auto versions = outputVersions();
+    ASSERT_EQ(versions[0].size(), 2u);
+    std::vector<std::string> calls;
+    {
+        FaultRig clean;
+        clean.setUpJob();
+        clean.run.click();
+        ASSERT_EQ(clean.run.lastResult(), RunResult::Completed);
+        ASSERT_EQ(clean.pagesOf(clean.out), versions[2]);
+        for (const auto& c : clean.server.calls()) calls.push_back(c.substr(0, c.find('(')));
+    }
+    // Calls whose zero result is not a failure in the interface: a zero page
+    // count is a count, and a bookmark step that gives nothing only leaves the
+    // bookmark untitled.
+    const std::set<std::string> notFailures = {"PDDoc.GetNumPages", "AVPageView.GoTo", "PDBookmark.SetTitle",
+                                               "PDBookmark.GetByTitle", "App.MenuItemExecute",
+                                               "PDDoc.OpenAVDoc", "AVDoc.GetAVPageView"};
+    ASSERT_GT(calls.size(), 40u);
+    std::map<std::string, int> seen;
+    for (const auto& name : calls) {
+        const int occurrence = ++seen[name];
+        for (bool throws : {false, true}) {
+            const std::string what = name + " #" + std::to_string(occurrence) + (throws ? " throws" : " fails");
+            FaultRig rig;
+            rig.setUpJob();
+            if (throws) {
+                rig.server.throwOn(name, occurrence);
+            } else {
+                rig.server.failOn(name, occurrence);
+            }
+            rig.run.click();
+
+            EXPECT_FALSE(rig.run.isRunning()) << what;
+            EXPECT_EQ(rig.run.buttonCaption(), "Append Files") << what;
+            rig.expectNoSourceLost(what);
+            // The output is a whole version: as it was, or as the rows logged left it.
+            const int logged = rig.logLines();
+            ASSERT_LE(logged, 2) << what;
+            // A close that fails after the save leaves the row saved but not logged.
+            const auto pages = rig.pagesOf(rig.out);
+            const bool closedAfterSave = name == "PDDoc.Close" && logged < 2 && pages == versions[logged + 1];
+            if ((throws || !notFailures.count(name)) && !closedAfterSave) {
+                EXPECT_EQ(pages, versions[logged]) << what;
+            }
+            // A row that was not logged was not moved either.
+            for (int row = 0; row < 2; ++row) {
+                const bool moved = !pathExists(rig.sources[row]);
+                EXPECT_EQ(moved, row < logged) << what << ", row " << row;
+            }
+            const auto shown = rig.messages.texts();
+            if (rig.run.lastResult() == RunResult::Failed) {
+                // Said once; the row the run ended on is not marked done.
+                ASSERT_EQ(shown.size(), 1u) << what;
+                EXPECT_FALSE(shown[0].empty()) << what;
+                if (throws) {
+                    EXPECT_EQ(shown[0], "Acrobat automation error: " + name + " raised an error");
+                }
+                if (logged < 2) {
+                    EXPECT_NE(rig.status(logged), "Done") << what;
+                }
+                // A run that got Acrobat going closes its documents, except where a
+                // failure leaves nothing open to close.
+                const bool started = name != "create.App" && name != "create.AVDoc" &&
+                                     !(name == "create.PDDoc" && !throws);
+                if (started && name != "App.CloseAllDocs") {
+                    EXPECT_FALSE(rig.cleanupCalls().empty()) << what;
+                }
+            } else {
+                EXPECT_EQ(rig.run.lastResult(), RunResult::Completed) << what;
+                EXPECT_EQ(logged, 2) << what;
+                EXPECT_EQ(rig.status(0), "Done") << what;
+                EXPECT_EQ(rig.status(1), "Done") << what;
+            }
+        }
+    }
 }
 
 } // namespace
