@@ -80,7 +80,9 @@ RANDOM=${KILL_TEST_SEED:-$$}
 for k in $(seq 1 "$kills"); do
   # A fresh day: every source back in place, the output keeps growing.
   if [ -z "$(ls in)" ]; then mv done/*.pdf in/; fi
-  delay_ms=$(( 20 + RANDOM * 32768 % (full_ms + 1) / 32768 + RANDOM % (full_ms / 2 + 1) ))
+  # Somewhere within the time the rows still waiting would take.
+  waiting=$(ls in | wc -l)
+  delay_ms=$(( 20 + RANDOM * full_ms / 32768 * waiting / rows ))
   "$mervo" -e job.app -r -q >/dev/null 2>&1 &
   pid=$!
   sleep "$(printf '%d.%03d' $((delay_ms / 1000)) $((delay_ms % 1000)))"
