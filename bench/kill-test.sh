@@ -39,7 +39,7 @@ check_state() {
   local logged pages
   logged=$( [ -f append.log ] && grep -c . append.log || echo 0)
   if [ -e out.pdf ]; then
-    qpdf --check out.pdf >/dev/null 2>&1 || [ $? -eq 3 ] || fail "out.pdf is not a whole PDF"
+    qpdf --check out.pdf >/dev/null 2>&1 || fail "out.pdf is not a whole PDF: $(qpdf --check out.pdf 2>&1 | tail -3)"
     pages=$(qpdf --show-npages out.pdf)
   else
     pages=0
@@ -96,8 +96,7 @@ if [ -z "$(ls in)" ]; then mv done/*.pdf in/; fi
 timeout 600 "$mervo" -e job.app -r -q >/dev/null 2>&1 || true
 k=final
 check_state
-litter=$(ls -A | grep -vxE 'in|done|job.app|sums|out.pdf|append.log' || true)
-litter+=$(ls -A in done | grep -vE '^(in|done):$|^s[0-9]+\.pdf$|^$' || true)
+litter=$(find . ! -type d | grep -vxE '\./(job\.app|sums|out\.pdf|append\.log|(in|done)/s[0-9]+\.pdf)' | tr '\n' ' ' || true)
 if [ -n "$litter" ]; then
   # Until a save clears what killed saves left, this is reported, not failed.
   if [ "${KILL_TEST_LITTER:-skip}" = fail ]; then fail "left behind: $litter"; fi

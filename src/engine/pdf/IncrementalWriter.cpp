@@ -143,6 +143,10 @@ std::unique_ptr<IncrementalWriter> IncrementalWriter::forFile(QPDF& pdf, const s
         if (entry.getType() == 2) return nullptr;
         maxId = std::max(maxId, og.getObj());
     }
+    // An update numbers its objects after the file's highest. Past the limit
+    // readers accept (8,388,607 objects) they would not read it back, and near
+    // INT_MAX the numbers would overflow: a full write renumbers instead.
+    if (maxId > 8388607 || pdf.getObjectCount() > 8388607) return nullptr;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat st{};
