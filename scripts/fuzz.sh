@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(page_spec command_line batch_file settings)
+[ ${#targets[@]} -eq 0 ] && targets=(page_spec command_line batch_file settings log_reader)
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLIOBAND_FUZZ=ON \
   -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build-fuzz --target fuzzers
