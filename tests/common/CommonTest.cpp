@@ -48,8 +48,9 @@ TEST(TextLines, AllLineEndsReadAlike) {
     EXPECT_EQ(readAllLines("a\r\nb\r"), (Lines{"a", "b"}));
     EXPECT_EQ(readAllLines("\n\r\n"), (Lines{"", ""}));
     EXPECT_EQ(readAllLines(""), Lines{});
-    // Only carriage returns at the line end go; inner ones and blanks stay.
-    EXPECT_EQ(readAllLines("a\rb \r\n"), (Lines{"a\rb "}));
+    // A lone CR ends a line too; blanks stay.
+    EXPECT_EQ(readAllLines("a\rb \r\n"), (Lines{"a", "b "}));
+    EXPECT_EQ(readAllLines("a\rb\rc"), (Lines{"a", "b", "c"}));
 }
 
 TEST(TextTrim, BlanksOnly) {

@@ -10,6 +10,9 @@
 #include <memory>
 #include <sstream>
 #include <stdexcept>
+#include <chrono>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,7 +48,7 @@ void writeFileBytes(const std::string& path, const std::string& bytes)
 }
 
 ProcessResult runProgram(const std::string& exe, const std::vector<std::string>& args,
-                         const std::string& workingDirectory)
+                         const std::string& workingDirectory, int timeoutSeconds)
 {
     TempDir capture;
     std::string outPath = capture / "out", errPath = capture / "err";
@@ -66,7 +69,22 @@ ProcessResult runProgram(const std::string& exe, const std::vector<std::string>&
     }
     ProcessResult r;
     int status = 0;
-    waitpid(pid, &status, 0);
+    struct rusage usage {};
+    if (timeoutSeconds > 0) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+        while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                r.timedOut = true;
+                kill(pid, SIGKILL);
+                wait4(pid, &status, 0, &usage);
+                break;
+            }
+            usleep(20000);
+        }
+    } else {
+        wait4(pid, &status, 0, &usage);
+    }
+    r.maxRssKb = usage.ru_maxrss;
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     r.out = readFileBytes(outPath);
     r.err = readFileBytes(errPath);

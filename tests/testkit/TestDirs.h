@@ -25,11 +25,14 @@ struct ProcessResult {
     int exitCode = -1;
     std::string out;
     std::string err;
+    bool timedOut = false;  // killed after timeoutSeconds
+    long maxRssKb = 0;      // the most memory it held at once
 };
 
 // Runs the program with the given arguments in a folder, with no display.
+// With a timeout, a program still running after it is killed.
 ProcessResult runProgram(const std::string& exe, const std::vector<std::string>& args,
-                         const std::string& workingDirectory);
+                         const std::string& workingDirectory, int timeoutSeconds = 0);
 
 // Page texts and outline titles of a PDF, read back with poppler.
 std::vector<std::string> pdfPageTexts(const std::string& path);
