@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -54,6 +55,18 @@ std::string batchLine(const std::vector<std::string>& fields)
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "; " : "") + fields[i];
     return line + "\r\r\n";
+}
+
+std::vector<std::string> hiddenFiles(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] == '.' && std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+                names.push_back(e->d_name);
+        closedir(d);
+    }
+    return names;
 }
 
 ProcessResult run(const TempDir& dir, const std::vector<std::string>& args)
@@ -253,4 +266,21 @@ TEST(UnattendedSafety, ARunThatDidNotDoEverythingSaysSoAndExitsNonZero)
     auto fine = run(dir, {"-c", "-oo.pdf", "a.pdf", "-r", "-q"});
     EXPECT_EQ(fine.exitCode, 0);
     EXPECT_EQ(fine.err, "");
+}
+
+TEST(UnattendedSafety, ALaterSaveRemovesTheTemporaryFilesADeadRunLeft)
+{
+    TempDir dir;
+    makePdf(dir / "a.pdf", "A", 1);
+    const pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    waitpid(dead, nullptr, 0);
+    const std::string litter = ".out.pdf.mervo-" + std::to_string(dead) + ".Xy12Zq";
+    writeFileBytes(dir / litter, std::string(4096, 'x'));
+
+    auto r = run(dir, {"-c", "-oout.pdf", "a.pdf", "-r", "-q"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_FALSE(exists(dir / litter));
+    EXPECT_EQ(pdfPageTexts(dir / "out.pdf"), (std::vector<std::string>{"A p1"}));
+    EXPECT_EQ(hiddenFiles(dir.path()), std::vector<std::string>{});
 }
