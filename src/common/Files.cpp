@@ -255,14 +255,19 @@ namespace {
 // the target, or (no replacing) linked under the target's name, which fails
 // when that name is taken.
 bool copyFile(const std::string& from, const std::string& to, bool replace) {
-    if (from.empty() || to.empty() || isDirectory(to))
+    if (from.empty() || to.empty())
         return false;
+    if (isDirectory(to)) {
+        errno = EEXIST; // the name is taken
+        return false;
+    }
     const int in = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (in < 0)
         return false;
     struct stat st{};
     if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(in);
+        errno = EINVAL;
         return false;
     }
     std::string tempPath;

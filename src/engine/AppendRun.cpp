@@ -180,6 +180,7 @@ void AppendRun::run()
     lastResult_ = RunResult::Failed;
     missingSources_.clear();
     undone_.clear();
+    unreadableFillers_.clear();
     currentRow_ = -1;
     currentFile_.clear();
 
@@ -306,7 +307,6 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     }
 
     const std::string output = collapseDoubleSlashes(row.outputFile);
-    currentOutput_ = output;
 
     if (!canOpenForReading(source)) {
         setStatus(i, "Stopped");
@@ -454,9 +454,10 @@ AppendRun::Outcome AppendRun::addFiller(Session& s, const std::string& filler)
 {
     // Only a regular file: a FIFO or device would block the open for ever.
     if (!isReadableRegularFile(filler)) {
+        // Said once per run, not once for every row that would have used it.
+        if (!unreadableFillers_.insert(filler).second) return std::nullopt;
         warn("Unable to open file: " + filler, false);
-        if (s.output->GetNumPages() % 2 == 1)
-            undone_.push_back("filler file " + filler + " not added to " + currentOutput_);
+        undone_.push_back("filler file " + filler + " could not be read and was not added");
         return std::nullopt;
     }
     const long p = s.output->GetNumPages();
@@ -491,13 +492,14 @@ bool AppendRun::moveSource(const std::string& source, const std::string& folder)
     // first free name "a (2).pdf", "a (3).pdf", ... beside it.
     std::string movedTo = destination;
     bool copied = false;
-    if (!pathExists(destination) || sameContent(source, destination)) {
+    if (sameContent(source, destination)) {
         copied = copyFileReplacing(source, destination);
     } else {
-        for (int n = 2; n <= kMaxNumberedNames && !copied; ++n) {
+        // Never replacing, even a file that appears meanwhile.
+        copied = copyFileNoReplace(source, destination);
+        for (int n = 2; !copied && errno == EEXIST && n <= kMaxNumberedNames; ++n) {
             movedTo = base + numberedFileName(fileTitle(source), n);
             copied = copyFileNoReplace(source, movedTo);
-            if (!copied && errno != EEXIST) break;
         }
     }
     if (!copied) {

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -100,7 +101,7 @@ private:
     std::vector<std::string> undone_;
     int currentRow_ = -1;
     std::string currentFile_;
-    std::string currentOutput_;
+    std::set<std::string> unreadableFillers_;
 };
 
 } // namespace fb

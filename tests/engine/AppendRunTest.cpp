@@ -221,8 +221,9 @@ TEST_F(AppendRunTest, UnreadableFillerIsReportedAndTheRunGoesOn)
     options.quietMode = true; // the filler messages are never suppressed
     settings.oddEveryFile = dir / "gone.pdf";
     addRow(source("a.pdf", 1), "all", dir / "o.pdf");
+    addRow(source("b.pdf", 1), "all", dir / "o2.pdf");
     run.click();
-    ASSERT_EQ(messages.shown.size(), 2u);
+    ASSERT_EQ(messages.shown.size(), 2u); // once for the whole run, then "Done."
     EXPECT_EQ(messages.shown[0].text, "Unable to open file: " + dir / "gone.pdf");
     EXPECT_EQ(messages.shown[0].caption, applicationName());
     EXPECT_EQ(pagesOf(dir / "o.pdf").size(), 1u);
