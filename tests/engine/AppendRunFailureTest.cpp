@@ -317,5 +317,16 @@ TEST_F(AppendRunTest, MissingSourcesOnlyCountedForUnattendedRuns)
     EXPECT_TRUE(run.missingSources().empty());
 }
 
+TEST_F(AppendRunTest, LogRecordThatCannotBeWrittenIsNotLostSilently)
+{
+    options.quietMode = true;
+    addRow(source("a.pdf", 1), "all", dir / "o.pdf");
+    log.close(); // as when the disk is full: the record can't be written
+    run.click();
+    EXPECT_TRUE(pathExists(dir / "o.pdf"));
+    EXPECT_EQ(run.lastResult(), RunResult::Completed);
+    EXPECT_EQ(run.undone(), (Strings{"no log record written for " + dir / "o.pdf"}));
+}
+
 } // namespace
 } // namespace fb::test
