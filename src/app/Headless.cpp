@@ -47,8 +47,15 @@ std::string usageText()
            "Example: take pages 6-7 and 9-10 of in.pdf into a new out.pdf, then exit:\n"
            "  mervo -c -p6-7,9-10 -oout.pdf in.pdf -r -q\n"
            "\n"
-           "Exit codes: 0 done, 1 closed while a file was processing, 2 bad command line,\n"
-           "3 the job did not complete (a failure, a stop, or a missing source).\n";
+           "Exit codes:\n"
+           "  0  everything the command line asked for was done\n"
+           "  1  closed while a file was processing (a run that failed inside a row)\n"
+           "  2  bad command line\n"
+           "  3  not everything was done: a batch file or line not read, a selected row\n"
+           "     left out, a page selection refused, a missing source, a failure or stop,\n"
+           "     a move, filler or log record that failed\n"
+           "When not everything was done, the last line on standard error says what:\n"
+           "  mervo: not everything was done: ...\n";
 }
 
 } // namespace fb

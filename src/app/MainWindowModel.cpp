@@ -55,6 +55,8 @@ bool MainWindowModel::initialise(const std::vector<std::string>& slots,
     if (!log_.open()) {
         logFailed_ = true;
         services_.messages.show("Can't open append.log", "Log File Error");
+        if (options_.argumentCount > 0)
+            undone_.push_back(log_.path() + " could not be opened; the command line was not carried out");
         return false;
     }
     loadSettings(settings_, settingsPath_);
@@ -77,6 +79,8 @@ void MainWindowModel::runAppend()
     RunResult result = run_.lastResult();
     if (result == RunResult::Stopped || result == RunResult::Failed) incomplete_ = true;
     if (!run_.missingSources().empty()) incomplete_ = true;
+    const auto& undone = run_.undone();
+    undone_.insert(undone_.end(), undone.begin(), undone.end());
 }
 
 void MainWindowModel::appendFilesClicked() { runAppend(); }
@@ -85,6 +89,7 @@ void MainWindowModel::readBatchFile(const std::string& path)
 {
     batch_.setQuietMode(options_.quietMode);
     batch_.readBatchFile(path);
+    for (std::string& item : batch_.takeUndone()) undone_.push_back(std::move(item));
     refreshTotalItems();
 }
 
@@ -108,6 +113,12 @@ void MainWindowModel::close()
         if (jobs_.text(i, kStatus) == "Processing") processing = true;
     }
     closed_ = true;
+    // One closing line, even under -e, so a script's log says what was not done.
+    const std::string line = closingLine();
+    if (!line.empty()) {
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fflush(stderr);
+    }
     if (processing) {
         closedWhileProcessing_ = true;
         services_.exitNow(kExitClosedWhileProcessing);
@@ -118,9 +129,22 @@ int MainWindowModel::exitCode() const
 {
     if (closedWhileProcessing_) return kExitClosedWhileProcessing;
     // A job given on the command line that could not be carried out whole.
-    if (interpretedArguments_ && incomplete_) return kExitJobIncomplete;
+    if (interpretedArguments_ && (incomplete_ || !undone_.empty())) return kExitJobIncomplete;
     if (logFailed_ && options_.argumentCount > 0) return kExitJobIncomplete;
     return kExitOk;
+}
+
+std::string MainWindowModel::closingLine() const
+{
+    if (options_.argumentCount == 0 || undone_.empty()) return "";
+    std::string line = applicationName() + ": not everything was done: ";
+    for (std::size_t i = 0; i < undone_.size(); ++i) {
+        if (i > 0) line += "; ";
+        line += undone_[i];
+    }
+    for (char& c : line)
+        if (c == '\n' || c == '\r') c = ' ';
+    return line + "\n";
 }
 
 } // namespace fb

@@ -66,7 +66,11 @@ public:
     int totalItems() const { return totalItems_; }
     const std::string& windowTitle() const { return title_; }
     bool logOpen() const { return log_.isOpen(); }
-    bool jobIncomplete() const { return incomplete_; }
+    bool jobIncomplete() const { return incomplete_ || !undone_.empty(); }
+    // What a command-line job asked for and did not get, one short text each,
+    // and the line that says so when the window closes ("" when all was done).
+    const std::vector<std::string>& undone() const { return undone_; }
+    std::string closingLine() const;
 
     void clearLog();
     void showCommandLine();
@@ -94,6 +98,7 @@ private:
     bool closed_ = false;
     bool closedWhileProcessing_ = false;
     bool incomplete_ = false;
+    std::vector<std::string> undone_;
     bool logFailed_ = false;
     bool interpretedArguments_ = false;
 };

@@ -1,9 +1,8 @@
 #include "app/Settings.h"
 
 #include "common/Files.h"
+#include "common/LineReader.h"
 #include "common/Text.h"
-
-#include <fstream>
 
 namespace fb {
 
@@ -19,10 +18,12 @@ bool storable(const std::string& value)
 
 void loadSettings(Settings& s, const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return;  // a missing file leaves the defaults, silently
+    // A missing file leaves the defaults, silently; so does anything that is
+    // not a regular file, which could block or never end.
+    LineReader in(path);
     std::string line;
-    while (readTextLine(in, line)) {
+    for (LineReader::Result got; (got = in.next(line)) != LineReader::Result::End;) {
+        if (got == LineReader::Result::TooLong) continue;  // a cut path would name another file
         std::size_t start = line.find_first_not_of(';');
         if (start == std::string::npos) continue;  // empty or only ";": no key
         std::size_t end = line.find(';', start);

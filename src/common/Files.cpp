@@ -2,10 +2,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,18 +23,35 @@ std::string folderForTemp(const std::string& target) {
     return folder.empty() ? std::string("./") : folder;
 }
 
-// mkstemp beside the target; fd -1 on failure.
+const char* const kTempOwnerTag = ".mervo-";
+
+// "/x/.a.pdf.mervo-" for target "/x/a.pdf": every temporary file of that
+// target starts with it, followed by the owner's process id.
+std::string tempPrefixFor(const std::string& target) {
+    return "." + fileTitle(target) + kTempOwnerTag;
+}
+
+std::string processName(const std::string& pid) {
+    std::ifstream in("/proc/" + pid + "/comm", std::ios::binary);
+    std::string name;
+    std::getline(in, name);
+    return name;
+}
+
+// A temporary file belongs to a live run when its process exists and is this
+// same program; a process id taken over by another program counts as gone.
+bool ownerIsAlive(pid_t pid) {
+    if (pid <= 0)
+        return false;
+    if (pid == ::getpid())
+        return true;
+    if (::kill(pid, 0) != 0 && errno != EPERM)
+        return false;
+    return processName(std::to_string(pid)) == processName("self");
+}
+
 int makeTempBeside(const std::string& target, std::string& tempPath) {
-    std::string name = folderForTemp(target) + "." + fileTitle(target) + ".XXXXXX";
-    std::vector<char> buf(name.begin(), name.end());
-    buf.push_back('\0');
-    const int fd = ::mkstemp(buf.data());
-    if (fd < 0) {
-        tempPath.clear();
-        return -1;
-    }
-    tempPath.assign(buf.data());
-    return fd;
+    return createTempBeside(target, tempPath);
 }
 
 // The mode a replacement file should get: the target's if it exists, else what
@@ -82,6 +102,126 @@ bool canOpenForReading(const std::string& path) {
     return ok;
 }
 
+int openRegularForReading(const std::string& path) {
+    if (path.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int why = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        errno = why;
+        return -1;
+    }
+    // Reads of a regular file never wait anyway; plain blocking reads from here on.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+bool isReadableRegularFile(const std::string& path) {
+    const int fd = openRegularForReading(path);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+std::FILE* openRegularForAppending(const std::string& path, bool truncate) {
+    if (path.empty())
+        return nullptr;
+    // Read-write, so that opening a FIFO does not wait for a reader either.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    struct stat st{};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ok = ok && (!truncate || ::ftruncate(fd, 0) == 0);
+    ok = ok && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
+    std::FILE* file = ok ? ::fdopen(fd, "a+b") : nullptr;
+    if (!file)
+        ::close(fd);
+    return file;
+}
+
+bool sameContent(const std::string& a, const std::string& b) {
+    const int fa = openRegularForReading(a);
+    if (fa < 0)
+        return false;
+    const int fb = openRegularForReading(b);
+    if (fb < 0) {
+        ::close(fa);
+        return false;
+    }
+    struct stat sa{}, sb{};
+    bool same = ::fstat(fa, &sa) == 0 && ::fstat(fb, &sb) == 0 && sa.st_size == sb.st_size;
+    std::vector<char> ba(1 << 16), bb(1 << 16);
+    while (same) {
+        const ssize_t na = ::read(fa, ba.data(), ba.size());
+        if (na <= 0) {
+            same = na == 0;
+            break;
+        }
+        ssize_t got = 0;
+        while (got < na) {
+            const ssize_t nb = ::read(fb, bb.data() + got, static_cast<std::size_t>(na - got));
+            if (nb <= 0)
+                break;
+            got += nb;
+        }
+        same = got == na && std::memcmp(ba.data(), bb.data(), static_cast<std::size_t>(na)) == 0;
+    }
+    ::close(fa);
+    ::close(fb);
+    return same;
+}
+
+int createTempBeside(const std::string& target, std::string& tempPath) {
+    removeStaleTempFiles(target);
+    std::string name = folderForTemp(target) + tempPrefixFor(target) +
+                       std::to_string(::getpid()) + ".XXXXXX";
+    std::vector<char> buf(name.begin(), name.end());
+    buf.push_back('\0');
+    const int fd = ::mkostemp(buf.data(), O_CLOEXEC);
+    if (fd < 0) {
+        tempPath.clear();
+        return -1;
+    }
+    tempPath.assign(buf.data());
+    return fd;
+}
+
+void removeStaleTempFiles(const std::string& target) {
+    const std::string folder = folderForTemp(target);
+    const std::string prefix = tempPrefixFor(target);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    std::vector<std::string> stale;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        // The owner's process id, then "." and the six random characters.
+        const std::string rest = name.substr(prefix.size());
+        const auto dot = rest.find('.');
+        if (dot == std::string::npos || dot == 0 || rest.size() - dot != 7 ||
+            rest.find_first_not_of("0123456789") != dot)
+            continue;
+        if (!ownerIsAlive(static_cast<pid_t>(std::stol(rest.substr(0, dot)))))
+            stale.push_back(folder + name);
+    }
+    ::closedir(dir);
+    for (const std::string& path : stale) {
+        struct stat st{};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            ::unlink(path.c_str());
+    }
+}
+
 bool isRegularFile(const std::string& path) {
     struct stat st{};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -109,15 +249,25 @@ bool createFolderOneLevel(const std::string& path) {
     return isDirectory(path);
 }
 
-bool copyFileReplacing(const std::string& from, const std::string& to) {
-    if (from.empty() || to.empty() || isDirectory(to))
+namespace {
+
+// Copies into a temporary file beside `to`, then puts it in place: renamed over
+// the target, or (no replacing) linked under the target's name, which fails
+// when that name is taken.
+bool copyFile(const std::string& from, const std::string& to, bool replace) {
+    if (from.empty() || to.empty())
         return false;
+    if (isDirectory(to)) {
+        errno = EEXIST; // the name is taken
+        return false;
+    }
     const int in = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (in < 0)
         return false;
     struct stat st{};
     if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(in);
+        errno = EINVAL;
         return false;
     }
     std::string tempPath;
@@ -147,13 +297,40 @@ bool copyFileReplacing(const std::string& from, const std::string& to) {
     ok = ok && ::fchmod(out, st.st_mode & 07777) == 0;
     ok = ok && ::fsync(out) == 0;
     ok = (::close(out) == 0) && ok;
-    ok = ok && ::rename(tempPath.c_str(), to.c_str()) == 0;
-    if (!ok) {
+    if (replace) {
+        ok = ok && ::rename(tempPath.c_str(), to.c_str()) == 0;
+    } else {
+        ok = ok && ::link(tempPath.c_str(), to.c_str()) == 0;
+        const int why = errno;
         ::unlink(tempPath.c_str());
+        errno = why;
+    }
+    if (!ok) {
+        const int why = errno;
+        ::unlink(tempPath.c_str());
+        errno = why;
         return false;
     }
     syncFolderOf(to);
     return true;
+}
+
+} // namespace
+
+bool copyFileReplacing(const std::string& from, const std::string& to) {
+    return copyFile(from, to, true);
+}
+
+bool copyFileNoReplace(const std::string& from, const std::string& to) {
+    return copyFile(from, to, false);
+}
+
+std::string numberedFileName(const std::string& fileName, int number) {
+    const auto dot = fileName.find_last_of('.');
+    const std::string suffix = " (" + std::to_string(number) + ")";
+    if (dot == std::string::npos || dot == 0)
+        return fileName + suffix;
+    return fileName.substr(0, dot) + suffix + fileName.substr(dot);
 }
 
 std::string fileTitle(const std::string& path) {

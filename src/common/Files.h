@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdio>
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -7,6 +8,20 @@ namespace fb {
 
 // fopen "rb" succeeds and the path is not a directory.
 bool canOpenForReading(const std::string& path);
+
+// Every file the program reads or writes is a regular file (symbolic links
+// followed). These open one without ever blocking: a FIFO, a device or a
+// folder is refused at once (errno EINVAL, or EISDIR for a folder).
+// A descriptor, or -1.
+int openRegularForReading(const std::string& path);
+// Exists, is a regular file and opens for reading.
+bool isReadableRegularFile(const std::string& path);
+// For appending and reading, created when missing, emptied first when asked;
+// nullptr when it can't be opened or is not a regular file.
+std::FILE* openRegularForAppending(const std::string& path, bool truncate);
+
+// Both regular files with the same bytes.
+bool sameContent(const std::string& a, const std::string& b);
 bool isDirectory(const std::string& path);
 bool isRegularFile(const std::string& path); // follows symbolic links
 bool pathExists(const std::string& path);
@@ -19,6 +34,20 @@ bool createFolderOneLevel(const std::string& path);
 // target, so a failed copy never leaves a half-written or missing target.
 bool copyFileReplacing(const std::string& from, const std::string& to);
 
+// Copies like copyFileReplacing but never replaces: fails (errno EEXIST) when
+// the target exists, even if it appears meanwhile.
+bool copyFileNoReplace(const std::string& from, const std::string& to);
+
+// "a.pdf", 2 -> "a (2).pdf"; "a", 3 -> "a (3)".
+std::string numberedFileName(const std::string& fileName, int number);
+
+// A temporary file beside the target, named ".<name>.mervo-<pid>.XXXXXX" so
+// that it says whose it is. Temporary files of the same target left by a
+// process that is gone are removed first. fd -1 on failure.
+int createTempBeside(const std::string& target, std::string& tempPath);
+// Removes the temporary files of the target whose process is gone.
+void removeStaleTempFiles(const std::string& target);
+
 // Plain file name with extension: "/x/a.pdf" -> "a.pdf".
 std::string fileTitle(const std::string& path);
 // Everything up to and including the last '/', "" when there is none.
@@ -28,7 +57,7 @@ std::string folderPartWithSlash(const std::string& path);
 bool sameFile(const std::string& a, const std::string& b);
 
 // Writes a file so that readers see either the old content or the complete new
-// one: the text goes to ".<name>.XXXXXX" beside the target and commit() flushes,
+// one: the text goes to a createTempBeside file beside the target and commit() flushes,
 // fsyncs and renames it over the target. Anything short of a successful commit
 // removes the temporary file and leaves the target as it was.
 class AtomicFileWriter {

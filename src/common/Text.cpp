@@ -5,31 +5,7 @@
 
 namespace fb {
 
-bool readTextLine(std::istream& in, std::string& line) {
-    line.clear();
-    bool readAny = false;
-    std::streambuf* buf = in.rdbuf();
-    if (!buf || !in.good()) {
-        in.setstate(std::ios::failbit | std::ios::eofbit);
-        return false;
-    }
-    for (;;) {
-        const auto c = buf->sbumpc();
-        if (c == std::char_traits<char>::eof()) {
-            in.setstate(std::ios::eofbit);
-            break;
-        }
-        readAny = true;
-        if (c == '\n')
-            break;
-        line.push_back(static_cast<char>(c));
-    }
-    while (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    if (!readAny)
-        in.setstate(std::ios::failbit);
-    return readAny;
-}
+// readTextLine lives with the other line readers, in LineReader.cpp.
 
 std::string trimLeft(std::string_view s) {
     const auto pos = s.find_first_not_of(' ');

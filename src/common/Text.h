@@ -12,9 +12,10 @@ namespace fb {
 // are refused by whoever takes them in, never cut short silently.
 constexpr std::size_t kMaxTextLength = 4095;
 
-// Reads up to the next '\n' (or end of file) and drops every carriage return at
-// the line end, so CR CR LF, CR LF and LF lines all read the same.
-// Returns false only at end of file with nothing read.
+// Reads one line: CR CR LF, CR LF, LF and a lone CR all end it. A line longer
+// than kMaxTextLength keeps its first kMaxTextLength characters; the rest is
+// skipped. Returns false only at end of file with nothing read. Files are
+// better read with LineReader, which also says when a line was too long.
 bool readTextLine(std::istream& in, std::string& line);
 
 // Blanks are ' ' only; tabs and other white space are kept.

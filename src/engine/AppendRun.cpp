@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <exception>
 #include <iostream>
 
@@ -40,6 +41,8 @@ const char* const kFillerInsertFailed =
 const char* const kCloseFailed = "Failed to get Close doc";
 const char* const kSaveFailed = "Failed to save file: ";
 const char* const kNoBookmark = "Failed to create PDBookmark object";
+// How many numbered names a moved file may try before the move is given up.
+constexpr int kMaxNumberedNames = 9999;
 
 // Two passes, so that a run of up to four slashes becomes one.
 std::string collapseDoubleSlashes(std::string path)
@@ -138,9 +141,37 @@ void AppendRun::closeAll(Session& s, bool exitToo)
 
 void AppendRun::recordMissing(const std::string& path)
 {
+    // Said once, in the unattended run's closing line.
     missingSources_.push_back(path);
-    if (options_.argumentCount > 0)
-        std::cerr << applicationName() << ": source file not found: " << path << "\n";
+    undone_.push_back("source file not found: " + path);
+}
+
+std::string AppendRun::rowName(int row, const std::string& fileName) const
+{
+    return "row " + std::to_string(row + 1) + " (" + fileName + ")";
+}
+
+bool AppendRun::pageSelectionsValid()
+{
+    // A selection that takes nothing would still save the output (replacing an
+    // old one) and move the source; every row is checked before any is touched.
+    for (int i = 0; i < jobs_.rowCount(); ++i) {
+        const JobEntry& row = jobs_.entry(i);
+        if (row.selected != "Yes" || row.appendParameters.empty() || row.outputFile.empty()) continue;
+        // A source that is missing or not a plain file ends the run at its own
+        // row, with its own report.
+        if (!isReadableRegularFile(row.fileName)) continue;
+        if (auto error = validatePageSpec(row.appendParameters, parseLeadingInt(row.pages))) {
+            if (!options_.quietMode)
+                messages_.show(*error + "\n" + row.fileName, "Error in parameters",
+                               MessageButtons::Ok, MessageIcon::Warning);
+            undone_.push_back(rowName(i, row.fileName) + ": page selection \"" +
+                              row.appendParameters + "\" refused (" + *error +
+                              "); nothing was run");
+            return false;
+        }
+    }
+    return true;
 }
 
 void AppendRun::run()
@@ -148,6 +179,10 @@ void AppendRun::run()
     running_ = true;
     lastResult_ = RunResult::Failed;
     missingSources_.clear();
+    undone_.clear();
+    unreadableFillers_.clear();
+    currentRow_ = -1;
+    currentFile_.clear();
 
     Session s;
     try {
@@ -176,12 +211,21 @@ void AppendRun::run()
         }
     }
     s = Session{};
+    if (lastResult_ == RunResult::Failed || lastResult_ == RunResult::Stopped) {
+        const std::string how = lastResult_ == RunResult::Stopped ? "stopped" : "ended";
+        if (currentRow_ >= 0)
+            undone_.push_back("the run " + how + " at " + rowName(currentRow_, currentFile_) +
+                              "; the rows after it were not processed");
+        else if (undone_.empty())
+            undone_.push_back("the run " + how + " before any row was processed");
+    }
     setCaption(kIdle);
     running_ = false;
 }
 
 RunResult AppendRun::walk(Session& s)
 {
+    if (!pageSelectionsValid()) return RunResult::Failed;
     readers_.closeReaders();
     setCaption(kRunning);
 
@@ -242,22 +286,19 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     if (row.selected != "Yes" || row.appendParameters.empty() || row.outputFile.empty()) {
         if (options_.argumentCount > 0 && row.selected != "Yes" && row.status == "No File.")
             recordMissing(row.fileName);
+        if (row.selected == "Yes")
+            undone_.push_back(rowName(i, row.fileName) + " left out: no " +
+                              (row.appendParameters.empty() ? "page selection" : "output file"));
         return std::nullopt;
     }
+    currentRow_ = i;
+    currentFile_ = row.fileName;
 
     setStatus(i, "Processing");
     host_.repaintNow();
 
-    runs = expandPageSpec(row.appendParameters, parseLeadingInt(row.pages));
     const std::string& source = row.fileName;
-    if (hasTooManyRuns(runs)) {
-        // Cutting the list would silently drop pages the user asked for.
-        warn("Too many page runs in \"" + row.appendParameters + "\" for " + source + " (at most " +
-                 std::to_string(kMaxPageRuns) + ")",
-             false);
-        closeAll(s, true);
-        return RunResult::Failed;
-    }
+    runs = expandPageSpec(row.appendParameters, parseLeadingInt(row.pages));
 
     host_.dispatchOnePending();
     if (stopRequested_) {
@@ -272,6 +313,21 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
         recordMissing(source);
         closeAll(s, true);
         return RunResult::Stopped;
+    }
+    // A FIFO or device would block the PDF layer's open for ever.
+    if (!isRegularFile(source)) {
+        warn(kOpenFailed + source, true);
+        closeAll(s, true);
+        return RunResult::Failed;
+    }
+    // Checked again here, before the output is touched: the list may have been
+    // edited since the run began.
+    if (auto error = validatePageSpec(row.appendParameters, parseLeadingInt(row.pages))) {
+        if (!options_.quietMode)
+            messages_.show(*error + "\n" + source, "Error in parameters", MessageButtons::Ok,
+                           MessageIcon::Warning);
+        closeAll(s, true);
+        return RunResult::Failed;
     }
 
     if (source == output || sameFile(source, output)) {
@@ -302,7 +358,7 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
             readers_.closeReaders();
             return RunResult::Failed;
         }
-    } else if (!s.output->Open(output)) {
+    } else if (!isRegularFile(output) || !s.output->Open(output)) {
         warn(kOpenFailed + output, true);
         closeAll(s, true);
         return RunResult::Failed;
@@ -356,7 +412,10 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
         return RunResult::Failed;
     }
 
-    log_.writeRecord(output, source);
+    if (!log_.writeRecord(output, source)) {
+        warn("Unable to write the record for " + output + " to " + log_.path(), true);
+        undone_.push_back("no log record written for " + output);
+    }
 
     host_.dispatchOnePending();
     setStatus(i, "Done");
@@ -367,7 +426,8 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     }
 
     host_.dispatchOnePending();
-    if (!row.moveToDirectory.empty()) moveSource(source, row.moveToDirectory);
+    if (!row.moveToDirectory.empty() && !moveSource(source, row.moveToDirectory))
+        undone_.push_back(source + " not moved to " + row.moveToDirectory);
     host_.dispatchOnePending();
     return std::nullopt;
 }
@@ -392,8 +452,12 @@ void AppendRun::addFileBookmark(Session& s, long page, const std::string& source
 
 AppendRun::Outcome AppendRun::addFiller(Session& s, const std::string& filler)
 {
-    if (!canOpenForReading(filler)) {
+    // Only a regular file: a FIFO or device would block the open for ever.
+    if (!isReadableRegularFile(filler)) {
+        // Said once per run, not once for every row that would have used it.
+        if (!unreadableFillers_.insert(filler).second) return std::nullopt;
         warn("Unable to open file: " + filler, false);
+        undone_.push_back("filler file " + filler + " could not be read and was not added");
         return std::nullopt;
     }
     const long p = s.output->GetNumPages();
@@ -416,20 +480,44 @@ AppendRun::Outcome AppendRun::addFiller(Session& s, const std::string& filler)
     return std::nullopt;
 }
 
-void AppendRun::moveSource(const std::string& source, const std::string& folder)
+bool AppendRun::moveSource(const std::string& source, const std::string& folder)
 {
     createFolderOneLevel(folder);
-    std::string destination = folder;
-    if (destination.back() != '/') destination += '/';
-    destination += fileTitle(source);
-    if (sameFile(source, destination)) return; // already where it should go
-    if (!copyFileReplacing(source, destination)) {
+    std::string base = folder;
+    if (base.back() != '/') base += '/';
+    const std::string destination = base + fileTitle(source);
+    if (sameFile(source, destination)) return true; // already where it should go
+
+    // A different file already there is never replaced: the source takes the
+    // first free name "a (2).pdf", "a (3).pdf", ... beside it.
+    std::string movedTo = destination;
+    bool copied = false;
+    if (sameContent(source, destination)) {
+        copied = copyFileReplacing(source, destination);
+    } else {
+        // Never replacing, even a file that appears meanwhile.
+        copied = copyFileNoReplace(source, destination);
+        for (int n = 2; !copied && errno == EEXIST && n <= kMaxNumberedNames; ++n) {
+            movedTo = base + numberedFileName(fileTitle(source), n);
+            copied = copyFileNoReplace(source, movedTo);
+        }
+    }
+    if (!copied) {
         // Reported even under -e: the source stays where it was, which a script must learn.
         messages_.show("Unable to move file: " + source + " to " + destination, applicationName(),
                        MessageButtons::Ok, MessageIcon::Warning);
-        return;
+        return false;
     }
-    removeFile(source);
+    if (movedTo != destination)
+        messages_.show(destination + " already holds another file; " + source + " was moved to " +
+                           movedTo,
+                       applicationName(), MessageButtons::Ok, MessageIcon::Information);
+    if (!removeFile(source)) {
+        messages_.show("Unable to remove file: " + source + " after copying it to " + movedTo,
+                       applicationName(), MessageButtons::Ok, MessageIcon::Warning);
+        return false;
+    }
+    return true;
 }
 
 } // namespace fb

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,8 +57,11 @@ public:
     bool stopRequested() const { return stopRequested_; }
 
     RunResult lastResult() const { return lastResult_; }
-    // Sources an unattended run could not find (also written to stderr).
+    // Sources an unattended run could not find.
     const std::vector<std::string>& missingSources() const { return missingSources_; }
+    // Everything the last run was asked to do and did not, one short text each:
+    // the row it ended at, rows left out, moves, fillers and log records that failed.
+    const std::vector<std::string>& undone() const { return undone_; }
 
 private:
     struct Session;
@@ -70,7 +74,9 @@ private:
     Outcome addFiller(Session& s, const std::string& filler);
     void addFileBookmark(Session& s, long page, const std::string& sourcePath,
                          const std::string& outputPath);
-    void moveSource(const std::string& source, const std::string& folder);
+    bool moveSource(const std::string& source, const std::string& folder);
+    bool pageSelectionsValid();
+    std::string rowName(int row, const std::string& fileName) const;
     void setCaption(const std::string& caption);
     void setStatus(int row, const std::string& status);
     void warn(const std::string& text, bool suppressible);
@@ -92,6 +98,10 @@ private:
     bool stopRequested_ = false;
     RunResult lastResult_ = RunResult::NotRun;
     std::vector<std::string> missingSources_;
+    std::vector<std::string> undone_;
+    int currentRow_ = -1;
+    std::string currentFile_;
+    std::set<std::string> unreadableFillers_;
 };
 
 } // namespace fb

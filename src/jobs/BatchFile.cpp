@@ -1,9 +1,8 @@
 #include "jobs/BatchFile.h"
 
 #include "common/Files.h"
+#include "common/LineReader.h"
 #include "common/Text.h"
-
-#include <fstream>
 
 namespace fb {
 
@@ -34,12 +33,15 @@ std::string formatBatchLine(const JobEntry& entry)
 
 std::vector<std::string> splitBatchLine(std::string_view line)
 {
+    // Every ";" ends a field, so an empty field keeps its place whether it was
+    // written as "; ; " or, by hand, as ";;".
     std::vector<std::string> pieces;
     std::size_t start = 0;
-    while (start <= line.size()) {
+    while (pieces.size() < kBatchFields) {
         std::size_t end = line.find(';', start);
         if (end == std::string_view::npos) end = line.size();
-        if (end > start) pieces.push_back(trimLeft(line.substr(start, end - start)));
+        pieces.push_back(trimLeft(line.substr(start, end - start)));
+        if (end == line.size()) break;
         start = end + 1;
     }
     pieces.resize(kBatchFields);
@@ -57,14 +59,17 @@ void BatchFiles::setCurrentPath(const std::string& path)
     if (titleListener_) titleListener_(windowTitle());
 }
 
-void BatchFiles::addLine(const std::string& line, const std::string& path, int lineNumber)
+void BatchFiles::addLine(const std::string& line, const std::string& path, int lineNumber,
+                         bool tooLong)
 {
     if (line.empty()) return;
-    if (line.size() > kMaxTextLength) {
+    const std::string where = "line " + std::to_string(lineNumber) + " of " + path;
+    if (tooLong) {
         if (!quiet_)
             messages_.show("Line " + std::to_string(lineNumber) + " of " + path +
                                " is too long and was skipped",
                            applicationName());
+        undone_.push_back(where + " skipped (too long)");
         return;
     }
     std::vector<std::string> f = splitBatchLine(line);
@@ -73,23 +78,37 @@ void BatchFiles::addLine(const std::string& line, const std::string& path, int l
         f[0].erase(0, 1);
         selected = 0;
     }
-    jobs_.AddJobEntry(f[0], selected, f[1], f[4], f[5], f[6], f[7], f[8], f[9]);
+    if (jobs_.AddJobEntry(f[0], selected, f[1], f[4], f[5], f[6], f[7], f[8], f[9]) < 0)
+        undone_.push_back(where + " skipped (not a PDF file name: " + f[0] + ")");
 }
 
 void BatchFiles::readLines(const std::string& path, bool firstLineOnly)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    // Only a regular file is read, so a FIFO, device or folder given as a
+    // batch file fails here at once instead of hanging or ending the program.
+    LineReader in(path);
+    if (!in.isOpen()) {
         if (!quiet_) messages_.show(path, "Can't read append parameters file.");
+        undone_.push_back("batch file not read: " + path);
         return;
     }
     std::string line;
     int number = 0;
-    while (readTextLine(in, line)) {
-        addLine(line, path, ++number);
+    for (;;) {
+        const LineReader::Result got = in.next(line);
+        if (got == LineReader::Result::End) break;
+        addLine(line, path, ++number, got == LineReader::Result::TooLong);
         if (firstLineOnly) break;
     }
+    if (in.failed()) undone_.push_back("batch file not read to its end: " + path);
     jobs_.notifyTotalItems();
+}
+
+std::vector<std::string> BatchFiles::takeUndone()
+{
+    std::vector<std::string> out;
+    out.swap(undone_);
+    return out;
 }
 
 void BatchFiles::readBatchFile(const std::string& path)

@@ -14,7 +14,8 @@ namespace fb {
 // file name, ending in CR CR LF.
 std::string formatBatchLine(const JobEntry& entry);
 
-// Fields 1 to 10 of a line whose line end is already gone.
+// Fields 1 to 10 of a line whose line end is already gone: cut at every ";",
+// leading blanks dropped, missing fields empty, pieces after the tenth ignored.
 std::vector<std::string> splitBatchLine(std::string_view line);
 
 // Saving, loading and appending job lists as ".app" batch files.
@@ -34,12 +35,16 @@ public:
     void saveBatchFile();
     void saveBatchFileAs();
 
+    // What reading batch files left undone since the last call: files that
+    // could not be read, lines that were skipped.
+    std::vector<std::string> takeUndone();
+
     const std::string& currentBatchPath() const { return currentPath_; }
     std::string windowTitle() const { return "Folioband  [" + currentPath_ + "]"; }
 
 private:
     void setCurrentPath(const std::string& path);
-    void addLine(const std::string& line, const std::string& path, int lineNumber);
+    void addLine(const std::string& line, const std::string& path, int lineNumber, bool tooLong);
     void readLines(const std::string& path, bool firstLineOnly);
     bool write(const std::string& path, bool alwaysConfirm);
 
@@ -48,6 +53,7 @@ private:
     FileDialogs& dialogs_;
     bool quiet_ = false;
     std::string currentPath_;
+    std::vector<std::string> undone_;
     std::function<void(const std::string&)> titleListener_;
 };
 

@@ -1,6 +1,9 @@
 #include "log/AppendLog.h"
 
+#include "common/Files.h"
 #include "common/Text.h"
+
+#include <cerrno>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -84,7 +87,8 @@ AppendLog::~AppendLog() { close(); }
 bool AppendLog::open()
 {
     close();
-    file_ = std::fopen(path_.c_str(), "a+b");
+    // Only a regular file: a FIFO would block the first write that fills it.
+    file_ = openRegularForAppending(path_, false);
     return file_ != nullptr;
 }
 
@@ -97,7 +101,7 @@ void AppendLog::close()
 bool AppendLog::clear()
 {
     close();
-    file_ = std::fopen(path_.c_str(), "w+b");
+    file_ = openRegularForAppending(path_, true);
     return file_ != nullptr;
 }
 
@@ -113,10 +117,25 @@ bool AppendLog::writeRecord(const std::string& outputPath, const std::string& so
     OutputFacts facts = readOutputFacts(outputPath);
     std::string line = formatLogRecord(formatLocalTime(clock_()), facts.size, outputPath,
                                        facts.created, facts.modified, sourcePath);
-    bool ok = std::fwrite(line.data(), 1, line.size(), file_) == line.size();
+    // Written straight to the descriptor, so a failed write leaves nothing
+    // behind in a buffer to surface later.
+    const int fd = fileno(file_);
+    struct stat before {};
+    const bool sized = ::fstat(fd, &before) == 0;
+    bool ok = true;
+    for (std::size_t done = 0; ok && done < line.size();) {
+        const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
+    }
     // On disk at once, so a viewer opened right afterwards sees the record.
-    ok = std::fflush(file_) == 0 && ok;
-    ::fsync(fileno(file_));
+    ok = ::fsync(fd) == 0 && ok;
+    if (!ok) {
+        // A half-written record (a full disk) would shift every later line.
+        if (sized) (void)::ftruncate(fileno(file_), before.st_size);
+        std::clearerr(file_);
+    }
     return ok;
 }
 

@@ -5,6 +5,7 @@
 #include "log/AppendLog.h"
 
 #include <cstdio>
+#include <unistd.h>
 #include <numeric>
 
 namespace fb {
@@ -98,9 +99,14 @@ LogRow parseLogLine(std::string_view line)
 
 std::optional<std::vector<LogRow>> readLogFile(const std::string& path)
 {
-    if (isDirectory(path)) return std::nullopt;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return std::nullopt;
+    // Only a regular file, opened without blocking: a FIFO would hang the viewer.
+    const int fd = openRegularForReading(path);
+    if (fd < 0) return std::nullopt;
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        ::close(fd);
+        return std::nullopt;
+    }
     std::string bytes;
     char buf[1 << 16];
     std::size_t n;

@@ -1,4 +1,5 @@
 #include "common/Files.h"
+#include "common/LineReader.h"
 #include "common/Text.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <dirent.h>
+#include <sys/wait.h>
 
 #include "testkit/TestDirs.h"
 
@@ -48,8 +50,9 @@ TEST(TextLines, AllLineEndsReadAlike) {
     EXPECT_EQ(readAllLines("a\r\nb\r"), (Lines{"a", "b"}));
     EXPECT_EQ(readAllLines("\n\r\n"), (Lines{"", ""}));
     EXPECT_EQ(readAllLines(""), Lines{});
-    // Only carriage returns at the line end go; inner ones and blanks stay.
-    EXPECT_EQ(readAllLines("a\rb \r\n"), (Lines{"a\rb "}));
+    // A lone CR ends a line too; blanks stay.
+    EXPECT_EQ(readAllLines("a\rb \r\n"), (Lines{"a", "b "}));
+    EXPECT_EQ(readAllLines("a\rb\rc"), (Lines{"a", "b", "c"}));
 }
 
 TEST(TextTrim, BlanksOnly) {
@@ -225,6 +228,56 @@ TEST(FilesAtomicWriter, RelativeTargetInCurrentFolder) {
     ASSERT_EQ(::chdir(old), 0);
     EXPECT_TRUE(committed);
     EXPECT_EQ(readFileBytes(dir / "rel.txt"), "x");
+}
+
+} // namespace
+} // namespace fb
+
+namespace fb {
+namespace {
+
+TEST(LineReaderTest, EveryLineEndAndOverlongLinesWithoutLosingTheNext) {
+    auto reader = LineReader::fromText("a\r\r\nb\r\nc\nd\re\r\r" + std::string(50, 'x') + "\ry");
+    std::vector<std::string> lines;
+    std::vector<LineReader::Result> results;
+    std::string line;
+    for (LineReader::Result r; (r = reader.next(line, 10)) != LineReader::Result::End;) {
+        lines.push_back(line);
+        results.push_back(r);
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "c", "d", "e", std::string(10, 'x'), "y"}));
+    EXPECT_EQ(results[5], LineReader::Result::TooLong);
+    EXPECT_EQ(results[6], LineReader::Result::Line);
+
+    // Only regular files are opened: a FIFO, a folder and a device are refused at once.
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    EXPECT_FALSE(LineReader(dir / "fifo").isOpen());
+    EXPECT_FALSE(LineReader(dir.path()).isOpen());
+    EXPECT_FALSE(LineReader("/dev/zero").isOpen());
+    EXPECT_EQ(openRegularForAppending(dir / "fifo", false), nullptr);
+}
+
+TEST(FilesTempNames, SayWhoseTheyAreAndADeadRunsAreRemoved) {
+    test::TempDir dir;
+    const pid_t dead = ::fork();
+    if (dead == 0) ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const std::string deadName = ".out.pdf.mervo-" + std::to_string(dead) + ".abcdef";
+    const std::string otherTarget = ".other.pdf.mervo-" + std::to_string(dead) + ".abcdef";
+    test::writeFileBytes(dir / deadName, "litter");
+    test::writeFileBytes(dir / otherTarget, "not ours to judge");
+
+    std::string temp;
+    const int fd = createTempBeside(dir / "out.pdf", temp);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    EXPECT_EQ(temp.rfind(dir / ".out.pdf.mervo-" + std::to_string(::getpid()) + ".", 0), 0u) << temp;
+    EXPECT_FALSE(pathExists(dir / deadName));
+    EXPECT_TRUE(pathExists(dir / otherTarget));
+    // A live run's temporary file stays.
+    removeStaleTempFiles(dir / "out.pdf");
+    EXPECT_TRUE(pathExists(temp));
 }
 
 } // namespace

@@ -221,8 +221,9 @@ TEST_F(AppendRunTest, UnreadableFillerIsReportedAndTheRunGoesOn)
     options.quietMode = true; // the filler messages are never suppressed
     settings.oddEveryFile = dir / "gone.pdf";
     addRow(source("a.pdf", 1), "all", dir / "o.pdf");
+    addRow(source("b.pdf", 1), "all", dir / "o2.pdf");
     run.click();
-    ASSERT_EQ(messages.shown.size(), 2u);
+    ASSERT_EQ(messages.shown.size(), 2u); // once for the whole run, then "Done."
     EXPECT_EQ(messages.shown[0].text, "Unable to open file: " + dir / "gone.pdf");
     EXPECT_EQ(messages.shown[0].caption, applicationName());
     EXPECT_EQ(pagesOf(dir / "o.pdf").size(), 1u);
@@ -248,18 +249,28 @@ TEST_F(AppendRunTest, MissingSourceStopsTheRunSilently)
     EXPECT_EQ(run.missingSources(), (Strings{gone}));
 }
 
-TEST_F(AppendRunTest, SpecWithoutRunsStillSavesLogsAndMoves)
+TEST_F(AppendRunTest, PageSelectionThatTakesNothingIsRefusedBeforeAnyRowIsTouched)
 {
+    const std::string good = source("good.pdf", 3);
     const std::string src = source("a.pdf", 3);
     const std::string out = dir / "out.pdf";
-    addRow(src, "zzz", out, "N", dir / "done");
-    run.click();
-    EXPECT_EQ(server.count("PDDoc.InsertPages"), 0);
-    EXPECT_TRUE(pathExists(out));
-    EXPECT_TRUE(pagesOf(out).empty());
-    EXPECT_EQ(logLines(), 1);
-    EXPECT_FALSE(pathExists(src));
-    EXPECT_TRUE(pathExists(dir / "done/a.pdf"));
+    addRow(good, "all", out, "N", dir / "done");
+    for (const char* spec : {"zzz", "0", "3-0n", "4"}) {
+        messages.shown.clear();
+        const int row = addRow(src, spec, out, "N", dir / "done");
+        run.click();
+        EXPECT_EQ(messages.shown.size(), 1u) << spec;
+        EXPECT_EQ(messages.shown[0].caption, "Error in parameters") << spec;
+        EXPECT_TRUE(server.calls().empty()) << spec;
+        EXPECT_EQ(run.lastResult(), RunResult::Failed);
+        EXPECT_EQ(run.undone().size(), 1u);
+        jobs.setRowSelected(row, true);
+        jobs.DeleteSelectedEntries();
+    }
+    EXPECT_FALSE(pathExists(out));
+    EXPECT_EQ(logLines(), 0);
+    EXPECT_TRUE(pathExists(src));
+    EXPECT_TRUE(pathExists(good));
 }
 
 TEST_F(AppendRunTest, DoubleSlashesInOutputPathCollapse)
@@ -273,15 +284,30 @@ TEST_F(AppendRunTest, DoubleSlashesInOutputPathCollapse)
     EXPECT_EQ(pagesOf(dir / "sub/out.pdf").size(), 1u);
 }
 
-TEST_F(AppendRunTest, MoveReplacesAFileOfTheSameTitle)
+TEST_F(AppendRunTest, MoveNeverReplacesADifferentFile)
 {
     const std::string src = source("a.pdf", 2);
     createFolderOneLevel(dir / "done");
     writeFileBytes(dir / "done/a.pdf", "old");
+    writeFileBytes(dir / "done/a (2).pdf", "older");
     addRow(src, "all", dir / "out.pdf", "N", dir / "done");
     run.click();
     EXPECT_FALSE(pathExists(src));
-    EXPECT_EQ(pagesOf(dir / "done/a.pdf"), labels("a.pdf", 1, 2));
+    EXPECT_EQ(readFileBytes(dir / "done/a.pdf"), "old");
+    EXPECT_EQ(readFileBytes(dir / "done/a (2).pdf"), "older");
+    EXPECT_EQ(pagesOf(dir / "done/a (3).pdf"), labels("a.pdf", 1, 2));
+    EXPECT_EQ(messages.texts()[0], dir / "done/a.pdf" + " already holds another file; " + src +
+                                       " was moved to " + dir / "done/a (3).pdf");
+    EXPECT_TRUE(run.undone().empty());
+
+    // A byte-identical file of that name is simply replaced.
+    const std::string again = source("a.pdf", 2);
+    const std::string copy = readFileBytes(again);
+    writeFileBytes(dir / "done/a.pdf", copy);
+    run.click();
+    EXPECT_FALSE(pathExists(again));
+    EXPECT_EQ(readFileBytes(dir / "done/a.pdf"), copy);
+    EXPECT_FALSE(pathExists(dir / "done/a (4).pdf"));
 }
 
 TEST_F(AppendRunTest, StopClickSeenAtTheStopTestBeforeTheDocumentsOpen)

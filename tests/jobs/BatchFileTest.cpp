@@ -170,14 +170,16 @@ TEST_F(BatchFileTest, SaveWithoutPathWritesDefaultAppInTheCurrentFolder)
     ASSERT_EQ(chdir(old), 0);
 }
 
-TEST(BatchLineSplit, EmptyPiecesVanishAndExtrasAreIgnored)
+TEST(BatchLineSplit, EveryFieldKeepsItsPlaceAndExtrasAreIgnored)
 {
     auto f = splitBatchLine("  /a b.pdf ;;; x;  y  ");
     ASSERT_EQ(f.size(), 10u);
     EXPECT_EQ(f[0], "/a b.pdf ");
-    EXPECT_EQ(f[1], "x");
-    EXPECT_EQ(f[2], "y  ");
-    EXPECT_EQ(f[3], "");
+    EXPECT_EQ(f[1], "");
+    EXPECT_EQ(f[2], "");
+    EXPECT_EQ(f[3], "x");
+    EXPECT_EQ(f[4], "y  ");
+    EXPECT_EQ(f[5], "");
     auto many = splitBatchLine("1;2;3;4;5;6;7;8;9;10;11;12");
     ASSERT_EQ(many.size(), 10u);
     EXPECT_EQ(many[9], "10");

@@ -12,6 +12,9 @@
 #include <memory>
 #include <sstream>
 #include <stdexcept>
+#include <chrono>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -71,20 +74,22 @@ ProcessResult runProgram(const std::string& exe, const std::vector<std::string>&
     }
     ProcessResult r;
     int status = 0;
-    if (timeoutSeconds <= 0) {
-        waitpid(pid, &status, 0);
-    } else {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-        while (waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
+    struct rusage usage {};
+    if (timeoutSeconds > 0) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+        while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+            if (std::chrono::steady_clock::now() >= deadline) {
                 r.timedOut = true;
+                kill(pid, SIGKILL);
+                wait4(pid, &status, 0, &usage);
                 break;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            usleep(20000);
         }
+    } else {
+        wait4(pid, &status, 0, &usage);
     }
+    r.maxRssKb = usage.ru_maxrss;
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     r.out = readFileBytes(outPath);
     r.err = readFileBytes(errPath);

@@ -26,6 +26,7 @@ struct ProcessResult {
     bool timedOut = false;  // killed for running past its time
     std::string out;
     std::string err;
+    long maxRssKb = 0;      // the most memory it held at once
 };
 
 // Runs the program with the given arguments in a folder, with no display and

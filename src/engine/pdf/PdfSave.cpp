@@ -1,5 +1,7 @@
 #include "engine/pdf/PdfSave.h"
 
+#include "common/Files.h"
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFWriter.hh>
 
@@ -29,18 +31,13 @@ bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fil
         mode = 0666 & ~mask;
     }
     std::string folder;
-    std::string name = path;
     auto slash = path.rfind('/');
-    if (slash != std::string::npos) {
-        folder = path.substr(0, slash + 1);
-        name = path.substr(slash + 1);
-    }
-    std::string tempName = folder + "." + name + ".XXXXXX";
-    std::vector<char> buffer(tempName.begin(), tempName.end());
-    buffer.push_back('\0');
-    int fd = mkstemp(buffer.data());
+    if (slash != std::string::npos) folder = path.substr(0, slash + 1);
+    // Named after this process, so a later save can tell a dead run's litter
+    // from a live run's file and remove it.
+    std::string temp;
+    int fd = createTempBeside(path, temp);
     if (fd < 0) return false;
-    std::string temp(buffer.data());
     bool ok = false;
     try {
         ok = fill(fd) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
