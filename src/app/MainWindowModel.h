@@ -76,6 +76,7 @@ public:
     JobList& jobs() { return jobs_; }
     BatchFiles& batchFiles() { return batch_; }
     Settings& settings() { return settings_; }
+    const std::string& settingsPath() const { return settingsPath_; }
     AppendLog& log() { return log_; }
     RunOptions& options() { return options_; }
     AppendRun& appendRun() { return run_; }

@@ -1,6 +1,9 @@
 #include "app/qt/MainWindow.h"
 
+#include "app/qt/AppendParametersDialog.h"
+#include "app/qt/FolderChooserDialog.h"
 #include "app/qt/JobTableModel.h"
+#include "app/qt/SetupDialog.h"
 #include "app/qt/QtMessageBoxes.h"
 #include "engine/QpdfAutomation.h"
 
@@ -90,11 +93,15 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
         ownMessages_ = std::make_unique<QtMessageBoxes>();
         options_.messages = ownMessages_.get();
     }
+    fileDialogs_ = std::make_unique<QtFileDialogs>(this);
+    folderChooser_ = std::make_unique<QtFolderChooser>(this, *options_.messages);
     if (!options_.prompt) {
-        ownPrompt_ = std::make_unique<CancelParametersPrompt>();
+        auto prompt = std::make_unique<QtParametersPrompt>(this, *folderChooser_, *fileDialogs_,
+                                                           *options_.messages);
+        prompt->setHelpHandler([this] { showHtmlHelp(); });
+        ownPrompt_ = std::move(prompt);
         options_.prompt = ownPrompt_.get();
     }
-    fileDialogs_ = std::make_unique<QtFileDialogs>(this);
     clipboard_ = std::make_unique<QtClipboard>();
     automation_ = makeQpdfAutomationServer();
     pageCountAutomation_ = makeQpdfAutomationServer();
@@ -311,7 +318,11 @@ void MainWindow::emailBugReport() {}
 void MainWindow::openWebsiteLink() {}
 void MainWindow::openAboutWebsiteLink() {}
 void MainWindow::openAboutMailLink() {}
-void MainWindow::showSetup() {}
+void MainWindow::showSetup()
+{
+    runSetupDialog(this, model_->settings(), *fileDialogs_, *options_.messages,
+                   model_->settingsPath());
+}
 
 void MainWindow::showAbout()
 {

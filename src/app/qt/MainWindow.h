@@ -1,6 +1,7 @@
 #pragma once
 #include "app/MainWindowModel.h"
 #include "app/qt/QtServices.h"
+#include "common/FolderChooser.h"
 
 #include <QMainWindow>
 
@@ -115,6 +116,7 @@ private:
     std::unique_ptr<MessageBoxes> ownMessages_;
     std::unique_ptr<ParametersPrompt> ownPrompt_;
     std::unique_ptr<QtFileDialogs> fileDialogs_;
+    std::unique_ptr<FolderChooser> folderChooser_;
     std::unique_ptr<Clipboard> clipboard_;
     std::unique_ptr<AutomationServer> automation_;
     std::unique_ptr<AutomationServer> pageCountAutomation_;
