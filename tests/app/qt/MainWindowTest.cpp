@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -333,4 +334,35 @@ TEST(MainWindowProcess, ClosingWhileARowIsProcessingEndsTheProcessWithCodeOne)
     auto r = runProgram(std::string(self.data(), n), {"--close-while-processing", dir.path()},
                         dir.path());
     EXPECT_EQ(r.exitCode, 1) << r.err;
+}
+
+TEST_F(MainWindowTest, BatchFileLoadsThroughTheFileDialogAndCancelLeavesAnEmptyList)
+{
+    open();
+    makePdf(dir / "a.pdf", 2);
+    std::string line = dir / "a.pdf" + "; all; ; ; ; " + dir / "out.pdf" + "; N; N; Y; N\r\r\n";
+    writeFileBytes(dir / "week.app", line + "~" + line);
+    auto answerDialog = [](const std::string& path) {
+        QTimer::singleShot(100, [path] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(dialog);
+            EXPECT_EQ(dialog->windowTitle(), "Open Append Batch File");
+            if (path.empty()) return dialog->reject();
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_TRUE(name);
+            name->setText(QString::fromStdString(path));
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+    };
+    answerDialog(dir / "week.app");
+    window->action(kCmdLoadBatchFile)->trigger();
+    EXPECT_EQ(totalItems(), "2");
+    EXPECT_EQ(jobs().text(1, kSelected), "No");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Folioband  [" + dir / "week.app" + "]");
+
+    answerDialog("");
+    window->action(kCmdLoadBatchFile)->trigger();
+    EXPECT_EQ(totalItems(), "0");
+    EXPECT_EQ(list()->model()->rowCount(), 0);
+    EXPECT_EQ(window->windowTitle().toStdString(), "Folioband  [" + dir / "week.app" + "]");
 }
