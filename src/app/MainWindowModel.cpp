@@ -2,6 +2,7 @@
 
 #include "app/ExitCodes.h"
 #include "engine/AcrobatPageCount.h"
+#include "common/Files.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -28,7 +29,52 @@ MainWindowModel::MainWindowModel(MainWindowServices services, std::string logPat
             _exit(code);
         };
     }
-    batch_.setTitleListener([this](const std::string& title) { title_ = title; });
+    batch_.setTitleListener([this](const std::string& title) {
+        title_ = title;
+        if (view_) view_->titleChanged(title_);
+    });
+    jobs_.setObserver(this);
+}
+
+void MainWindowModel::setView(MainWindowView* view)
+{
+    view_ = view;
+    if (!view_) return;
+    view_->titleChanged(title_);
+    view_->totalItemsChanged(totalItems_);
+    view_->alwaysShowParametersChanged(jobs_.alwaysShowParameters());
+}
+
+void MainWindowModel::rowsAboutToBeReset() { if (view_) view_->rowsAboutToBeReset(); }
+void MainWindowModel::rowsReset() { if (view_) view_->rowsReset(); }
+void MainWindowModel::rowAboutToBeInserted(int row) { if (view_) view_->rowAboutToBeInserted(row); }
+void MainWindowModel::rowInserted(int row) { if (view_) view_->rowInserted(row); }
+void MainWindowModel::rowAboutToBeRemoved(int row) { if (view_) view_->rowAboutToBeRemoved(row); }
+void MainWindowModel::rowRemoved(int row) { if (view_) view_->rowRemoved(row); }
+void MainWindowModel::repaintNow() { if (view_) view_->repaintNow(); }
+
+void MainWindowModel::alwaysShowParametersChanged(bool on)
+{
+    if (view_) view_->alwaysShowParametersChanged(on);
+}
+
+void MainWindowModel::rowChanged(int row)
+{
+    if (run_.isRunning()) countRunProgress(row);
+    if (view_) view_->rowChanged(row);
+}
+
+// A row counts as done when the run turns it from "Processing" to "Done".
+void MainWindowModel::countRunProgress(int row)
+{
+    const std::string& status = jobs_.text(row, kStatus);
+    if (status == "Processing") {
+        processingRow_ = row;
+    } else if (status == "Done" && row == processingRow_) {
+        processingRow_ = -1;
+        ++runDone_;
+        if (view_) view_->runProgress(true, runDone_, runEligible_);
+    }
 }
 
 MainWindowModel::~MainWindowModel()
@@ -75,7 +121,21 @@ void MainWindowModel::runAppend()
 {
     // Batch-file messages follow the quiet switch as far as it has been read.
     batch_.setQuietMode(options_.quietMode);
+    if (run_.isRunning() || run_.buttonCaption() == "Stop" || jobs_.rowCount() == 0) {
+        run_.click();
+        return;
+    }
+    runEligible_ = 0;
+    for (int i = 0; i < jobs_.rowCount(); ++i) {
+        const JobEntry& e = jobs_.entry(i);
+        if (e.selected == "Yes" && !e.appendParameters.empty() && !e.outputFile.empty())
+            ++runEligible_;
+    }
+    runDone_ = 0;
+    processingRow_ = -1;
+    if (view_) view_->runProgress(true, 0, runEligible_);
     run_.click();
+    if (view_) view_->runProgress(false, runDone_, runEligible_);
     RunResult result = run_.lastResult();
     if (result == RunResult::Stopped || result == RunResult::Failed) incomplete_ = true;
     if (!run_.missingSources().empty()) incomplete_ = true;
@@ -93,7 +153,61 @@ void MainWindowModel::readBatchFile(const std::string& path)
     refreshTotalItems();
 }
 
-void MainWindowModel::refreshTotalItems() { totalItems_ = jobs_.rowCount(); }
+void MainWindowModel::refreshTotalItems()
+{
+    totalItems_ = jobs_.rowCount();
+    if (view_) view_->totalItemsChanged(totalItems_);
+}
+
+void MainWindowModel::dropFiles(const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths) {
+        if (!pathExists(path) || isDirectory(path)) continue;
+        jobs_.AddJobEntry(path, 1, "", "", "", "", "", "", "");
+    }
+    refreshTotalItems();
+}
+
+bool MainWindowModel::execute(int command, CommandOrigin origin)
+{
+    switch (command) {
+    case kCmdBulkLoadGrouping:  // also kCmdContextShowCommandLine
+        if (origin != CommandOrigin::ContextMenu) return false;
+        showCommandLine();
+        return true;
+    case kCmdShowCommandLine: showCommandLine(); return true;
+    case kCmdLoadBatchFile: batch_.loadBatchFile(); break;
+    case kCmdAppendBatchFile: batch_.appendBatchFile(); break;
+    case kCmdSaveBatchFile: batch_.saveBatchFile(); break;
+    case kCmdSaveBatchFileAs: batch_.saveBatchFileAs(); break;
+    case kCmdExit:
+    case kCmdCloseButton: close(); return true;
+    case kCmdAlwaysShowParameters:
+        jobs_.setAlwaysShowParameters(!jobs_.alwaysShowParameters());
+        return true;
+    case kCmdUpdateSelection: jobs_.UpdateJobEntry(false); return true;
+    case kCmdUpdateItem: jobs_.UpdateJobEntry(true); return true;
+    case kCmdDeleteSelection:
+    case kCmdDeleteItem:
+    case kCmdAccelDelete: jobs_.DeleteSelectedEntries(); break;
+    case kCmdClearAll: jobs_.ClearAll(); break;
+    case kCmdMoveUp:
+    case kCmdContextMoveUp:
+    case kCmdAccelMoveUp: jobs_.MoveEntryUp(); return true;
+    case kCmdMoveDown:
+    case kCmdContextMoveDown:
+    case kCmdAccelMoveDown: jobs_.MoveEntryDown(); return true;
+    case kCmdSortOnFilename: jobs_.SortEntries(kFileName, true, 0, -1); return true;
+    case kCmdReverseSort: jobs_.SortEntries(kFileName, false, 0, -1); return true;
+    case kCmdRefreshPageCounts:
+    case kCmdRefreshAll: jobs_.RefreshPageCounts(); return true;
+    case kCmdClearLog: clearLog(); return true;
+    case kCmdAppendFiles: appendFilesClicked(); return true;
+    default: return false;
+    }
+    refreshTotalItems();
+    return true;
+}
 
 void MainWindowModel::clearLog() { log_.clear(); }
 
@@ -123,6 +237,7 @@ void MainWindowModel::close()
         closedWhileProcessing_ = true;
         services_.exitNow(kExitClosedWhileProcessing);
     }
+    if (view_) view_->closeRequested();
 }
 
 int MainWindowModel::exitCode() const

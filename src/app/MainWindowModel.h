@@ -1,4 +1,5 @@
 #pragma once
+#include "app/MainWindowCommands.h"
 #include "app/Settings.h"
 #include "cli/CommandLine.h"
 #include "engine/AppendRun.h"
@@ -38,8 +39,23 @@ struct MainWindowServices {
     AutomationServer* pageCountAutomation = nullptr;
 };
 
+// What the model tells the window that draws it. The list notifications come
+// first-hand from the job list; the rest is the window's own furniture.
+class MainWindowView : public JobListObserver {
+public:
+    virtual void totalItemsChanged(int) {}
+    virtual void titleChanged(const std::string&) {}
+    // A run has started, moved on a row, or ended (running false).
+    virtual void runProgress(bool running, int done, int eligible)
+    {
+        (void)running, (void)done, (void)eligible;
+    }
+    // The window is to go away (Close, Exit, the close box or -q).
+    virtual void closeRequested() {}
+};
+
 // Everything the main window owns, and its procedures, without any window.
-class MainWindowModel : public CommandLineHost {
+class MainWindowModel : public CommandLineHost, private JobListObserver {
 public:
     explicit MainWindowModel(MainWindowServices services, std::string logPath = "append.log",
                              std::string settingsPath = "setup.ini");
@@ -60,6 +76,7 @@ public:
     JobList& jobs() { return jobs_; }
     BatchFiles& batchFiles() { return batch_; }
     Settings& settings() { return settings_; }
+    const std::string& settingsPath() const { return settingsPath_; }
     AppendLog& log() { return log_; }
     RunOptions& options() { return options_; }
     AppendRun& appendRun() { return run_; }
@@ -75,6 +92,18 @@ public:
     void clearLog();
     void showCommandLine();
 
+    void setView(MainWindowView* view);
+
+    // Runs a command of the menus, accelerators or buttons. False for the
+    // commands the window carries out itself (its dialogs, bulk load, the log
+    // viewer, links and help).
+    bool execute(int command, CommandOrigin origin);
+    void doubleClicked() { jobs_.ToggleSelected(); }
+    void headerClicked(int column) { jobs_.SortEntries(column, true, 0, -1); }
+    // Files dropped from a file manager: existing files only, no folders.
+    void dropFiles(const std::vector<std::string>& paths);
+    bool runActive() const { return run_.isRunning(); }
+
     // Command-line host.
     void runAppend() override;
     void closeMainWindow() override { close(); }
@@ -83,6 +112,23 @@ public:
 
 private:
     int acrobatPageCount(const std::string& path);
+
+    // Job list notifications, passed on to the view.
+    void rowsAboutToBeReset() override;
+    void rowsReset() override;
+    void rowAboutToBeInserted(int row) override;
+    void rowInserted(int row) override;
+    void rowAboutToBeRemoved(int row) override;
+    void rowRemoved(int row) override;
+    void rowChanged(int row) override;
+    void repaintNow() override;
+    void alwaysShowParametersChanged(bool on) override;
+    void countRunProgress(int row);
+
+    MainWindowView* view_ = nullptr;
+    int runEligible_ = 0;
+    int runDone_ = 0;
+    int processingRow_ = -1;
 
     MainWindowServices services_;
     RunOptions options_;

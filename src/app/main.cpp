@@ -1,11 +1,9 @@
 #include "app/ExitCodes.h"
 #include "app/Headless.h"
 #include "app/MainWindowModel.h"
-#include "app/qt/QtMessageBoxes.h"
+#include "app/QtModule.h"
 #include "cli/CommandLine.h"
 #include "engine/QpdfAutomation.h"
-
-#include <QApplication>
 
 #include <cstdio>
 #include <iostream>
@@ -64,21 +62,16 @@ int main(int argc, char** argv)
         std::cerr << "mervo: " << tooLong << "\n";
         return fb::kExitUsage;
     }
-    if (fb::runningHeadless()) {
-        if (argc < 2) {
-            std::cerr << fb::usageText();
-            return fb::kExitUsage;
-        }
-        fb::StderrMessageBoxes messages;
-        fb::NoClipboard clipboard;
-        return runModel(messages, clipboard, arguments);
+    if (!fb::runningHeadless()) {
+        std::string why;
+        if (fb::QtProgramEntry window = fb::loadQtModule(why)) return window(argc, argv);
+        std::cerr << "mervo: can't show a window (" << why << ")\n";
     }
-    QApplication app(argc, argv);
-    fb::QtMessageBoxes messages;
-    fb::QtClipboard clipboard;
     if (argc < 2) {
-        messages.show(fb::usageText(), fb::applicationName());
+        std::cerr << fb::usageText();
         return fb::kExitUsage;
     }
+    fb::StderrMessageBoxes messages;
+    fb::NoClipboard clipboard;
     return runModel(messages, clipboard, arguments);
 }

@@ -13,8 +13,13 @@ namespace fb {
 class JobListObserver {
 public:
     virtual ~JobListObserver() = default;
+    // The "about to" calls come before the list changes, the others after it,
+    // so a view can keep its own bookkeeping (selections, scroll position) right.
+    virtual void rowsAboutToBeReset() {}
     virtual void rowsReset() {}
+    virtual void rowAboutToBeInserted(int) {}
     virtual void rowInserted(int) {}
+    virtual void rowAboutToBeRemoved(int) {}
     virtual void rowRemoved(int) {}
     virtual void rowChanged(int) {}
     virtual void repaintNow() {}

@@ -171,3 +171,20 @@ TEST(UnattendedRun, MessagesGoToStandardErrorWithTheirCaption)
     EXPECT_NE(r.err.find("Can't read append parameters file.: nothere.app"), std::string::npos)
         << r.err;
 }
+
+// Cron runs it per file: without a display neither the version nor a whole job
+// may pay for loading the window's libraries.
+TEST(UnattendedRun, RunsWithoutADisplayNeverLoadQt)
+{
+    TempDir dir;
+    makePdf(dir / "in.pdf", "IN", 2);
+    setenv("LD_DEBUG", "libs", 1);
+    auto version = runProgram(kMervo, {"--version"}, dir.path());
+    auto job = runProgram(kMervo, {"-c", "-oout.pdf", "in.pdf", "-r", "-q"}, dir.path());
+    unsetenv("LD_DEBUG");
+    EXPECT_EQ(job.exitCode, 0) << job.err;
+    EXPECT_NE(version.err.find("libqpdf"), std::string::npos);  // the loader did report
+    EXPECT_EQ(version.err.find("libQt6"), std::string::npos);
+    EXPECT_EQ(job.err.find("libQt6"), std::string::npos);
+    EXPECT_EQ(job.err.find("libmervo-qt"), std::string::npos);
+}

@@ -1,0 +1,524 @@
+#include "app/qt/MainWindow.h"
+
+#include "app/qt/AppendParametersDialog.h"
+#include "app/qt/FolderChooserDialog.h"
+#include "app/qt/JobTableModel.h"
+#include "app/qt/SetupDialog.h"
+#include "app/qt/QtMessageBoxes.h"
+#include "engine/QpdfAutomation.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTableView>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace fb {
+
+namespace {
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+QString idName(int id) { return QString::number(id); }
+
+// The splash picture: drawn here, so the program carries no image files.
+QPixmap splashPicture()
+{
+    QPixmap pm(420, 220);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, pm.height());
+    sky.setColorAt(0, QColor(32, 48, 88));
+    sky.setColorAt(1, QColor(12, 18, 36));
+    p.fillRect(pm.rect(), sky);
+    QPixmap icon = programIcon().pixmap(128, 128);
+    p.drawPixmap(24, 46, icon);
+    p.setPen(Qt::white);
+    QFont title = p.font();
+    title.setPointSize(26);
+    title.setBold(true);
+    p.setFont(title);
+    p.drawText(QRect(160, 50, 250, 50), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Folioband"));
+    QFont sub = p.font();
+    sub.setPointSize(14);
+    sub.setBold(false);
+    p.setFont(sub);
+    p.drawText(QRect(162, 100, 250, 30), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Batch PDF page binder"));
+    p.setPen(QColor(200, 40, 40));
+    p.setBrush(QColor(200, 40, 40));
+    p.drawRect(QRect(162, 140, 220, 6));
+    return pm;
+}
+
+QLabel* linkLabel(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(QStringLiteral("<a href=\"#\">%1</a>").arg(text.toHtmlEscaped()), parent);
+    label->setTextFormat(Qt::RichText);
+    label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    label->setCursor(Qt::PointingHandCursor);
+    label->setAccessibleName(text);
+    return label;
+}
+
+} // namespace
+
+MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
+    : QMainWindow(parent), options_(std::move(options))
+{
+    setObjectName(QStringLiteral("102"));
+    setWindowTitle(qs(mainWindowCaption()));
+    setWindowIcon(programIcon());
+    setAcceptDrops(true);
+    buildControls();
+
+    if (!options_.messages) {
+        ownMessages_ = std::make_unique<QtMessageBoxes>();
+        options_.messages = ownMessages_.get();
+    }
+    fileDialogs_ = std::make_unique<QtFileDialogs>(this);
+    folderChooser_ = std::make_unique<QtFolderChooser>(this, *options_.messages);
+    if (!options_.prompt) {
+        auto prompt = std::make_unique<QtParametersPrompt>(this, *folderChooser_, *fileDialogs_,
+                                                           *options_.messages);
+        prompt->setHelpHandler([this] { showHtmlHelp(); });
+        ownPrompt_ = std::move(prompt);
+        options_.prompt = ownPrompt_.get();
+    }
+    clipboard_ = std::make_unique<QtClipboard>();
+    automation_ = makeQpdfAutomationServer();
+    pageCountAutomation_ = makeQpdfAutomationServer();
+    connection_ = std::make_unique<QtConnectionWindow>(this);
+    host_ = std::make_unique<QtRunHost>(this, appendButton_);
+    MainWindowServices services{*options_.messages, *options_.prompt, *fileDialogs_, *clipboard_,
+                                *automation_,       *connection_,     *host_,        readers_,
+                                &busyPresser_,      options_.exitNow, pageCountAutomation_.get()};
+    model_ = std::make_unique<MainWindowModel>(services, options_.logPath, options_.settingsPath);
+
+    table_ = new JobTableModel(model_->jobs(), this);
+    list_->setModel(table_);
+    QHeaderView* header = list_->horizontalHeader();
+    header->setMinimumSectionSize(0);
+    header->setSectionsMovable(true);
+    header->setSectionsClickable(true);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setStretchLastSection(false);
+    for (int c = 0; c < kColumnCount; ++c) header->resizeSection(c, columnInfo(c).width);
+    connect(header, &QHeaderView::sectionClicked, this,
+            [this](int column) { model_->headerClicked(column); });
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { selectionToList(); });
+    connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (!syncing_) model_->jobs().setFocusedRow(current.isValid() ? current.row() : -1);
+            });
+    connect(list_, &QTableView::doubleClicked, this, [this] { model_->doubleClicked(); });
+    connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::showRowContextMenu);
+
+    buildMenus();
+    model_->setView(this);
+
+    splashTimer_ = new QTimer(this);
+    splashTimer_->setInterval(10);
+    connect(splashTimer_, &QTimer::timeout, this, [this] {
+        splashTimer_->stop();
+        if (model_->options().argumentCount == 0) showSplash();
+    });
+    qApp->installEventFilter(this);
+    resize(1000, 460);
+}
+
+MainWindow::~MainWindow()
+{
+    qApp->removeEventFilter(this);
+    model_->setView(nullptr);
+    list_->setModel(nullptr);
+    delete table_;
+    table_ = nullptr;
+}
+
+void MainWindow::buildControls()
+{
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 2, 4, 4);
+
+    auto* hints = new QHBoxLayout;
+    hints->addStretch(1);
+    hints->addWidget(new QLabel(QStringLiteral("Drag & Drop file(s) into list below"), central));
+    hints->addStretch(1);
+    hints->addWidget(new QLabel(QStringLiteral("Right click item to update"), central));
+    hints->addStretch(1);
+    layout->addLayout(hints);
+
+    list_ = new QTableView(central);
+    list_->setObjectName(QStringLiteral("1000"));
+    list_->setAccessibleName(QStringLiteral("Job list"));
+    list_->setShowGrid(true);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setDragDropMode(QAbstractItemView::NoDragDrop);
+    list_->setAcceptDrops(false);
+    list_->viewport()->setAcceptDrops(false);
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    list_->setWordWrap(false);
+    list_->setIconSize(QSize(16, 16));
+    list_->verticalHeader()->hide();
+    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
+    layout->addWidget(list_, 1);
+
+    auto* buttons = new QHBoxLayout;
+    auto* totalLabel = new QLabel(QStringLiteral("Total Items:"), central);
+    totalLabel->setObjectName(QStringLiteral("1025"));
+    totalItems_ = new QLineEdit(QStringLiteral("0"), central);
+    totalItems_->setObjectName(QStringLiteral("1021"));
+    totalItems_->setReadOnly(true);
+    totalItems_->setAccessibleName(QStringLiteral("Total Items:"));
+    totalItems_->setMaximumWidth(70);
+    totalLabel->setBuddy(totalItems_);
+    progress_ = new QProgressBar(central);
+    progress_->setObjectName(QStringLiteral("RunProgress"));
+    progress_->setAccessibleName(QStringLiteral("Files appended"));
+    progress_->setFormat(QStringLiteral("%v of %m"));
+    progress_->setMaximumWidth(180);
+    progress_->hide();
+    appendButton_ = new QPushButton(QStringLiteral("Append Files"), central);
+    appendButton_->setObjectName(QStringLiteral("1002"));
+    appendButton_->setDefault(true);
+    appendButton_->setMinimumWidth(160);
+    closeButton_ = new QPushButton(QStringLiteral("&Close"), central);
+    closeButton_->setObjectName(QStringLiteral("1001"));
+    closeButton_->setMinimumWidth(70);
+    buttons->addWidget(totalLabel);
+    buttons->addWidget(totalItems_);
+    buttons->addWidget(progress_);
+    buttons->addStretch(1);
+    buttons->addWidget(appendButton_);
+    buttons->addStretch(1);
+    buttons->addWidget(closeButton_);
+    layout->addLayout(buttons);
+
+    websiteLink_ = linkLabel(QStringLiteral("Go to Quillon Website"), central);
+    websiteLink_->setObjectName(QStringLiteral("1022"));
+    layout->addWidget(websiteLink_, 0, Qt::AlignLeft);
+    connect(websiteLink_, &QLabel::linkActivated, this, &MainWindow::openWebsiteLink);
+
+    connect(appendButton_, &QPushButton::clicked, this,
+            [this] { runCommand(kCmdAppendFiles, CommandOrigin::Button); });
+    connect(closeButton_, &QPushButton::clicked, this,
+            [this] { runCommand(kCmdCloseButton, CommandOrigin::Button); });
+    setCentralWidget(central);
+}
+
+void MainWindow::buildMenus()
+{
+    for (const MenuDef& def : mainMenuBar()) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(def.title));
+        for (const MenuItemDef& item : def.items) {
+            if (item.command == 0) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* a = menu->addAction(QString::fromUtf8(item.text));
+            a->setObjectName(idName(item.command));
+            a->setData(item.command);
+            if (item.checkable) {
+                a->setCheckable(true);
+                a->setChecked(true);
+            }
+            int id = item.command;
+            connect(a, &QAction::triggered, this,
+                    [this, id] { runCommand(id, CommandOrigin::MenuBar); });
+            actions_[id] = a;
+        }
+    }
+    contextMenu_ = new QMenu(this);
+    contextMenu_->setObjectName(QStringLiteral("130"));
+    for (const MenuItemDef& item : rowContextMenu()) {
+        if (item.command == 0) {
+            contextMenu_->addSeparator();
+            continue;
+        }
+        QAction* a = contextMenu_->addAction(QString::fromUtf8(item.text));
+        a->setObjectName(idName(item.command));
+        a->setData(item.command);
+    }
+    for (const AcceleratorDef& key : mainAccelerators()) {
+        auto* shortcut = new QShortcut(QKeySequence(QString::fromUtf8(key.key)), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        int id = key.command;
+        connect(shortcut, &QShortcut::activated, this,
+                [this, id] { runCommand(id, CommandOrigin::Accelerator); });
+    }
+}
+
+QAction* MainWindow::action(int command) const
+{
+    auto it = actions_.find(command);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainWindow::start(const std::vector<std::string>& arguments, const std::string& startDirectory)
+{
+    bool complete = model_->initialise(arguments, startDirectory);
+    if (complete && !model_->isClosed() && !model_->settings().noSplash) splashTimer_->start();
+}
+
+void MainWindow::runCommand(int command, CommandOrigin origin)
+{
+    if (model_->execute(command, origin)) {
+        int focused = model_->jobs().focusedRow();
+        if (focused >= 0 && focused < table_->rowCount()) {
+            syncing_ = true;
+            list_->selectionModel()->setCurrentIndex(table_->index(focused, 0),
+                                                     QItemSelectionModel::NoUpdate);
+            syncing_ = false;
+        }
+        return;
+    }
+    switch (command) {
+    case kCmdBulkLoadGrouping: bulkLoadGrouping(); break;
+    case kCmdBulkLoadToOneOutput: bulkLoadToOneOutput(); break;
+    case kCmdSetup: showSetup(); break;
+    case kCmdViewLog: viewLog(); break;
+    case kCmdExportLogToCsv: exportLogToCsv(); break;
+    case kCmdWebsiteHomepage: goToWebsiteHomepage(); break;
+    case kCmdHtmlHelp: showHtmlHelp(); break;
+    case kCmdEmailBug: emailBugReport(); break;
+    case kCmdAbout: showAbout(); break;
+    default: break;
+    }
+}
+
+void MainWindow::bulkLoadGrouping() {}
+void MainWindow::bulkLoadToOneOutput() {}
+void MainWindow::viewLog() {}
+void MainWindow::exportLogToCsv() {}
+void MainWindow::goToWebsiteHomepage() {}
+void MainWindow::showHtmlHelp() {}
+void MainWindow::emailBugReport() {}
+void MainWindow::openWebsiteLink() {}
+void MainWindow::openAboutWebsiteLink() {}
+void MainWindow::openAboutMailLink() {}
+void MainWindow::showSetup()
+{
+    runSetupDialog(this, model_->settings(), *fileDialogs_, *options_.messages,
+                   model_->settingsPath());
+}
+
+void MainWindow::showAbout()
+{
+    QDialog about(this);
+    about.setObjectName(QStringLiteral("100"));
+    about.setWindowTitle(QStringLiteral("About Folioband Batch"));
+    auto* layout = new QHBoxLayout(&about);
+    auto* icon = new QLabel(&about);
+    icon->setPixmap(programIcon().pixmap(48, 48));
+    layout->addWidget(icon, 0, Qt::AlignTop);
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(new QLabel(QStringLiteral("Folioband Batch v1.04"), &about));
+    QLabel* web = linkLabel(QStringLiteral("Go to Quillon Website"), &about);
+    web->setObjectName(QStringLiteral("AboutWebsite"));
+    QLabel* mail = linkLabel(QStringLiteral("Email Support"), &about);
+    mail->setObjectName(QStringLiteral("AboutMail"));
+    connect(web, &QLabel::linkActivated, this, &MainWindow::openAboutWebsiteLink);
+    connect(mail, &QLabel::linkActivated, this, &MainWindow::openAboutMailLink);
+    texts->addWidget(web);
+    texts->addWidget(mail);
+    auto* ok = new QPushButton(QStringLiteral("OK"), &about);
+    ok->setObjectName(QStringLiteral("1"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, &about, &QDialog::accept);
+    texts->addWidget(ok, 0, Qt::AlignRight);
+    layout->addLayout(texts);
+    about.exec();
+}
+
+void MainWindow::showSplash()
+{
+    QDialog splash(this, Qt::SplashScreen | Qt::FramelessWindowHint);
+    splash.setObjectName(QStringLiteral("134"));
+    auto* layout = new QVBoxLayout(&splash);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* picture = new QLabel(&splash);
+    picture->setObjectName(QStringLiteral("136"));
+    picture->setPixmap(splashPicture());
+    layout->addWidget(picture);
+    QTimer::singleShot(3000, &splash, &QDialog::accept);
+    splash.exec();
+}
+
+void MainWindow::showRowContextMenu(const QPoint& pos)
+{
+    if (model_->jobs().firstSelectedRow() < 0) return;
+    QAction* chosen = contextMenu_->exec(list_->viewport()->mapToGlobal(pos));
+    if (chosen) runCommand(chosen->data().toInt(), CommandOrigin::ContextMenu);
+    update();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!model_->isClosed()) model_->close();
+    event->accept();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+    }
+    event->acceptProposedAction();
+    // The file manager waits for the drop to finish; the parameters dialogs
+    // each file may open come after that.
+    QTimer::singleShot(0, this, [this, paths] { model_->dropFiles(paths); });
+}
+
+void MainWindow::selectionToList()
+{
+    if (syncing_) return;
+    QItemSelectionModel* sel = list_->selectionModel();
+    JobList& jobs = model_->jobs();
+    syncing_ = true;
+    for (int r = 0; r < jobs.rowCount(); ++r) {
+        bool want = sel->isRowSelected(r, {});
+        if (jobs.isRowSelected(r) != want) jobs.setRowSelected(r, want);
+    }
+    syncing_ = false;
+}
+
+void MainWindow::selectionFromList()
+{
+    JobList& jobs = model_->jobs();
+    QItemSelection selection;
+    for (int r = 0; r < jobs.rowCount(); ++r) {
+        if (jobs.isRowSelected(r))
+            selection.select(table_->index(r, 0), table_->index(r, kColumnCount - 1));
+    }
+    syncing_ = true;
+    list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    int focused = jobs.focusedRow();
+    if (focused >= 0 && focused < jobs.rowCount())
+        list_->selectionModel()->setCurrentIndex(table_->index(focused, 0),
+                                                 QItemSelectionModel::NoUpdate);
+    syncing_ = false;
+}
+
+void MainWindow::rowsAboutToBeReset()
+{
+    syncing_ = true;
+    table_->aboutToReset();
+}
+
+void MainWindow::rowsReset()
+{
+    table_->reset();
+    syncing_ = false;
+    selectionFromList();
+}
+
+void MainWindow::rowAboutToBeInserted(int row)
+{
+    syncing_ = true;
+    table_->aboutToInsert(row);
+}
+
+void MainWindow::rowInserted(int)
+{
+    table_->inserted();
+    syncing_ = false;
+}
+
+void MainWindow::rowAboutToBeRemoved(int row)
+{
+    syncing_ = true;
+    table_->aboutToRemove(row);
+}
+
+void MainWindow::rowRemoved(int)
+{
+    table_->removed();
+    syncing_ = false;
+    selectionFromList();
+}
+
+void MainWindow::rowChanged(int row)
+{
+    table_->changed(row);
+    if (syncing_ || row >= model_->jobs().rowCount()) return;
+    QItemSelectionModel* sel = list_->selectionModel();
+    bool want = model_->jobs().isRowSelected(row);
+    if (sel->isRowSelected(row, {}) == want) return;
+    syncing_ = true;
+    sel->select(table_->index(row, 0), (want ? QItemSelectionModel::Select
+                                             : QItemSelectionModel::Deselect) |
+                                           QItemSelectionModel::Rows);
+    syncing_ = false;
+}
+
+void MainWindow::repaintNow()
+{
+    if (isVisible()) repaint();
+}
+
+void MainWindow::alwaysShowParametersChanged(bool on)
+{
+    if (QAction* a = action(kCmdAlwaysShowParameters)) a->setChecked(on);
+}
+
+void MainWindow::totalItemsChanged(int count) { totalItems_->setText(QString::number(count)); }
+
+void MainWindow::titleChanged(const std::string& title) { setWindowTitle(qs(title)); }
+
+void MainWindow::runProgress(bool running, int done, int eligible)
+{
+    progress_->setRange(0, std::max(eligible, 1));
+    progress_->setValue(done);
+    progress_->setVisible(running);
+}
+
+void MainWindow::closeRequested()
+{
+    // From the close box the window is closing already.
+    if (isVisible()) close();
+}
+
+} // namespace fb

@@ -1,0 +1,132 @@
+#pragma once
+#include "app/MainWindowModel.h"
+#include "app/qt/QtServices.h"
+#include "common/FolderChooser.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+class QTimer;
+
+namespace fb {
+
+class JobTableModel;
+
+struct MainWindowOptions {
+    std::string logPath = "append.log";
+    std::string settingsPath = "setup.ini";
+    // Tests answer message boxes and the parameters dialog themselves;
+    // null means the real ones.
+    MessageBoxes* messages = nullptr;
+    ParametersPrompt* prompt = nullptr;
+    std::function<void(int)> exitNow;  // empty: end the process
+};
+
+// The program's window: draws the job list and hands every command, click,
+// key and drop to the MainWindowModel, which does the work.
+class MainWindow : public QMainWindow, public MainWindowView {
+    Q_OBJECT
+public:
+    explicit MainWindow(MainWindowOptions options = {}, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Start-up: the model's initialisation (which may run the command line's
+    // job and close again), then the splash timer.
+    void start(const std::vector<std::string>& arguments, const std::string& startDirectory);
+
+    MainWindowModel& model() { return *model_; }
+    QTableView* listView() const { return list_; }
+    QAction* action(int command) const;
+    QMenu* contextMenu() const { return contextMenu_; }
+
+    // The main window has the focus: for the accelerators, and for the key
+    // filter that keeps Enter and Escape from doing anything.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+public slots:
+    void runCommand(int command, fb::CommandOrigin origin);
+
+    // Commands whose work lives elsewhere; each is wired in by its own feature.
+    void bulkLoadGrouping();
+    void bulkLoadToOneOutput();
+    void viewLog();
+    void exportLogToCsv();
+    void goToWebsiteHomepage();
+    void showHtmlHelp();
+    void emailBugReport();
+    void openWebsiteLink();       // the "Go to Quillon Website" label (1022)
+    void openAboutWebsiteLink();  // the About box's two links
+    void openAboutMailLink();
+    void showSetup();
+    void showAbout();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // MainWindowView
+    void rowsAboutToBeReset() override;
+    void rowsReset() override;
+    void rowAboutToBeInserted(int row) override;
+    void rowInserted(int row) override;
+    void rowAboutToBeRemoved(int row) override;
+    void rowRemoved(int row) override;
+    void rowChanged(int row) override;
+    void repaintNow() override;
+    void alwaysShowParametersChanged(bool on) override;
+    void totalItemsChanged(int count) override;
+    void titleChanged(const std::string& title) override;
+    void runProgress(bool running, int done, int eligible) override;
+    void closeRequested() override;
+
+    void buildControls();
+    void buildMenus();
+    void showRowContextMenu(const QPoint& pos);
+    void showSplash();
+    // The list's row state is the truth; the view's selection follows it.
+    void selectionFromList();
+    void selectionToList();
+
+    MainWindowOptions options_;
+    QTableView* list_ = nullptr;
+    QPushButton* appendButton_ = nullptr;
+    QPushButton* closeButton_ = nullptr;
+    QLineEdit* totalItems_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* websiteLink_ = nullptr;
+    QMenu* contextMenu_ = nullptr;
+    QTimer* splashTimer_ = nullptr;
+    std::map<int, QAction*> actions_;
+
+    std::unique_ptr<MessageBoxes> ownMessages_;
+    std::unique_ptr<ParametersPrompt> ownPrompt_;
+    std::unique_ptr<QtFileDialogs> fileDialogs_;
+    std::unique_ptr<FolderChooser> folderChooser_;
+    std::unique_ptr<Clipboard> clipboard_;
+    std::unique_ptr<AutomationServer> automation_;
+    std::unique_ptr<AutomationServer> pageCountAutomation_;
+    std::unique_ptr<QtConnectionWindow> connection_;
+    std::unique_ptr<QtRunHost> host_;
+    ReaderCloser readers_;
+    QtBusyPromptPresser busyPresser_;
+    std::unique_ptr<MainWindowModel> model_;
+    JobTableModel* table_ = nullptr;
+    bool syncing_ = false;
+};
+
+} // namespace fb

@@ -1,0 +1,83 @@
+// Saves pictures of the main window and its dialogs as PNG files, for the
+// README. Run it through scripts/window-pictures.sh, which gives it an X
+// server (Xvfb) and a folder holding the example job.
+#include "app/qt/MainWindow.h"
+#include "app/qt/QtMessageBoxes.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+#if __has_include("app/qt/AppendParametersDialog.h")
+#include "app/qt/AppendParametersDialog.h"
+#define FB_HAVE_PARAMETERS_DIALOG 1
+#endif
+#if __has_include("app/qt/FolderChooserDialog.h")
+#include "app/qt/FolderChooserDialog.h"
+#define FB_HAVE_FOLDER_CHOOSER 1
+#endif
+
+namespace {
+
+bool save(QWidget* w, const QString& path)
+{
+    bool ok = w && w->grab().save(path);
+    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+// Shows a modal dialog through `open`, pictures it once it is up, then closes it.
+[[maybe_unused]] void pictureModal(const QString& path, const std::function<void()>& open)
+{
+    QTimer::singleShot(700, [path] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        save(dialog, path);
+        if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();
+    });
+    open();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: window-pictures JOB-FOLDER OUTPUT-FOLDER\n");
+        return 2;
+    }
+    QString out = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
+    if (!QDir::setCurrent(QString::fromLocal8Bit(argv[1]))) return 2;
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    fb::MainWindow window;
+    window.start({"mervo", "example.app"}, QDir::currentPath().toStdString());
+    window.resize(1000, 380);
+    window.show();
+    QApplication::processEvents();
+    window.listView()->selectRow(1);
+    QTimer::singleShot(500, [] {});
+    int failures = 0;
+    QTimer::singleShot(600, [&] {
+        failures += !save(&window, out + "/main-window.png");
+#ifdef FB_HAVE_PARAMETERS_DIALOG
+        pictureModal(out + "/append-parameters.png",
+                     [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); });
+#endif
+#ifdef FB_HAVE_FOLDER_CHOOSER
+        fb::QtMessageBoxes messages;
+        fb::QtFolderChooser chooser(&window, messages);
+        pictureModal(out + "/folder-chooser.png", [&] {
+            chooser.chooseFolder({"Move To Directory...", "Choose the folder to move the sources into",
+                                  QDir::currentPath().toStdString()});
+        });
+#endif
+        app.quit();
+    });
+    app.exec();
+    return failures;
+}
