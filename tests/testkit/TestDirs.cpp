@@ -12,7 +12,6 @@
 #include <memory>
 #include <sstream>
 #include <stdexcept>
-#include <chrono>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
