@@ -232,7 +232,7 @@ row "20 × a one-row job vs 20 × one qpdf merge" \
 
 # 8. The job list: rows added (missing files), sorted on the file name, half deleted.
 log "figure: $LIST_ROWS job-list rows"
-read -r list_add list_sort list_del < <("$BUILD/joblist-bench" "$LIST_ROWS")
+read -r list_add list_sort list_del < <(timeout -s KILL "$LIMIT" "$BUILD/joblist-bench" "$LIST_ROWS") || { list_add=over; list_sort=over; list_del=over; }
 for pair in "added:$list_add" "sorted on the file name:$list_sort" "half deleted:$list_del"; do
     what=${pair%%:*}; secs=${pair##*:}
     FIG+=("$LIST_ROWS job-list rows $what (seconds)"); MERVO_T+=("$secs"); PEER_T+=("-"); RATIO+=("-")
