@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace fb {
@@ -28,6 +29,8 @@ HyperLink::HyperLink(const QString& text, QWidget* parent) : QLabel(text, parent
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_Hover);
     setAutoFillBackground(false);
+    // Reachable without a mouse: Tab to it, Enter or Space follows it.
+    setFocusPolicy(Qt::TabFocus);
     setUnderline(true);
     attach();
 }
@@ -37,6 +40,8 @@ void HyperLink::attach()
     if (url_.empty()) url_ = text().toStdString();
     if (text().isEmpty()) setText(QString::fromStdString(url_));
     setToolTip(QString::fromStdString(url_));
+    setAccessibleName(text());
+    setAccessibleDescription(QString::fromStdString(url_));
     updateColour();
     fitToText();
 }
@@ -132,6 +137,15 @@ void HyperLink::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) follow();
     QLabel::mouseReleaseEvent(event);
+}
+
+void HyperLink::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space) {
+        follow();
+        return;
+    }
+    QLabel::keyPressEvent(event);
 }
 
 void HyperLink::changeEvent(QEvent* event)
