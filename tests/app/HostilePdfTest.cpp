@@ -3,6 +3,7 @@
 // the program must end in time without crashing, say what went wrong, exit
 // non-zero when the job was not done, and leave every other file as it was.
 #include "common/SamplePdf.h"
+#include "pages/PageCount.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
@@ -260,9 +261,10 @@ TEST_P(HostilePdf, EndsInTimeSaysWhyAndTouchesNothingElse)
         // Done: the output is a sound PDF, evened out by the filler, and logged.
         auto check = runProgram("/usr/bin/qpdf", {"--check", changed}, dir.path(), kTimeoutSeconds);
         EXPECT_TRUE(check.exitCode == 0 || check.exitCode == 3) << check.out << check.err;
-        const auto pages = pdfPageTexts(dir / changed).size();
-        EXPECT_GT(pages, 0u);
-        if (role == Role::Filler && pages == 1u) {
+        // Counted, not read page by page: a 20,000-page output would take minutes.
+        const int pages = countPages(dir / changed);
+        EXPECT_GT(pages, 0);
+        if (role == Role::Filler && pages == 1) {
             // The filler could not be added, which the run reports and goes on from.
             EXPECT_NE(r.err.find("x.pdf"), std::string::npos) << r.err;
             GTEST_SKIP() << "waits for the non-zero exit of a run whose filler could not be added";

@@ -5,7 +5,14 @@
 #include "app/qt/JobTableModel.h"
 #include "app/qt/SetupDialog.h"
 #include "app/qt/QtMessageBoxes.h"
+#include "bulk/qt/QtBulkLoad.h"
 #include "engine/QpdfAutomation.h"
+#include "log/LogTable.h"
+#include "log/qt/LogViewer.h"
+#include "support/Help.h"
+#include "support/Links.h"
+#include "support/qt/HelpWindow.h"
+#include "support/qt/HyperLink.h"
 
 #include <QAction>
 #include <QApplication>
@@ -68,16 +75,6 @@ QPixmap splashPicture()
     return pm;
 }
 
-QLabel* linkLabel(const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(QStringLiteral("<a href=\"#\">%1</a>").arg(text.toHtmlEscaped()), parent);
-    label->setTextFormat(Qt::RichText);
-    label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    label->setCursor(Qt::PointingHandCursor);
-    label->setAccessibleName(text);
-    return label;
-}
-
 } // namespace
 
 MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
@@ -98,7 +95,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     if (!options_.prompt) {
         auto prompt = std::make_unique<QtParametersPrompt>(this, *folderChooser_, *fileDialogs_,
                                                            *options_.messages);
-        prompt->setHelpHandler([this] { showHtmlHelp(); });
+        prompt->setHelpHandler([this] { ShowHelp(kAppendParametersHelpContext, this); });
         ownPrompt_ = std::move(prompt);
         options_.prompt = ownPrompt_.get();
     }
@@ -111,6 +108,13 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
                                 *automation_,       *connection_,     *host_,        readers_,
                                 &busyPresser_,      options_.exitNow, pageCountAutomation_.get()};
     model_ = std::make_unique<MainWindowModel>(services, options_.logPath, options_.settingsPath);
+    static_cast<HyperLink*>(websiteLink_)->setMessages(options_.messages);
+    opener_ = std::make_unique<XdgOpener>();
+    starter_ = std::make_unique<SpawnProgramStarter>();
+    links_ = std::make_unique<LinkServices>(LinkServices{*opener_, *starter_, XdgDirs::fromEnvironment()});
+    bulk_ = std::make_unique<QtBulkLoad>(model_->jobs(), *options_.messages, *folderChooser_,
+                                         *fileDialogs_, *host_, this,
+                                         [this] { list_->resizeColumnToContents(1); });
 
     table_ = new JobTableModel(model_->jobs(), this);
     list_->setModel(table_);
@@ -216,10 +220,11 @@ void MainWindow::buildControls()
     buttons->addWidget(closeButton_);
     layout->addLayout(buttons);
 
-    websiteLink_ = linkLabel(QStringLiteral("Go to Quillon Website"), central);
-    websiteLink_->setObjectName(QStringLiteral("1022"));
+    auto* website = new HyperLink(QStringLiteral("Go to Quillon Website"), central);
+    website->setUrl(kWebsiteUrl);
+    website->setObjectName(QStringLiteral("1022"));
+    websiteLink_ = website;
     layout->addWidget(websiteLink_, 0, Qt::AlignLeft);
-    connect(websiteLink_, &QLabel::linkActivated, this, &MainWindow::openWebsiteLink);
 
     connect(appendButton_, &QPushButton::clicked, this,
             [this] { runCommand(kCmdAppendFiles, CommandOrigin::Button); });
@@ -308,16 +313,17 @@ void MainWindow::runCommand(int command, CommandOrigin origin)
     }
 }
 
-void MainWindow::bulkLoadGrouping() {}
-void MainWindow::bulkLoadToOneOutput() {}
-void MainWindow::viewLog() {}
-void MainWindow::exportLogToCsv() {}
-void MainWindow::goToWebsiteHomepage() {}
-void MainWindow::showHtmlHelp() {}
-void MainWindow::emailBugReport() {}
-void MainWindow::openWebsiteLink() {}
-void MainWindow::openAboutWebsiteLink() {}
-void MainWindow::openAboutMailLink() {}
+void MainWindow::bulkLoadGrouping() { bulk_->grouping(); }
+void MainWindow::bulkLoadToOneOutput() { bulk_->toOneOutput(); }
+void MainWindow::viewLog() { ViewLog(options_.logPath, *options_.messages, this); }
+void MainWindow::exportLogToCsv()
+{
+    ExportLogToCsv(options_.logPath, *fileDialogs_, *options_.messages, *opener_);
+}
+void MainWindow::goToWebsiteHomepage() { OpenWebsite(*links_); }
+void MainWindow::showHtmlHelp() { ShowHelp(kMainWindowHelpContext, this); }
+void MainWindow::emailBugReport() { SendBugReport(*opener_); }
+void MainWindow::openWebsiteLink() { static_cast<HyperLink*>(websiteLink_)->follow(); }
 void MainWindow::showSetup()
 {
     runSetupDialog(this, model_->settings(), *fileDialogs_, *options_.messages,
@@ -335,12 +341,14 @@ void MainWindow::showAbout()
     layout->addWidget(icon, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
     texts->addWidget(new QLabel(QStringLiteral("Folioband Batch v1.04"), &about));
-    QLabel* web = linkLabel(QStringLiteral("Go to Quillon Website"), &about);
+    auto* web = new HyperLink(QStringLiteral("Go to Quillon Website"), &about);
+    web->setUrl(kWebsiteUrl);
+    web->setMessages(options_.messages);
     web->setObjectName(QStringLiteral("AboutWebsite"));
-    QLabel* mail = linkLabel(QStringLiteral("Email Support"), &about);
+    auto* mail = new HyperLink(QStringLiteral("Email Support"), &about);
+    mail->setUrl(std::string("mailto:") + kSupportAddress);
+    mail->setMessages(options_.messages);
     mail->setObjectName(QStringLiteral("AboutMail"));
-    connect(web, &QLabel::linkActivated, this, &MainWindow::openAboutWebsiteLink);
-    connect(mail, &QLabel::linkActivated, this, &MainWindow::openAboutMailLink);
     texts->addWidget(web);
     texts->addWidget(mail);
     auto* ok = new QPushButton(QStringLiteral("OK"), &about);
@@ -386,6 +394,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    bulk_->stop();
     if (!model_->isClosed()) model_->close();
     event->accept();
 }

@@ -23,6 +23,10 @@ class QTimer;
 namespace fb {
 
 class JobTableModel;
+class DesktopOpener;
+class ProgramStarter;
+struct LinkServices;
+class QtBulkLoad;
 
 struct MainWindowOptions {
     std::string logPath = "append.log";
@@ -67,8 +71,6 @@ public slots:
     void showHtmlHelp();
     void emailBugReport();
     void openWebsiteLink();       // the "Go to Quillon Website" label (1022)
-    void openAboutWebsiteLink();  // the About box's two links
-    void openAboutMailLink();
     void showSetup();
     void showAbout();
 
@@ -125,6 +127,10 @@ private:
     ReaderCloser readers_;
     QtBusyPromptPresser busyPresser_;
     std::unique_ptr<MainWindowModel> model_;
+    std::unique_ptr<DesktopOpener> opener_;
+    std::unique_ptr<ProgramStarter> starter_;
+    std::unique_ptr<LinkServices> links_;
+    std::unique_ptr<QtBulkLoad> bulk_;
     JobTableModel* table_ = nullptr;
     bool syncing_ = false;
 };
