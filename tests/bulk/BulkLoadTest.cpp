@@ -13,20 +13,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "testkit/ScriptedFolders.h"
+
 using namespace fb;
 using namespace fb::test;
 
 namespace {
-
-struct ScriptedFolders : FolderChooser {
-    std::optional<std::string> chooseFolder(const FolderRequest& r) override
-    {
-        requests.push_back(r);
-        return answer;
-    }
-    std::vector<FolderRequest> requests;
-    std::optional<std::string> answer;
-};
 
 // Plays the option dialog: edits the settings as the user would, then OK or Cancel.
 struct ScriptedOptions : BulkLoadOptionsPrompt {

@@ -18,20 +18,12 @@
 
 #include <sys/stat.h>
 
+#include "testkit/ScriptedFolders.h"
+
 using namespace fb;
 using namespace fb::test;
 
 namespace {
-
-struct ScriptedFolders : FolderChooser {
-    std::optional<std::string> chooseFolder(const FolderRequest& r) override
-    {
-        requests.push_back(r);
-        return answer;
-    }
-    std::vector<FolderRequest> requests;
-    std::optional<std::string> answer;
-};
 
 struct ScriptedFiles : FileDialogs {
     std::optional<std::string> openFile(const FileDialogRequest&) override { return {}; }
