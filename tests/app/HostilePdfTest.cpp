@@ -54,7 +54,7 @@ struct RawPdf {
     }
 };
 
-const std::string kContent = "<< /Length 44 >>\nstream\nBT /F1 24 Tf 20 100 Td (hostile) Tj ET\n\nendstream";
+const std::string kContent = "<< /Length 39 >>\nstream\nBT /F1 24 Tf 20 100 Td (hostile) Tj ET\n\nendstream";
 const std::string kPage =
     "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R "
     "/Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >> >>";
@@ -87,7 +87,9 @@ void writeSample(const std::string& path, int pages)
     SamplePdfOptions o;
     o.name = std::filesystem::path(path).stem();
     o.pages = pages;
-    o.outline = {{"first", 1, {}}};
+    SampleOutlineItem first;
+    first.title = "first";
+    o.outline = {first};
     ASSERT_TRUE(makeSamplePdf(path, o)) << path;
 }
 
