@@ -97,11 +97,8 @@ timeout 600 "$mervo" -e job.app -r -q >/dev/null 2>&1 || true
 k=final
 check_state
 litter=$(find . ! -type d | grep -vxE '\./(job\.app|sums|out\.pdf|append\.log|(in|done)/s[0-9]+\.pdf)' | tr '\n' ' ' || true)
-if [ -n "$litter" ]; then
-  # Until a save clears what killed saves left, this is reported, not failed.
-  if [ "${KILL_TEST_LITTER:-skip}" = fail ]; then fail "left behind: $litter"; fi
-  echo "kill-test: SKIP litter check (waits for saves that remove dead runs' temporary files): $litter"
-fi
+# A save removes the temporary files of runs that were killed.
+[ -z "$litter" ] || fail "left behind: $litter"
 
 echo "kill-test: $kills kills ($killed_mid_run mid-run) over a ${full_ms} ms run of $rows rows;" \
   "output always whole, no source lost; $unlogged kills fell between a save and its log record"

@@ -194,6 +194,27 @@ int createTempBeside(const std::string& target, std::string& tempPath) {
     return fd;
 }
 
+std::string linkBeside(const std::string& target) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        // The name is drawn as a temporary file's is, then given to the target.
+        std::string pattern = folderForTemp(target) + tempPrefixFor(target) +
+                              std::to_string(::getpid()) + ".XXXXXX";
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        const int fd = ::mkostemp(buf.data(), O_CLOEXEC);
+        if (fd < 0)
+            return "";
+        ::close(fd);
+        const std::string name(buf.data());
+        ::unlink(name.c_str());
+        if (::link(target.c_str(), name.c_str()) == 0)
+            return name;
+        if (errno != EEXIST)
+            return "";
+    }
+    return "";
+}
+
 void removeStaleTempFiles(const std::string& target) {
     const std::string folder = folderForTemp(target);
     const std::string prefix = tempPrefixFor(target);

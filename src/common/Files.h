@@ -45,6 +45,10 @@ std::string numberedFileName(const std::string& fileName, int number);
 // that it says whose it is. Temporary files of the same target left by a
 // process that is gone are removed first. fd -1 on failure.
 int createTempBeside(const std::string& target, std::string& tempPath);
+// A second name for the target, named as createTempBeside names its files, so
+// the file it names now outlives the target being replaced. "" on failure
+// (for example where the file system has no hard links).
+std::string linkBeside(const std::string& target);
 // Removes the temporary files of the target whose process is gone.
 void removeStaleTempFiles(const std::string& target);
 

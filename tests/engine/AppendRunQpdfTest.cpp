@@ -72,8 +72,11 @@ TEST_F(AppendRunQpdfTest, CreateNewReplacesAnExistingPdf)
 TEST_F(AppendRunQpdfTest, OddPagesKeepLinksNestingAndFileNameBookmarks)
 {
     SamplePdfOptions o{"alpha", 6, {}, false};
+    // "even" jumps to a page left out: it stays, over the items of pages
+    // that went in, and shows the first of them.
     o.outline = {{"Untitled", 1, {{"three", 3, {}, false, false, "", SampleDest::NameTree},
-                                  {"five", 5, {}, false, false, "", SampleDest::OldDests}}}};
+                                  {"five", 5, {}, false, false, "", SampleDest::OldDests}}},
+                 {"even", 4, {{"four", 4, {}}, {"five again", 5, {}}}}};
     o.links = {{1, 5, SampleDest::NameTree}, {5, 3, SampleDest::OldDests, true}, {3, 4, SampleDest::NameTree}};
     const std::string a = dir / "alpha.pdf";
     ASSERT_TRUE(makeSamplePdf(a, o));
@@ -91,6 +94,8 @@ TEST_F(AppendRunQpdfTest, OddPagesKeepLinksNestingAndFileNameBookmarks)
                                                                   {"five", 1},
                                                                   {"alpha.pdf", 0},
                                                                   {"alpha.pdf", 0},
+                                                                  {"even", 0},
+                                                                  {"five again", 1},
                                                                   {"alpha.pdf", 0}}));
     QPDF pdf;
     pdf.processFile(out.c_str());
@@ -106,6 +111,10 @@ TEST_F(AppendRunQpdfTest, OddPagesKeepLinksNestingAndFileNameBookmarks)
     EXPECT_EQ(target(0), 2); // page 1 → page 5, copied two runs later
     EXPECT_EQ(target(2), 1); // page 5 → page 3, copied a run earlier
     EXPECT_EQ(target(1), -1); // page 3 → page 4, not copied
+    QPDFObjectHandle even = pdf.getRoot().getKey("/Outlines").getKey("/First");
+    for (int i = 0; i < 3; ++i) even = even.getKey("/Next");
+    ASSERT_EQ(even.getKey("/Title").getUTF8Value(), "even");
+    EXPECT_EQ(even.getKey("/Dest").getArrayItem(0).getObjGen(), pages[2].getObjGen());
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <csignal>
+#include <filesystem>
 #include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -86,6 +87,15 @@ protected:
         ASSERT_TRUE(out->Close());
     }
 
+    // The names starting with "." in the test folder.
+    Strings hiddenFiles() const
+    {
+        Strings names;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            if (e.path().filename().string()[0] == '.') names.push_back(e.path().filename().string());
+        return names;
+    }
+
     std::unique_ptr<AutomationServer> qpdf = makeQpdfAutomationServer();
     AppendRun realRun{jobs, *qpdf, messages, log, settings, readers, host, connection, options};
 };
@@ -127,6 +137,54 @@ TEST_F(IncrementalSaveTest, ManyRowsIntoOneOutputBecomeAChainOfUpdatesThatReadsB
     EXPECT_EQ(starts, 9);
     EXPECT_EQ(names, 7);
     EXPECT_EQ(logLines(), 45);
+    // The version kept for the next update went with the run.
+    EXPECT_TRUE(hiddenFiles().empty()) << hiddenFiles()[0];
+}
+
+TEST_F(IncrementalSaveTest, TheKeptPreviousVersionIsUsedOnlyWhileUntouched)
+{
+    const std::string out = dir / "out.pdf";
+    {
+        auto server = makeQpdfAutomationServer();
+        appendRow(*server, pdf("a", 2), out, true);
+        appendRow(*server, pdf("b", 1), out);
+        appendRow(*server, pdf("c", 1), out);
+        // One hidden file: the version before the last, one update behind.
+        Strings kept = hiddenFiles();
+        ASSERT_EQ(kept.size(), 1u);
+        const std::string shadow = dir / kept[0];
+        const std::string bytes = readFileBytes(out);
+        const std::string older = readFileBytes(shadow);
+        ASSERT_LT(older.size(), bytes.size());
+        EXPECT_EQ(bytes.compare(0, older.size(), older), 0);
+
+        // Someone else's file takes its name: it is left alone, and the next
+        // rows still come out whole.
+        writeFileBytes(dir / "theirs.tmp", "not ours");
+        ASSERT_EQ(std::rename((dir / "theirs.tmp").c_str(), shadow.c_str()), 0);
+        appendRow(*server, pdf("d", 1), out);
+        appendRow(*server, pdf("e", 1), out);
+        EXPECT_EQ(readFileBytes(shadow), "not ours");
+        ASSERT_EQ(::unlink(shadow.c_str()), 0);
+
+        // Grown behind our back: dropped, not appended to.
+        kept = hiddenFiles();
+        ASSERT_EQ(kept.size(), 1u);
+        {
+            FILE* f = std::fopen((dir / kept[0]).c_str(), "ab");
+            ASSERT_NE(f, nullptr);
+            std::fputs("% grown\n", f);
+            std::fclose(f);
+        }
+        appendRow(*server, pdf("f", 1), out);
+        std::string why;
+        EXPECT_TRUE(readsCleanly(out, &why)) << why;
+        const Strings pages = pdfPageTexts(out);
+        ASSERT_EQ(pages.size(), 7u);
+        EXPECT_NE(pages[6].find("f p1"), std::string::npos);
+        EXPECT_EQ(readFileBytes(out).find("% grown"), std::string::npos);
+    }
+    EXPECT_TRUE(hiddenFiles().empty());
 }
 
 TEST_F(IncrementalSaveTest, AnOutputChangedBetweenRowsIsReadAgain)

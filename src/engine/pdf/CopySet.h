@@ -23,6 +23,9 @@ struct CopySet {
     std::shared_ptr<SourceIndex> source;
     std::vector<QPDFObjectHandle> copyOfPage;        // by source page; uninitialized: not copied
     std::vector<QPDFObjectHandle> madeItems;         // by source outline item
+    // Made items whose own page is not copied (yet), kept so that the items
+    // below them stay below them; they show their first copied descendant's page.
+    std::vector<bool> standInItems;
     std::multimap<long, PendingLink> pendingLinks;   // by the source page they wait for
 
     QPDFObjectHandle copyOf(long page) const

@@ -1,5 +1,6 @@
 #include "engine/pdf/IncrementalWriter.h"
 
+#include "common/Files.h"
 #include "engine/pdf/PdfSave.h"
 
 #include <qpdf/QPDFXRefEntry.hh>
@@ -229,6 +230,11 @@ std::string IncrementalWriter::updateFor(QPDF& pdf, const std::vector<OH>& touch
     return out;
 }
 
+IncrementalWriter::~IncrementalWriter()
+{
+    dropShadow();
+}
+
 bool IncrementalWriter::save(QPDF& pdf, const std::string& path, const std::vector<OH>& touched)
 {
     int maxId = 0;
@@ -242,8 +248,11 @@ bool IncrementalWriter::save(QPDF& pdf, const std::string& path, const std::vect
     int base = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (base < 0) return false;
     struct stat st{};
-    bool ok = fstat(base, &st) == 0 && st.st_size == baseSize_ &&
-              replaceFile(path, [&](int fd) { return copyPrefix(base, fd, baseSize_) && writeAll(fd, update); });
+    bool ok = fstat(base, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == baseSize_;
+    if (ok) {
+        const mode_t mode = st.st_mode & 07777;
+        ok = saveThroughShadow(path, update, mode) || saveThroughCopy(base, path, update, mode);
+    }
     close(base);
     if (!ok) return false;
     baseSize_ += static_cast<long long>(update.size());
@@ -253,6 +262,104 @@ bool IncrementalWriter::save(QPDF& pdf, const std::string& path, const std::vect
     ++saves_;
     snapshot(pdf);
     return true;
+}
+
+namespace {
+
+bool pwriteAll(int fd, const std::string& bytes, long long offset)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<long long>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+void syncFolder(const std::string& path)
+{
+    auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        (void)fsync(dirFd);
+        close(dirFd);
+    }
+}
+
+} // namespace
+
+bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::string& update, mode_t mode)
+{
+    if (shadow_.fd < 0) return false;
+    // Still ours, as long as we left it, and one update behind the output.
+    struct stat held{}, named{};
+    if (fstat(shadow_.fd, &held) != 0 || held.st_size != shadow_.size || held.st_nlink != 1 ||
+        lstat(shadow_.path.c_str(), &named) != 0 || !sameFile(held, named) ||
+        shadow_.size + static_cast<long long>(shadow_.missing.size()) != baseSize_) {
+        dropShadow();
+        return false;
+    }
+    if (!pwriteAll(shadow_.fd, shadow_.missing + update, shadow_.size) || fchmod(shadow_.fd, mode) != 0 ||
+        fsync(shadow_.fd) != 0) {
+        dropShadow();
+        return false;
+    }
+    const std::string next = linkBeside(path);
+    if (std::rename(shadow_.path.c_str(), path.c_str()) != 0) {
+        if (!next.empty()) unlink(next.c_str());
+        dropShadow();
+        return false;
+    }
+    close(shadow_.fd);
+    shadow_ = Shadow();
+    syncFolder(path);
+    if (!next.empty()) keepAsShadow(next, update);
+    return true;
+}
+
+bool IncrementalWriter::saveThroughCopy(int base, const std::string& path, const std::string& update, mode_t)
+{
+    dropShadow();
+    // The version about to be replaced lives on as the next save's shadow.
+    const std::string next = linkBeside(path);
+    if (!replaceFile(path, [&](int fd) { return copyPrefix(base, fd, baseSize_) && writeAll(fd, update); })) {
+        if (!next.empty()) unlink(next.c_str());
+        return false;
+    }
+    if (!next.empty()) keepAsShadow(next, update);
+    return true;
+}
+
+void IncrementalWriter::keepAsShadow(const std::string& name, const std::string& missing)
+{
+    shadow_.fd = ::open(name.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (shadow_.fd < 0) {
+        unlink(name.c_str());
+        shadow_ = Shadow();
+        return;
+    }
+    shadow_.path = name;
+    shadow_.size = baseSize_;
+    shadow_.missing = missing;
+}
+
+void IncrementalWriter::dropShadow()
+{
+    if (shadow_.fd < 0) return;
+    struct stat held{}, named{};
+    // Only the file we hold goes, never whatever else took its name.
+    if (fstat(shadow_.fd, &held) == 0 && lstat(shadow_.path.c_str(), &named) == 0 && sameFile(held, named))
+        unlink(shadow_.path.c_str());
+    close(shadow_.fd);
+    shadow_ = Shadow();
 }
 
 } // namespace fb::pdf

@@ -2,6 +2,8 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
+#include <sys/types.h>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -12,9 +14,16 @@ namespace fb::pdf {
 // Saves a document opened from a file as an update appended to that file:
 // the new objects and the changed ones, a cross-reference section whose /Prev
 // points at the file's last one, and a new trailer. The file is never
-// changed in place: the old bytes are copied (in the kernel) into a new file
-// beside it, the update added, the new file synced and renamed over the old,
-// so a reader or a kill at any moment sees the old version or the new one.
+// changed in place: a new file beside it gets the old bytes and the update,
+// is synced and renamed over the old, so a reader or a kill at any moment sees
+// the old version or the new one.
+//
+// Copying the old bytes every time would make each row cost as much as the
+// whole file, so the version a rename replaces is kept under a hidden name
+// (a shadow), one update behind. The next save appends the update it lacks and
+// the new one to it and renames it over the output; the output it replaces
+// becomes the next shadow. Only the first save, or one after anything touched
+// the shadow, copies the whole file. The shadow is removed with the writer.
 //
 // Changes are found without a walk of the document: every object numbered
 // above the file's highest is new; of the old objects, those the caller
@@ -28,12 +37,17 @@ public:
     // Null when the file cannot take an update written this way: encrypted,
     // linearized, or with object or cross-reference streams.
     static std::unique_ptr<IncrementalWriter> forFile(QPDF& pdf, const std::string& path);
+    ~IncrementalWriter();
+    IncrementalWriter(const IncrementalWriter&) = delete;
+    IncrementalWriter& operator=(const IncrementalWriter&) = delete;
 
     // Appends the update for pdf to path, which must still be the file this
     // writer was made for. False on failure, with the file untouched.
     bool save(QPDF& pdf, const std::string& path, const std::vector<QPDFObjectHandle>& touched);
 
     int savesSinceFullWrite() const { return saves_; }
+    // The hidden file kept for the next save; "" when there is none.
+    const std::string& shadowPath() const { return shadow_.path; }
 
 private:
     IncrementalWriter() = default;
@@ -41,6 +55,18 @@ private:
     std::string updateFor(QPDF& pdf, const std::vector<QPDFObjectHandle>& touched, int& maxId,
                           long long& xrefOffset) const;
 
+    struct Shadow {
+        int fd = -1;
+        std::string path;
+        long long size = 0;   // its length when it was last the output
+        std::string missing;  // the update it lacks to be the output again
+    };
+    bool saveThroughShadow(const std::string& path, const std::string& update, mode_t mode);
+    bool saveThroughCopy(int base, const std::string& path, const std::string& update, mode_t mode);
+    void keepAsShadow(const std::string& name, const std::string& missing);
+    void dropShadow();
+
+    Shadow shadow_;
     long long baseSize_ = 0;
     long long lastXref_ = 0;
     int maxId_ = 0;

@@ -44,35 +44,54 @@ bool plainNumbers(OH array, int n)
 
 class Copier {
 public:
-    Copier(CopySet& set, QPDF& out, OutlineWriter& writer) : set_(set), out_(out), writer_(writer) {}
+    Copier(CopySet& set, QPDF& out, OutlineWriter& writer) : set_(set), out_(out), writer_(writer)
+    {
+        // Items come parent first, so one pass from the end sees kids before
+        // their parent: the copy of the first page each item's subtree shows.
+        const auto& items = set_.source->outline().items;
+        firstPage_.resize(items.size());
+        for (std::size_t i = items.size(); i-- > 0;) {
+            if (items[i].jumpsLocally) firstPage_[i] = set_.copyOf(items[i].page);
+            for (auto kid = items[i].kids.begin(); !firstPage_[i].isInitialized() && kid != items[i].kids.end(); ++kid)
+                firstPage_[i] = firstPage_[static_cast<std::size_t>(*kid)];
+        }
+    }
 
     void visit(int index, OH parent, bool parentCarried)
     {
-        const SourceOutlineItem& entry = set_.source->outline().items[static_cast<std::size_t>(index)];
-        OH& made = set_.madeItems[static_cast<std::size_t>(index)];
+        const std::size_t at = static_cast<std::size_t>(index);
+        const SourceOutlineItem& entry = set_.source->outline().items[at];
+        OH& made = set_.madeItems[at];
+        OH target = entry.jumpsLocally ? set_.copyOf(entry.page) : OH();
         if (!made.isInitialized()) {
-            OH target = set_.copyOf(entry.page);
-            bool carry = entry.jumpsLocally ? target.isInitialized() : parentCarried;
+            const bool standIn = entry.jumpsLocally && !target.isInitialized() && firstPage_[at].isInitialized();
+            const bool carry = entry.jumpsLocally ? target.isInitialized() || standIn : parentCarried;
             if (carry) {
                 try {
-                    made = make(entry, target, parent);
+                    made = make(entry, standIn ? firstPage_[at] : target, parent, standIn);
+                    set_.standInItems[at] = standIn;
                 } catch (...) {
                     made = OH(); // a damaged item is left out; its kids move up
                 }
             }
+        } else if (set_.standInItems[at] && target.isInitialized()) {
+            made.replaceKey("/Dest", retargetDest(set_.source->explicitDest(entry.item), target));
+            set_.standInItems[at] = false;
         }
         OH under = made.isInitialized() ? made : parent;
         for (int kid : entry.kids) visit(kid, under, made.isInitialized());
     }
 
 private:
-    OH make(const SourceOutlineItem& entry, OH target, OH parent)
+    OH make(const SourceOutlineItem& entry, OH target, OH parent, bool standIn)
     {
         OH item = entry.item;
         OH node = out_.makeIndirectObject(OH::newDictionary());
         OH title = item.getKey("/Title");
         node.replaceKey("/Title", OH::newString(title.isString() ? title.getStringValue() : std::string()));
-        if (target.isInitialized()) {
+        if (standIn) {
+            node.replaceKey("/Dest", OH::newArray({target, OH::newName("/Fit")}));
+        } else if (target.isInitialized()) {
             node.replaceKey("/Dest", retargetDest(set_.source->explicitDest(item), target));
         } else {
             try {
@@ -94,6 +113,7 @@ private:
     CopySet& set_;
     QPDF& out_;
     OutlineWriter& writer_;
+    std::vector<OH> firstPage_; // by item; uninitialized: nothing of its subtree copied
 };
 
 } // namespace
@@ -103,6 +123,7 @@ void copyOutline(CopySet& set, QPDF& out, OutlineWriter& writer)
     const SourceOutline& outline = set.source->outline();
     if (outline.items.empty()) return;
     set.madeItems.resize(outline.items.size());
+    set.standInItems.resize(outline.items.size());
     Copier copier(set, out, writer);
     for (int index : outline.top) copier.visit(index, OH(), true);
 }

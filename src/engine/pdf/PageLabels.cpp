@@ -136,9 +136,13 @@ void PageLabelWriter::write()
         nums.appendItem(OH::newInteger(r.start));
         nums.appendItem(r.dict);
     }
-    OH labels = OH::newDictionary();
-    labels.replaceKey("/Nums", nums);
-    out_.getRoot().replaceKey("/PageLabels", out_.makeIndirectObject(labels));
+    // One object, rewritten as runs go in: a new one per run would keep every
+    // earlier array alive in the document until it is closed.
+    if (!labels_.isInitialized()) {
+        labels_ = out_.makeIndirectObject(OH::newDictionary());
+        out_.getRoot().replaceKey("/PageLabels", labels_);
+    }
+    labels_.replaceKey("/Nums", nums);
 }
 
 } // namespace fb::pdf

@@ -42,6 +42,7 @@ private:
     QPDF& out_;
     bool loaded_ = false;
     PageLabelRanges ranges_;
+    QPDFObjectHandle labels_; // the output's /PageLabels, once this writer made it
 };
 
 } // namespace fb::pdf

@@ -1,15 +1,13 @@
 #include "engine/pdf/PdfOpen.h"
 
 #include "common/Files.h"
+#include "engine/pdf/FdInputSource.h"
 
 #include <qpdf/QPDF.hh>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <stdexcept>
-
-#include <unistd.h>
 
 namespace fb::pdf {
 
@@ -21,12 +19,7 @@ std::shared_ptr<QPDF> openPdf(const std::string& path)
     // a PDF would otherwise hang the open for ever.
     const int fd = openRegularForReading(path);
     if (fd < 0) throw std::runtime_error(path + ": " + std::strerror(errno));
-    FILE* file = ::fdopen(fd, "rb");
-    if (!file) {
-        ::close(fd);
-        throw std::runtime_error(path + ": cannot be read");
-    }
-    pdf->processFile(path.c_str(), file, true);
+    pdf->processInputSource(std::make_shared<FdInputSource>(path, fd));
     (void)pdf->getAllPages();
     return pdf;
 }
