@@ -26,10 +26,12 @@ using OH = QPDFObjectHandle;
 class QpdfPDDoc;
 class QpdfAVDoc;
 
-// An output gets a full rewrite after this many updates, or once its copied
-// pages read from this many sources (each holds its file open), which also
-// bounds the chain of updates and the size of the file.
-constexpr int kMaxUpdates = 200;
+// An output gets a full rewrite after this many updates, which bounds the
+// chain of updates and what older versions of objects add to the file.
+constexpr int kMaxUpdates = 1000;
+// Copied pages read their streams from their sources until a full rewrite,
+// and each source holds its file open. Past this many the output is not kept
+// open for the next row, which reads it afresh from the file instead.
 constexpr std::size_t kMaxHeldSources = 200;
 
 struct ServerState {
@@ -38,6 +40,9 @@ struct ServerState {
     std::weak_ptr<QpdfAVDoc> activeView;
     pdf::OpenOutputCache outputs;
     long changes = 0; // every change to any document counts, so a kept output knows it is current
+    // Outputs let go with a chain of updates: the file as it was left, and how
+    // many updates since its full write, so the count goes on when it is read again.
+    std::map<std::string, std::pair<pdf::FileIdentity, int>> chains;
     void closeAll();
 };
 
@@ -134,11 +139,14 @@ public:
             // A higher version goes in the header, which only a full rewrite changes.
             const std::string version = copier_ ? copier_->minimumVersion() : std::string();
             const bool update = writer_ && !untracked_ && path == path_ && version.empty() &&
-                                writer_->savesSinceFullWrite() < kMaxUpdates &&
-                                keepAlive_.size() < kMaxHeldSources;
+                                writer_->savesSinceFullWrite() < kMaxUpdates;
             if (update && writer_->save(*pdf_, path, touched())) {
                 if (appender_) appender_->clearTouched();
                 savedAt_ = state_->changes;
+                if (keepAlive_.size() >= kMaxHeldSources) {
+                    if (auto id = pdf::identityOf(path)) state_->chains[path] = {*id, writer_->savesSinceFullWrite()};
+                    savedAt_ = -1; // not kept: the next row opens the file, and the sources go
+                }
                 return 1;
             }
             if (pageCacheStale_) pdf_->updateAllPagesCache();
@@ -228,6 +236,12 @@ private:
         if (!path_.empty()) {
             try {
                 writer_ = pdf::IncrementalWriter::forFile(*pdf_, path_);
+                auto chain = state_->chains.find(path_);
+                if (chain != state_->chains.end()) {
+                    if (writer_ && pdf::identityOf(path_) == chain->second.first)
+                        writer_->continueChain(chain->second.second);
+                    state_->chains.erase(chain);
+                }
             } catch (...) {
                 writer_.reset();
             }

@@ -141,6 +141,27 @@ TEST_F(IncrementalSaveTest, ManyRowsIntoOneOutputBecomeAChainOfUpdatesThatReadsB
     EXPECT_TRUE(hiddenFiles().empty()) << hiddenFiles()[0];
 }
 
+// Past 200 sources the output is read afresh from its file, so their files
+// can close, and the chain of updates goes on instead of a full rewrite.
+TEST_F(IncrementalSaveTest, ManySourcesLetGoWithoutRewritingTheOutput)
+{
+    const std::string out = dir / "out.pdf";
+    const int rows = 205;
+    for (int i = 0; i < rows; ++i) addRow(pdf("s" + std::to_string(i), 1), "all", out);
+
+    realRun.click();
+
+    ASSERT_EQ(messages.texts(), (Strings{"Done."}));
+    std::string why;
+    EXPECT_TRUE(readsCleanly(out, &why)) << why;
+    const Strings pages = pdfPageTexts(out);
+    ASSERT_EQ(pages.size(), static_cast<std::size_t>(rows));
+    EXPECT_NE(pages[199].find("s199 p1"), std::string::npos);
+    EXPECT_NE(pages[204].find("s204 p1"), std::string::npos);
+    EXPECT_EQ(occurrences(readFileBytes(out), "%%EOF"), rows);
+    EXPECT_TRUE(hiddenFiles().empty());
+}
+
 TEST_F(IncrementalSaveTest, TheKeptPreviousVersionIsUsedOnlyWhileUntouched)
 {
     const std::string out = dir / "out.pdf";

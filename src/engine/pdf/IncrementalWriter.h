@@ -46,6 +46,8 @@ public:
     bool save(QPDF& pdf, const std::string& path, const std::vector<QPDFObjectHandle>& touched);
 
     int savesSinceFullWrite() const { return saves_; }
+    // For a file this program last left with that many updates since its full write.
+    void continueChain(int saves) { saves_ = saves; }
     // The hidden file kept for the next save; "" when there is none.
     const std::string& shadowPath() const { return shadow_.path; }
 
