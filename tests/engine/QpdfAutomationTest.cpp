@@ -442,6 +442,21 @@ TEST_F(QpdfAutomationTest, SaveOverOpenedSourceAndCloseAll)
 }
 
 
+// An item kept only for the items under it shows its own page once a later
+// run of the same source brings that page.
+TEST_F(QpdfAutomationTest, AnItemHeldForItsKidsPointsAtItsOwnPageOnceItComes)
+{
+    std::string a = sample("A", 6, {{"ch4", 4, {{"s5", 5, {}}}}});
+    std::string out = dir / "out.pdf";
+    auto output = created();
+    auto src = open(a);
+    ASSERT_NE(output->InsertPages(-1, *src, 4, 2, 1), 0); // pages 5-6: ch4 shows page 5 for now
+    ASSERT_NE(output->InsertPages(1, *src, 3, 1, 1), 0);  // page 4
+    ASSERT_NE(output->Save(33, out), 0);
+    EXPECT_EQ(pdfPageTexts(out), pageNames("A", {5, 6, 4}));
+    EXPECT_EQ(outlineWithPages(out), (std::vector<OutlineAt>{{"ch4", 0, 2}, {"s5", 1, 0}}));
+}
+
 // A source copied in two runs (pages 1-2, then 4-5) into a new output, as the
 // selection "1-2,4-5" does: every kind of named destination, bookmarks of
 // every action kind with their state and style, page labels and version.
