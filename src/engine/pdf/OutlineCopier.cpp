@@ -16,8 +16,11 @@ OH importValue(QPDF& out, OH value, int depth = 0)
     if (value.isIndirect()) {
         // A page copied here would be a stray copy outside the page tree;
         // qpdf already leaves pages out when it copies what refers to them.
-        if (value.isPageObject()) return OH::newNull();
-        return out.copyForeignObject(value);
+        // A node of the page tree (a damaged action can name one) qpdf does
+        // not copy at all: it hands back an empty handle that crashes later.
+        if (value.isPageObject() || value.isPagesObject()) return OH::newNull();
+        OH copy = out.copyForeignObject(value);
+        return copy.isInitialized() ? copy : OH::newNull();
     }
     if (depth > kMaxImportDepth) return OH::newNull();
     if (value.isDictionary()) {

@@ -60,6 +60,24 @@ std::vector<OH> addPageCopies(QPDF& out, QPDF& in, const std::vector<OH>& from, 
     return copies;
 }
 
+// Whether a damaged annotation is, or hangs from or over, a node of the page
+// tree. qpdf's fixing of copied annotations corrupts the source document on
+// such a page (the crash comes when the source is closed), as `qpdf --pages`
+// itself does; the page then keeps its annotations as the plain copy has them.
+bool annotationTouchesPageTree(OH annot)
+{
+    if (annot.isPageObject() || annot.isPagesObject()) return true;
+    if (!annot.isDictionary()) return false;
+    OH kids = annot.getKey("/Kids");
+    if (kids.isArray())
+        for (auto& kid : kids.aitems())
+            if (kid.isPageObject() || kid.isPagesObject()) return true;
+    OH field = annot.getKey("/Parent");
+    for (int depth = 0; depth < 32 && field.isDictionary(); ++depth, field = field.getKey("/Parent"))
+        if (field.isPageObject() || field.isPagesObject()) return true;
+    return false;
+}
+
 void fixFormFields(QPDF& in, QPDF& out, const std::vector<OH>& from, const std::vector<OH>& to, AppendState* append)
 {
     QPDFAcroFormDocumentHelper inForm(in);
@@ -75,6 +93,9 @@ void fixFormFields(QPDF& in, QPDF& out, const std::vector<OH>& from, const std::
         OH page = from[i];
         OH annots = page.getKey("/Annots");
         if (!annots.isArray() || annots.getArrayNItems() == 0) continue;
+        bool damaged = false;
+        for (auto& annot : annots.aitems()) damaged = damaged || annotationTouchesPageTree(annot);
+        if (damaged) continue;
         try {
             outForm.fixCopiedAnnotations(to[i], from[i], inForm);
         } catch (...) {
