@@ -124,6 +124,7 @@ TEST(DamagedPdf, NothingCrashesHangsOrWritesWhatCannotBeRead)
     const char* seed = std::getenv("FB_DAMAGED_SEED");
     Damage damage(seed ? static_cast<unsigned>(std::atoi(seed)) : 20261208u);
     auto server = makeQpdfAutomationServer();
+    auto app = server->createApp();
     for (int i = 0; i < files; ++i) {
         const std::string bytes =
             one ? readFileBytes(one) : damage.apply(originals[static_cast<std::size_t>(i) % originals.size()]);
@@ -152,6 +153,15 @@ TEST(DamagedPdf, NothingCrashesHangsOrWritesWhatCannotBeRead)
             auto add = server->createPDDoc();
             if (!out->Open(grown) || !add->Open(good)) break;
             if (!out->InsertPages(out->GetNumPages() - 1, *add, 0, 2, 1)) break;
+            // The file-name bookmark, as -f makes it, in whatever outline is there.
+            if (auto view = out->OpenAVDoc("grown")) {
+                if (auto page = view->GetAVPageView()) (void)page->GoTo(out->GetNumPages() - 2);
+                if (app->MenuItemExecute("NewBookmark")) {
+                    auto mark = server->createPDBookmark();
+                    if (mark && mark->GetByTitle(*out, "Untitled")) (void)mark->SetTitle("d.pdf");
+                }
+                (void)view->Close(1);
+            }
             std::string why;
             if (out->Save(33, grown)) EXPECT_TRUE(opensAgain(grown, why)) << why;
             add->Close();
