@@ -6,7 +6,8 @@
 //
 // FB_DAMAGED_PDFS=N runs N damaged files instead of the default 150;
 // FB_DAMAGED_PDF=FILE runs that one file instead, to look into a failure;
-// FB_DAMAGED_SEED=S damages them differently.
+// FB_DAMAGED_SEED=S damages them differently; FB_DAMAGED_FROM=FILE damages
+// that file (a real manual, say) instead of the made ones.
 #include "testkit/TestDirs.h"
 
 #include "common/SamplePdf.h"
@@ -113,6 +114,7 @@ TEST(DamagedPdf, NothingCrashesHangsOrWritesWhatCannotBeRead)
         ASSERT_TRUE(makeSamplePdf(path, o));
         originals.push_back(readFileBytes(path));
     }
+    if (const char* from = std::getenv("FB_DAMAGED_FROM")) originals = {readFileBytes(from)};
     const std::string good = dir / "d0.pdf";
     const std::string damaged = dir / "damaged.pdf";
     const std::string fresh = dir / "fresh.pdf";
