@@ -1,16 +1,12 @@
 #include "engine/pdf/NamedDestinations.h"
 
-#include <set>
+#include "engine/pdf/PdfTrees.h"
 
 namespace fb::pdf {
 
 namespace {
 
 using OH = QPDFObjectHandle;
-
-// Name trees are shallow in practice; these only stop hostile ones.
-constexpr int kMaxTreeDepth = 32;
-constexpr std::size_t kMaxTreeNodes = 100000;
 
 // A destination value is an array, or a dictionary whose /D is one.
 OH destinationArray(OH value)
@@ -20,29 +16,6 @@ OH destinationArray(OH value)
     return OH::newNull();
 }
 
-void readNameTree(OH node, int depth, std::set<QPDFObjGen>& seen, std::size_t& budget,
-                  std::map<std::string, OH>& out)
-{
-    if (!node.isDictionary() || depth > kMaxTreeDepth || budget == 0) return;
-    if (node.isIndirect() && !seen.insert(node.getObjGen()).second) return;
-    --budget;
-    OH names = node.getKey("/Names");
-    if (names.isArray()) {
-        int n = names.getArrayNItems();
-        for (int i = 0; i + 1 < n; i += 2) {
-            OH key = names.getArrayItem(i);
-            if (!key.isString()) continue;
-            OH dest = destinationArray(names.getArrayItem(i + 1));
-            if (!dest.isNull()) out.emplace(key.getStringValue(), dest); // first one wins
-        }
-    }
-    OH kids = node.getKey("/Kids");
-    if (kids.isArray()) {
-        int n = kids.getArrayNItems();
-        for (int i = 0; i < n && budget > 0; ++i) readNameTree(kids.getArrayItem(i), depth + 1, seen, budget, out);
-    }
-}
-
 } // namespace
 
 NamedDestinations::NamedDestinations(QPDF& pdf)
@@ -50,9 +23,11 @@ NamedDestinations::NamedDestinations(QPDF& pdf)
     OH root = pdf.getRoot();
     OH names = root.getKey("/Names");
     if (names.isDictionary()) {
-        std::set<QPDFObjGen> seen;
-        std::size_t budget = kMaxTreeNodes;
-        readNameTree(names.getKey("/Dests"), 0, seen, budget, byString_);
+        forEachTreePair(names.getKey("/Dests"), "/Names", [&](OH key, OH value) {
+            if (!key.isString()) return;
+            OH dest = destinationArray(value);
+            if (!dest.isNull()) byString_.emplace(key.getStringValue(), dest); // first one wins
+        });
     }
     OH dests = root.getKey("/Dests");
     if (dests.isDictionary()) {

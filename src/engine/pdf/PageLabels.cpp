@@ -1,40 +1,15 @@
 #include "engine/pdf/PageLabels.h"
 
+#include "engine/pdf/PdfTrees.h"
+
 #include <algorithm>
 #include <map>
-#include <set>
 
 namespace fb::pdf {
 
 using OH = QPDFObjectHandle;
 
 namespace {
-
-constexpr int kMaxTreeDepth = 32;
-constexpr std::size_t kMaxTreeNodes = 100000;
-
-void readNumberTree(OH node, int depth, std::set<QPDFObjGen>& seen, std::size_t& budget,
-                    std::map<long long, OH>& out)
-{
-    if (!node.isDictionary() || depth > kMaxTreeDepth || budget == 0) return;
-    if (node.isIndirect() && !seen.insert(node.getObjGen()).second) return;
-    --budget;
-    OH nums = node.getKey("/Nums");
-    if (nums.isArray()) {
-        int n = nums.getArrayNItems();
-        for (int i = 0; i + 1 < n; i += 2) {
-            OH key = nums.getArrayItem(i);
-            OH value = nums.getArrayItem(i + 1);
-            if (key.isInteger() && key.getIntValue() >= 0 && value.isDictionary())
-                out.emplace(key.getIntValue(), value);
-        }
-    }
-    OH kids = node.getKey("/Kids");
-    if (kids.isArray()) {
-        int n = kids.getArrayNItems();
-        for (int i = 0; i < n && budget > 0; ++i) readNumberTree(kids.getArrayItem(i), depth + 1, seen, budget, out);
-    }
-}
 
 // A direct copy holding only the keys that make a label.
 OH plainLabel(OH dict)
@@ -76,9 +51,9 @@ PageLabelRanges readPageLabels(QPDF& pdf)
 {
     PageLabelRanges out;
     std::map<long long, OH> nums;
-    std::set<QPDFObjGen> seen;
-    std::size_t budget = kMaxTreeNodes;
-    readNumberTree(pdf.getRoot().getKey("/PageLabels"), 0, seen, budget, nums);
+    forEachTreePair(pdf.getRoot().getKey("/PageLabels"), "/Nums", [&](OH key, OH value) {
+        if (key.isInteger() && key.getIntValue() >= 0 && value.isDictionary()) nums.emplace(key.getIntValue(), value);
+    });
     for (auto& [start, dict] : nums) out.push_back({start, plainLabel(dict)});
     return out;
 }
