@@ -54,6 +54,8 @@ int makeTempBeside(const std::string& target, std::string& tempPath) {
     return createTempBeside(target, tempPath);
 }
 
+} // namespace
+
 // The mode a replacement file should get: the target's if it exists, else what
 // a plain create would give under the current umask.
 mode_t modeForReplacement(const std::string& target, mode_t fallback) {
@@ -86,8 +88,6 @@ void syncFolderOf(const std::string& target) {
         ::close(dfd);
     }
 }
-
-} // namespace
 
 bool canOpenForReading(const std::string& path) {
     if (path.empty())
@@ -179,8 +179,10 @@ bool sameContent(const std::string& a, const std::string& b) {
     return same;
 }
 
-int createTempBeside(const std::string& target, std::string& tempPath) {
-    removeStaleTempFiles(target);
+namespace {
+
+// A new empty file named ".<name>.mervo-<pid>.XXXXXX" beside the target.
+int openTempNamedFor(const std::string& target, std::string& tempPath) {
     std::string name = folderForTemp(target) + tempPrefixFor(target) +
                        std::to_string(::getpid()) + ".XXXXXX";
     std::vector<char> buf(name.begin(), name.end());
@@ -194,18 +196,21 @@ int createTempBeside(const std::string& target, std::string& tempPath) {
     return fd;
 }
 
+} // namespace
+
+int createTempBeside(const std::string& target, std::string& tempPath) {
+    removeStaleTempFiles(target);
+    return openTempNamedFor(target, tempPath);
+}
+
 std::string linkBeside(const std::string& target) {
     for (int attempt = 0; attempt < 10; ++attempt) {
         // The name is drawn as a temporary file's is, then given to the target.
-        std::string pattern = folderForTemp(target) + tempPrefixFor(target) +
-                              std::to_string(::getpid()) + ".XXXXXX";
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        const int fd = ::mkostemp(buf.data(), O_CLOEXEC);
+        std::string name;
+        const int fd = openTempNamedFor(target, name);
         if (fd < 0)
             return "";
         ::close(fd);
-        const std::string name(buf.data());
         ::unlink(name.c_str());
         if (::link(target.c_str(), name.c_str()) == 0)
             return name;

@@ -1,8 +1,11 @@
 #pragma once
+#include <cstddef>
 #include <cstdio>
 #include <fstream>
 #include <ostream>
 #include <string>
+
+#include <sys/types.h>
 
 namespace fb {
 
@@ -45,6 +48,13 @@ std::string numberedFileName(const std::string& fileName, int number);
 // that it says whose it is. Temporary files of the same target left by a
 // process that is gone are removed first. fd -1 on failure.
 int createTempBeside(const std::string& target, std::string& tempPath);
+// The mode a file replacing target should get: target's when it is a regular
+// file, else fallback under the current umask.
+mode_t modeForReplacement(const std::string& target, mode_t fallback);
+// Writes all of data, going on after interruptions. False on an error.
+bool writeAll(int fd, const char* data, std::size_t size);
+// Syncs the folder holding target, so a rename into it survives a crash.
+void syncFolderOf(const std::string& target);
 // A second name for the target, named as createTempBeside names its files, so
 // the file it names now outlives the target being replaced. "" on failure
 // (for example where the file system has no hard links).

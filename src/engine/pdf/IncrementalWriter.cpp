@@ -98,18 +98,6 @@ std::string xrefLine(long long offset, int gen)
     return line;
 }
 
-bool writeAll(int fd, const std::string& bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Copies the first size bytes of from into to, in the kernel where it can.
 bool copyPrefix(int from, int to, long long size)
 {
@@ -126,7 +114,7 @@ bool copyPrefix(int from, int to, long long size)
                                 static_cast<std::size_t>(std::min<long long>(size - in, 1 << 16)), in);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) return false;
-            if (!writeAll(to, buffer.substr(0, static_cast<std::size_t>(got)))) return false;
+            if (!writeAll(to, buffer.data(), static_cast<std::size_t>(got))) return false;
             in += got;
         }
     }
@@ -283,17 +271,6 @@ bool sameFile(const struct stat& a, const struct stat& b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-void syncFolder(const std::string& path)
-{
-    auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        (void)fsync(dirFd);
-        close(dirFd);
-    }
-}
-
 } // namespace
 
 bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::string& update, mode_t mode)
@@ -320,7 +297,7 @@ bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::st
     }
     close(shadow_.fd);
     shadow_ = Shadow();
-    syncFolder(path);
+    syncFolderOf(path);
     if (!next.empty()) keepAsShadow(next, update);
     return true;
 }
@@ -330,7 +307,7 @@ bool IncrementalWriter::saveThroughCopy(int base, const std::string& path, const
     dropShadow();
     // The version about to be replaced lives on as the next save's shadow.
     const std::string next = linkBeside(path);
-    if (!replaceFile(path, [&](int fd) { return copyPrefix(base, fd, baseSize_) && writeAll(fd, update); })) {
+    if (!replaceFile(path, [&](int fd) { return copyPrefix(base, fd, baseSize_) && writeAll(fd, update.data(), update.size()); })) {
         if (!next.empty()) unlink(next.c_str());
         return false;
     }

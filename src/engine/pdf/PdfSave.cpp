@@ -20,19 +20,8 @@ namespace fb::pdf {
 // folder is synced after the rename so the new name survives a crash.
 bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fill)
 {
-    struct stat st{};
-    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
-    mode_t mode;
-    if (stat(path.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    std::string folder;
-    auto slash = path.rfind('/');
-    if (slash != std::string::npos) folder = path.substr(0, slash + 1);
+    if (isDirectory(path)) return false;
+    const mode_t mode = modeForReplacement(path, 0666);
     // Named after this process, so a later save can tell a dead run's litter
     // from a live run's file and remove it.
     std::string temp;
@@ -50,11 +39,7 @@ bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fil
         unlink(temp.c_str());
         return false;
     }
-    int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-        (void)fsync(dirFd);
-        close(dirFd);
-    }
+    syncFolderOf(path);
     return true;
 }
 
