@@ -214,5 +214,27 @@ TEST_F(AppendRunQpdfTest, BookmarksOfOtherKindsStayWhenTheirAncestorsPagesAreLef
     EXPECT_EQ(jumpsIn(out).bookmarks, (Strings{"one/0/0", "two/0/1", "mail/1/-1", "web/0/-1", "note/0/-1"}));
 }
 
+// A file whose pages one output holds may take pages itself in a later row:
+// it is changed on its own copy, and the output keeps what it had.
+TEST_F(AppendRunQpdfTest, ASourceThatLaterTakesPagesLeavesEarlierCopiesAlone)
+{
+    const std::string a = pdf("alpha", 3);
+    const std::string out = dir / "out.pdf";
+    addRow(a, "1-2", out, "N", "", "Y");
+    addRow(pdf("beta", 1), "all", a);
+    addRow(a, "3", out, "N", "", "Y");
+
+    realRun.click();
+
+    ASSERT_EQ(messages.texts(), (Strings{"Done."}));
+    for (const std::string& f : {out, a}) EXPECT_EQ(qpdfCheckProblems(f), "") << f;
+    const Strings outPages = pdfPageTexts(out);
+    const Strings alphaPages = pdfPageTexts(a);
+    ASSERT_EQ(outPages.size(), 3u);
+    ASSERT_EQ(alphaPages.size(), 4u);
+    EXPECT_TRUE(holds(outPages[2], "alpha p3"));
+    EXPECT_TRUE(holds(alphaPages[3], "beta p1"));
+}
+
 } // namespace
 } // namespace fb::test
