@@ -234,22 +234,19 @@ manual_row() {
     row "$name ($pages pages), $sel with bookmarks kept, vs $peer" \
         "$m_real_wall" "$q_real_wall" "$m_real_cpu" "$q_real_cpu" "$goal" "$(memratio "$m_real_rss" "$q_real_rss")"
 }
-if [ -n "$OCTAVE" ]; then
-    manual_row "Octave's manual" "$OCTAVE" odd 1.5 empty
-    manual_row "Octave's manual" "$OCTAVE" all 1.1 empty
-    manual_row "Octave's manual" "$OCTAVE" all 1.2 dot
-else
-    skip "Octave's manual, odd with bookmarks kept" "≤ 1.5" "no manual (apt-get install octave-doc)"
-    skip "Octave's manual, all with bookmarks kept" "≤ 1.1" "no manual"
-fi
-if [ -n "$PGFPLOTS" ]; then
-    manual_row "the pgfplots manual" "$PGFPLOTS" odd 1.5 empty
-    manual_row "the pgfplots manual" "$PGFPLOTS" all 1.1 empty
-    manual_row "the pgfplots manual" "$PGFPLOTS" all 1.2 dot
-else
-    skip "the pgfplots manual, odd with bookmarks kept" "≤ 1.5" "no manual (apt-get install texlive-pictures-doc)"
-    skip "the pgfplots manual, all with bookmarks kept" "≤ 1.1" "no manual"
-fi
+# manual_rows NAME PATH PACKAGE: odd and all against qpdf's selection, and the
+# whole copy against qpdf copying its own pages.
+manual_rows() {
+    if [ -n "$2" ]; then
+        manual_row "$1" "$2" odd 1.5 empty
+        manual_row "$1" "$2" all 1.1 empty
+        manual_row "$1" "$2" all 1.2 dot
+    else
+        skip "$1, odd and all with bookmarks kept" "≤ 1.5, ≤ 1.1, ≤ 1.2" "no manual (apt-get install $3)"
+    fi
+}
+manual_rows "Octave's manual" "$OCTAVE" octave-doc
+manual_rows "the pgfplots manual" "$PGFPLOTS" texlive-pictures-doc
 
 # 5c. 18 real manuals into one output, one row each, bookmarks kept, against
 #     one qpdf --empty --pages of all of them.
