@@ -25,7 +25,7 @@ echo "package: $(basename "$deb")"
 dpkg-deb -f "$deb" Version Depends
 
 # lintian: errors fail; what else it says is shown.
-lintian --allow-root --fail-on error --no-tag-display-limit "$deb" || fail "lintian reports errors"
+lintian --allow-root --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 
 work="$(mktemp -d)"
 installed=0
@@ -43,6 +43,10 @@ installed=1
 [ "$(command -v mervo)" = /usr/bin/mervo ] || fail "mervo is not /usr/bin/mervo after installing"
 mervo --version
 man -w mervo >/dev/null || fail "man mervo finds no page"
+appstreamcli validate --no-net /usr/share/metainfo/com.example.FoliobandBatch.metainfo.xml \
+  || fail "appstreamcli rejects the installed AppStream entry"
+desktop-file-validate /usr/share/applications/com.example.FoliobandBatch.desktop \
+  || fail "desktop-file-validate rejects the installed desktop entry"
 
 # The bundled example, run by the installed program.
 BUILD_DIR="$build" MERVO=/usr/bin/mervo bash "$root/example/run-example.sh" >/dev/null || fail "the example job failed"
@@ -86,7 +90,7 @@ left=()
 while IFS= read -r f; do
   # Folders the package shares with others (/usr/bin, man1, ...) stay; its own go.
   if [ -d "$f" ]; then
-    case "$f" in /usr/lib/mervo|/usr/share/doc/mervo|/usr/share/doc/mervo/*) left+=("$f") ;; esac
+    case "$f" in */mervo|*/mervo/*) left+=("$f") ;; esac
   elif [ -e "$f" ] || [ -L "$f" ]; then
     left+=("$f")
   fi
