@@ -6,7 +6,6 @@
 #include "app/qt/SetupDialog.h"
 #include "app/qt/QtMessageBoxes.h"
 #include "bulk/qt/QtBulkLoad.h"
-#include "common/Version.h"
 #include "engine/QpdfAutomation.h"
 #include "log/LogTable.h"
 #include "log/qt/LogViewer.h"
@@ -341,7 +340,9 @@ void MainWindow::showAbout()
     icon->setPixmap(programIcon().pixmap(48, 48));
     layout->addWidget(icon, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
-    texts->addWidget(new QLabel(QStringLiteral("Folioband Batch v") + QString::fromLatin1(kVersion), &about));
+    // The About box has always named the release its text was last written for
+    // (v1.04); the program's version is the caption's and --version's.
+    texts->addWidget(new QLabel(QStringLiteral("Folioband Batch v1.04"), &about));
     auto* web = new HyperLink(QStringLiteral("Go to Quillon Website"), &about);
     web->setUrl(kWebsiteUrl);
     web->setMessages(options_.messages);
