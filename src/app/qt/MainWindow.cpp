@@ -2,6 +2,7 @@
 
 #include "app/qt/AppendParametersDialog.h"
 #include "app/qt/FolderChooserDialog.h"
+#include "app/qt/JobPlanDialog.h"
 #include "app/qt/JobTableModel.h"
 #include "app/qt/SetupDialog.h"
 #include "app/qt/QtMessageBoxes.h"
@@ -309,6 +310,7 @@ void MainWindow::runCommand(int command, CommandOrigin origin)
     case kCmdHtmlHelp: showHtmlHelp(); break;
     case kCmdEmailBug: emailBugReport(); break;
     case kCmdAbout: showAbout(); break;
+    case kCmdPreviewJob: showJobPlan(this, *model_); break;
     default: break;
     }
 }
