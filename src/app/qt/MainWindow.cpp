@@ -4,6 +4,7 @@
 #include "app/qt/FolderChooserDialog.h"
 #include "app/qt/JobPlanDialog.h"
 #include "app/qt/JobTableModel.h"
+#include "app/qt/PreviewPanel.h"
 #include "app/qt/SetupDialog.h"
 #include "app/qt/QtMessageBoxes.h"
 #include "bulk/qt/QtBulkLoad.h"
@@ -138,6 +139,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::showRowContextMenu);
 
     buildMenus();
+    new PreviewPanel(this, model_->jobs(), list_);
     model_->setView(this);
 
     splashTimer_ = new QTimer(this);

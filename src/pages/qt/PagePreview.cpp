@@ -200,6 +200,7 @@ void PagePreview::setMarks(std::map<int, std::vector<long long>> marks)
     pause_->stop();
     fixedMarks_ = true;
     marks_ = std::move(marks);
+    if (fileReason_.isEmpty()) showMessage({});
     model_->changedAll();
     view_->viewport()->update();
 }

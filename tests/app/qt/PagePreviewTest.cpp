@@ -3,6 +3,8 @@
 #include "app/qt/AppendParametersDialog.h"
 #include "app/qt/DialogDriver.h"
 #include "app/qt/JobPlanDialog.h"
+#include "app/qt/MainWindow.h"
+#include "app/qt/PreviewPanel.h"
 #include "common/SamplePdf.h"
 #include "engine/AppendRun.h"
 #include "jobs/JobList.h"
@@ -13,7 +15,9 @@
 #include "testkit/RecordingMessageBoxes.h"
 #include "testkit/TestDirs.h"
 
+#include <QAction>
 #include <QListWidget>
+#include <QTableView>
 #include <QPushButton>
 #include <QSignalSpy>
 
@@ -221,4 +225,54 @@ TEST(JobPlanDialog, ShowsThePlanAndEachOutputsPages)
     QStringList labels;
     for (int i = 0; i < pages->count(); ++i) labels << pages->item(i)->text().split('\n').last();
     EXPECT_EQ(labels, QStringList({"a.pdf:4", "a.pdf:1", "b.pdf:2", "b.pdf:3"}));
+}
+
+TEST(PreviewPanel, FollowsTheSelectedRowAndRemembersBeingShown)
+{
+    TempDir dir;
+    qputenv("MERVO_CONFIG_DIR", QByteArray::fromStdString(dir / "config"));
+    samplePdf(dir / "src.pdf", "S", 6);
+    samplePdf(dir / "old.pdf", "O", 3);
+    RecordingMessageBoxes messages;
+    auto open = [&] {
+        writeFileBytes(dir / "setup.ini", "NOSPLASH\r\n");
+        MainWindowOptions o;
+        o.logPath = dir / "append.log";
+        o.settingsPath = dir / "setup.ini";
+        o.messages = &messages;
+        o.exitNow = [](int) {};
+        auto window = std::make_unique<MainWindow>(o);
+        window->start({"mervo"}, dir.path());
+        window->show();
+        return window;
+    };
+    auto window = open();
+    auto* panel = window->findChild<PreviewPanel*>();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_FALSE(panel->isVisible()) << "hidden until asked for";
+    panel->toggleViewAction()->trigger();
+    ASSERT_TRUE(panel->isVisible());
+
+    JobList& jobs = window->model().jobs();
+    jobs.AddJobEntry(dir / "src.pdf", 1, "even", "", dir / "new.pdf", "N", "Y", "N", "N");
+    jobs.AddJobEntry(dir / "src.pdf", 1, "all", "", dir / "old.pdf", "N", "N", "Y", "N");
+    jobs.setRowSelected(0, true);
+    window->listView()->selectRow(0);
+    ASSERT_TRUE(waitFor([&] { return panel->shownPath() == dir / "src.pdf"; }));
+    EXPECT_EQ(panel->preview()->marks(), selectionMarks("even", 6));
+    // A row that appends to an existing output shows that output as it stands.
+    window->listView()->selectRow(1);
+    ASSERT_TRUE(waitFor([&] { return panel->shownPath() == dir / "old.pdf"; }));
+    EXPECT_TRUE(waitFor([&] { return panel->preview()->pageCount() == 3; }));
+    EXPECT_TRUE(panel->preview()->marks().empty());
+
+    window.reset();
+    window = open();
+    EXPECT_TRUE(window->findChild<PreviewPanel*>()->isVisible()) << "shown again as it was left";
+    window->findChild<PreviewPanel*>()->toggleViewAction()->trigger();
+    window.reset();
+    window = open();
+    EXPECT_FALSE(window->findChild<PreviewPanel*>()->isVisible());
+    window.reset();
+    qunsetenv("MERVO_CONFIG_DIR");
 }
