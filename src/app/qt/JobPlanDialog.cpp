@@ -137,7 +137,14 @@ void JobPlanDialog::drawSome()
                 image = p->renderToImage(dpi, dpi);
             }
         }
-        if (image.isNull()) image = placeholder("can't be drawn");
+        if (image.isNull()) {
+            image = placeholder("can't be drawn");
+        } else {
+            image = image.convertToFormat(QImage::Format_RGB32);
+            QPainter frame(&image);
+            frame.setPen(QColor(150, 150, 150));
+            frame.drawRect(image.rect().adjusted(0, 0, -1, -1));
+        }
         if (QListWidgetItem* item = pages_->item(row)) item->setIcon(QIcon(QPixmap::fromImage(image)));
     }
     if (queue_.empty()) drawer_->stop();
