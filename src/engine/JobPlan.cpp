@@ -142,13 +142,11 @@ public:
     }
 
 private:
+    // Listed once, so that closing all documents reaches this one.
     void registerOpen()
     {
-        auto& docs = state_->docs;
-        std::erase_if(docs, [](const auto& w) { return w.expired(); });
-        for (auto& w : docs)
-            if (w.lock().get() == this) return;
-        docs.push_back(weak_from_this());
+        std::erase_if(state_->docs, [this](const auto& w) { return w.expired() || w.lock().get() == this; });
+        state_->docs.push_back(weak_from_this());
     }
 
     std::shared_ptr<PlanState> state_;
@@ -157,74 +155,42 @@ private:
     long lastNewBookmark_ = -1;
 };
 
-class PlanPageView : public AVPageView {
+// A document's window, which the run only asks for to put a file-name
+// bookmark at a page; it is its own page view.
+class PlanView : public AVDoc, public AVPageView, public std::enable_shared_from_this<PlanView> {
 public:
-    explicit PlanPageView(std::weak_ptr<PlanDoc> doc) : doc_(std::move(doc)) {}
+    PlanView(std::shared_ptr<PlanState> state, std::shared_ptr<PlanDoc> doc)
+        : state_(std::move(state)), doc_(std::move(doc))
+    {
+    }
+    // The run opens documents as PDDocs only.
+    long Open(const std::string&, const std::string&) override { return 0; }
+    std::shared_ptr<PDDoc> GetPDDoc() override { return doc_; }
+    std::shared_ptr<AVPageView> GetAVPageView() override
+    {
+        return doc_ ? std::shared_ptr<AVPageView>(shared_from_this(), this) : nullptr;
+    }
+    long Close(long) override { return doc_ ? 1 : 0; }
     long GoTo(long page) override
     {
-        auto doc = doc_.lock();
-        if (!doc || !doc->isOpen() || page < 0 || page >= doc->GetNumPages()) return 0;
+        if (!doc_ || !doc_->isOpen() || page < 0 || page >= doc_->GetNumPages()) return 0;
         shown_ = page;
         return 1;
     }
-    long shown() const { return shown_; }
-
-private:
-    std::weak_ptr<PlanDoc> doc_;
-    long shown_ = 0;
-};
-
-class PlanView : public AVDoc, public std::enable_shared_from_this<PlanView> {
-public:
-    explicit PlanView(std::shared_ptr<PlanState> state) : state_(std::move(state)) {}
-
-    long Open(const std::string& path, const std::string& title) override
-    {
-        (void)title;
-        Close(1);
-        auto doc = std::make_shared<PlanDoc>(state_);
-        if (!doc->Open(path)) return 0;
-        attach(doc, true);
-        return 1;
-    }
-    std::shared_ptr<PDDoc> GetPDDoc() override { return open_ ? doc_ : nullptr; }
-    std::shared_ptr<AVPageView> GetAVPageView() override { return open_ ? view_ : nullptr; }
-    long Close(long noSave) override
-    {
-        (void)noSave;
-        if (!open_) return 0;
-        open_ = false;
-        if (ownsDoc_ && doc_) doc_->Close();
-        return 1;
-    }
-
-    void attach(std::shared_ptr<PlanDoc> doc, bool owns)
-    {
-        doc_ = std::move(doc);
-        ownsDoc_ = owns;
-        view_ = std::make_shared<PlanPageView>(doc_);
-        open_ = true;
-        state_->activeView = weak_from_this();
-    }
-    bool addBookmark()
-    {
-        return open_ && doc_ && doc_->isOpen() && doc_->addBookmark(view_->shown(), "Untitled");
-    }
+    bool addBookmark() { return doc_ && doc_->isOpen() && doc_->addBookmark(shown_, "Untitled"); }
 
 private:
     std::shared_ptr<PlanState> state_;
     std::shared_ptr<PlanDoc> doc_;
-    std::shared_ptr<PlanPageView> view_;
-    bool open_ = false;
-    bool ownsDoc_ = false;
+    long shown_ = 0;
 };
 
 std::shared_ptr<AVDoc> PlanDoc::OpenAVDoc(const std::string& title)
 {
     (void)title;
     if (!open_) return nullptr;
-    auto view = std::make_shared<PlanView>(state_);
-    view->attach(shared_from_this(), false);
+    auto view = std::make_shared<PlanView>(state_, shared_from_this());
+    state_->activeView = view;
     return view;
 }
 
@@ -275,7 +241,7 @@ class PlanServer : public AutomationServer {
 public:
     explicit PlanServer(PlanWorld& world) { state_->world = &world; }
     std::shared_ptr<App> createApp() override { return std::make_shared<PlanApp>(state_); }
-    std::shared_ptr<AVDoc> createAVDoc() override { return std::make_shared<PlanView>(state_); }
+    std::shared_ptr<AVDoc> createAVDoc() override { return std::make_shared<PlanView>(state_, nullptr); }
     std::shared_ptr<PDDoc> createPDDoc() override { return std::make_shared<PlanDoc>(state_); }
     std::shared_ptr<PDBookmark> createPDBookmark() override { return std::make_shared<PlanBookmark>(); }
 

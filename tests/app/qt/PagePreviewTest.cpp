@@ -5,6 +5,7 @@
 #include "app/qt/JobPlanDialog.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/PreviewPanel.h"
+#include "app/qt/PromptStack.h"
 #include "common/SamplePdf.h"
 #include "engine/AppendRun.h"
 #include "jobs/JobList.h"
@@ -96,11 +97,8 @@ TEST(PagePreview, CacheKeepsToItsMemoryBound)
 TEST(PagePreview, DialogMarksWhatTheTypedSelectionTakesInOrder)
 {
     TempDir dir;
-    RecordingMessageBoxes messages;
-    ScriptedFolderChooser folders;
-    ScriptedFileDialogs files;
-    QtParametersPrompt prompt{nullptr, folders, files, messages};
-    JobList jobs{messages, prompt, {}};
+    PromptStack stack;
+    RecordingMessageBoxes& messages = stack.messages;
     const std::string source = samplePdf(dir / "ten.pdf", "T", 10);
 
     std::map<int, std::vector<long long>> marks;
@@ -128,7 +126,7 @@ TEST(PagePreview, DialogMarksWhatTheTypedSelectionTakesInOrder)
         if (!messages.shown.empty()) refusal = QString::fromStdString(messages.shown.back().text);
         d->reject();
     });
-    jobs.AddJobEntry(source, 1, "", "", "", "", "", "", "");
+    stack.jobs.AddJobEntry(source, 1, "", "", "", "", "", "", "");
     QCoreApplication::processEvents();
     ASSERT_TRUE(step.ran());
 
