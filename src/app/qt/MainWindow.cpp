@@ -8,6 +8,7 @@
 #include "app/qt/SetupDialog.h"
 #include "app/qt/QtMessageBoxes.h"
 #include "bulk/qt/QtBulkLoad.h"
+#include "common/Version.h"
 #include "engine/QpdfAutomation.h"
 #include "log/LogTable.h"
 #include "log/qt/LogViewer.h"
@@ -344,7 +345,7 @@ void MainWindow::showAbout()
     icon->setPixmap(programIcon().pixmap(48, 48));
     layout->addWidget(icon, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
-    texts->addWidget(new QLabel(QStringLiteral("Folioband Batch v1.04"), &about));
+    texts->addWidget(new QLabel(QStringLiteral("Folioband Batch v") + QString::fromLatin1(kVersion), &about));
     auto* web = new HyperLink(QStringLiteral("Go to Quillon Website"), &about);
     web->setUrl(kWebsiteUrl);
     web->setMessages(options_.messages);
