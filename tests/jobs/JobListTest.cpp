@@ -186,7 +186,6 @@ TEST_F(JobListTest, OverlongNamesAreRefusedNotTruncated)
 namespace {
 struct RecordingObserver : JobListObserver {
     void rowInserted(int r) override { events.push_back("insert " + std::to_string(r)); }
-    void rowRemoved(int r) override { events.push_back("remove " + std::to_string(r)); }
     void rowsReset() override { events.push_back("reset"); }
     void repaintNow() override { events.push_back("repaint"); }
     void alwaysShowParametersChanged(bool on) override
@@ -201,7 +200,7 @@ struct RecordingObserver : JobListObserver {
 TEST_F(JobListTest, WithAlwaysShowOffRowsTakeTheHeldParameters)
 {
     RecordingObserver observer;
-    jobs.setObserver(&observer);
+    jobs.subscribe(&observer);
     std::string a = pdf("a.pdf", 1), b = pdf("b.pdf", 2);
     JobParameters p{"1", "", "/out.pdf", "N", "N", "Y", "N"};
     prompt.answers.push_back({true, p, true});
@@ -225,7 +224,7 @@ TEST_F(JobListTest, WithAlwaysShowOffRowsTakeTheHeldParameters)
     EXPECT_EQ(jobs.text(1, kOutputFile), "/x.pdf");
     EXPECT_EQ(jobs.text(1, kFileName), b);  // the file name is never written back
     EXPECT_FALSE(jobs.alwaysShowParameters());
-    jobs.setObserver(nullptr);
+    jobs.unsubscribe(&observer);
 }
 
 TEST_F(JobListTest, MovesAndSortsCarryIconAndRowState)
