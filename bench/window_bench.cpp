@@ -1,6 +1,7 @@
 // window-bench ROWS [FILES]: a batch file of ROWS rows over FILES small PDFs
 // (200 unless given), loaded once without a window and once into the real main
-// window on the offscreen platform. Prints, one per line as "name value":
+// window on the offscreen platform. Prints one figure a line: "name wall cpu"
+// in seconds for times, "name value" for the rest:
 //   headless_load  seconds for the load without a window
 //   window_load    seconds for the same load into the window
 //   longest_gap    the longest time in milliseconds that the window's event
@@ -9,7 +10,13 @@
 //   sort           seconds for the window's "Sort on filename"
 //   select_all     seconds for selecting every row in the view
 //   delete_half    seconds for deleting the selected first half
+//   headless_drop, window_drop   ROWS/5 dropped files (parameters held)
+//   headless_bulk, window_bulk   a grouping bulk load of ROWS/5 files
+//   bulk_gap       the longest event gap during the window's bulk load
 #include "app/qt/MainWindow.h"
+#include "app/qt/QtServices.h"
+#include "bulk/BulkLoad.h"
+#include "bulk/qt/ScanningWindow.h"
 #include "common/SamplePdf.h"
 #include "jobs/BatchFile.h"
 
@@ -44,10 +51,50 @@ struct NoDialogs : fb::FileDialogs {
     std::optional<std::string> saveFile(const fb::FileDialogRequest&) override { return {}; }
 };
 
-double since(std::chrono::steady_clock::time_point start)
+struct OkOptions : fb::BulkLoadOptionsPrompt {
+    bool askGrouping(fb::GroupingSettings& s) override
+    {
+        s.outputDirectory = "/nonexistent";
+        return true;
+    }
+    bool askOneOutput(fb::OneOutputSettings&) override { return true; }
+};
+
+struct FixedFolder : fb::FolderChooser {
+    std::string folder;
+    std::optional<std::string> chooseFolder(const fb::FolderRequest&) override { return folder; }
+};
+
+// Holds one answer for every file, as "use same parameters" does.
+struct HeldPrompt : fb::ParametersPrompt {
+    fb::ParametersAnswer prompt(const fb::ParametersRequest&) override
+    {
+        return {true, {"all", "", "/nonexistent/out.pdf", "N", "N", "Y", "N"}, false};
+    }
+};
+
+// Wall and process CPU seconds: on a shared machine the CPU figure is the
+// one that says what the work costs.
+struct Stamp {
+    std::chrono::steady_clock::time_point wall;
+    double cpu;
+};
+double cpuNow()
 {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
 }
+Stamp now() { return {std::chrono::steady_clock::now(), cpuNow()}; }
+struct Took {
+    double wall, cpu;
+};
+Took since(Stamp start)
+{
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start.wall).count(),
+            cpuNow() - start.cpu};
+}
+void print(const char* name, Took t) { std::printf("%s %.3f %.3f\n", name, t.wall, t.cpu); }
 
 } // namespace
 
@@ -77,21 +124,47 @@ int main(int argc, char** argv)
         }
     }
 
+    // A folder tree of ROWS/5 files (hard links to the sample PDFs) for the
+    // bulk load, and the same files as a drop.
+    const int treeFiles = rows / 5;
+    std::vector<std::string> dropped;
+    for (int i = 0; i < treeFiles; ++i) {
+        const std::string sub = dir + "/tree/d" + std::to_string(i / 500);
+        std::filesystem::create_directories(sub);
+        dropped.push_back(sub + "/g" + std::to_string(i) + ".pdf");
+        std::filesystem::create_hard_link(names[i % files], dropped.back());
+    }
+
     SilentMessages messages;
-    fb::CancelParametersPrompt prompt;
-    double headless = 0;
+    HeldPrompt prompt;
+    Took headless{}, headlessDrop{}, headlessBulk{};
     {
         NoDialogs dialogs;
         fb::JobList jobs(messages, prompt, {});
         fb::BatchFiles loader(jobs, messages, dialogs);
         loader.setQuietMode(true);
-        auto start = std::chrono::steady_clock::now();
+        Stamp start = now();
         loader.readBatchFile(batch);
         headless = since(start);
         if (jobs.rowCount() != rows) {
             std::fprintf(stderr, "window-bench: headless load gave %d rows\n", jobs.rowCount());
             return 1;
         }
+        jobs.ClearAll();
+        jobs.setAlwaysShowParameters(false);
+        start = now();
+        for (const std::string& path : dropped) jobs.AddJobEntry(path, 1, "", "", "", "", "", "", "");
+        headlessDrop = since(start);
+
+        OkOptions options;
+        FixedFolder folder;
+        folder.folder = dir + "/tree";
+        fb::EventPump pump;
+        fb::BulkLoader bulk({jobs, messages, folder, options, pump, {}, {}});
+        start = now();
+        bulk.BulkLoadGrouping();
+        headlessBulk = since(start);
+        if (jobs.rowCount() != treeFiles) return 1;
     }
 
     QApplication app(argc, argv);
@@ -129,45 +202,81 @@ int main(int argc, char** argv)
 
     clock.start();
     beat.start();
-    auto start = std::chrono::steady_clock::now();
+    Stamp start = now();
     window.model().readBatchFile(batch);
-    const double windowLoad = since(start);
+    const Took windowLoad = since(start);
     longest = std::max(longest, clock.elapsed() - last);
     beat.stop();
+    const qint64 loadGap = longest;
     if (window.model().jobs().rowCount() != rows) {
         std::fprintf(stderr, "window-bench: window load gave %d rows\n",
                      window.model().jobs().rowCount());
         return 1;
     }
 
-    start = std::chrono::steady_clock::now();
+    start = now();
     window.runCommand(fb::kCmdSortOnFilename, fb::CommandOrigin::MenuBar);
     QApplication::processEvents();
-    const double sorted = since(start);
+    const Took sorted = since(start);
 
-    start = std::chrono::steady_clock::now();
+    start = now();
     window.listView()->selectAll();
     QApplication::processEvents();
-    const double selectedAll = since(start);
+    const Took selectedAll = since(start);
 
     QAbstractItemModel* model = window.listView()->model();
     window.listView()->selectionModel()->select(
         QItemSelection(model->index(0, 0), model->index(rows / 2 - 1, fb::kColumnCount - 1)),
         QItemSelectionModel::ClearAndSelect);
-    start = std::chrono::steady_clock::now();
+    start = now();
     window.runCommand(fb::kCmdDeleteSelection, fb::CommandOrigin::MenuBar);
     QApplication::processEvents();
-    const double deleted = since(start);
+    const Took deleted = since(start);
     if (window.model().jobs().rowCount() != rows - rows / 2) {
         std::fprintf(stderr, "window-bench: %d rows left after the delete\n",
                      window.model().jobs().rowCount());
         return 1;
     }
 
-    std::printf("headless_load %.3f\nwindow_load %.3f\nlongest_gap %lld\ntotal_seen %zu\n"
-                "sort %.3f\nselect_all %.3f\ndelete_half %.3f\n",
-                headless, windowLoad, static_cast<long long>(longest), totals.size(), sorted,
-                selectedAll, deleted);
+    // A drop, with the parameters held from the first file.
+    window.model().jobs().ClearAll();
+    window.model().jobs().setAlwaysShowParameters(false);
+    start = now();
+    window.model().dropFiles(dropped);
+    QApplication::processEvents();
+    const Took windowDrop = since(start);
+    if (window.model().jobs().rowCount() != treeFiles) return 1;
+
+    // A bulk load as the window runs it: its event pump and "Scanning" window.
+    OkOptions options;
+    FixedFolder folder;
+    folder.folder = dir + "/tree";
+    fb::QtRunHost host(&window, nullptr);
+    fb::BulkLoader bulk({window.model().jobs(), messages, folder, options, host,
+                         [&window] { return std::make_unique<fb::ScanningProgress>(&window); },
+                         [&window] { window.listView()->resizeColumnToContents(1); }});
+    longest = 0;
+    last = 0;
+    clock.restart();
+    beat.start();
+    start = now();
+    bulk.BulkLoadGrouping();
+    const Took windowBulk = since(start);
+    longest = std::max(longest, clock.elapsed() - last);
+    beat.stop();
+    if (window.model().jobs().rowCount() != treeFiles) return 1;
+
+    print("headless_load", headless);
+    print("window_load", windowLoad);
+    std::printf("longest_gap %lld\ntotal_seen %zu\n", static_cast<long long>(loadGap), totals.size());
+    print("sort", sorted);
+    print("select_all", selectedAll);
+    print("delete_half", deleted);
+    print("headless_drop", headlessDrop);
+    print("window_drop", windowDrop);
+    print("headless_bulk", headlessBulk);
+    print("window_bulk", windowBulk);
+    std::printf("bulk_gap %lld\n", static_cast<long long>(longest));
     std::filesystem::remove_all(dir);
     return 0;
 }

@@ -80,6 +80,9 @@ bool MainWindowModel::initialise(const std::vector<std::string>& slots,
     watcher_.start();
     if (options_.argumentCount > 0) {
         interpretedArguments_ = true;
+        // Thousands of files may come as arguments (a file manager's "Open
+        // with"): they arrive as one load.
+        JobList::LoadScope load(jobs_);
         ProcessCommandLine(slots, jobs_, *this, options_, startDirectory);
         batch_.setQuietMode(options_.quietMode);
     }
@@ -90,6 +93,8 @@ void MainWindowModel::runAppend()
 {
     // Batch-file messages follow the quiet switch as far as it has been read.
     batch_.setQuietMode(options_.quietMode);
+    // -r inside the command line's load: the window shows every row first.
+    jobs_.showLoadedRows();
     if (run_.isRunning() || run_.buttonCaption() == "Stop" || jobs_.rowCount() == 0) {
         run_.click();
         return;

@@ -101,6 +101,13 @@ void JobList::stopLoad()
     if (loading()) loadStopped_ = true;
 }
 
+void JobList::showLoadedRows()
+{
+    if (!loading()) return;
+    const int rows = rowCount();
+    notify([rows](JobListObserver& o) { o.loadProgress(true, rows); });
+}
+
 void JobList::loadPoint()
 {
     if (!loading()) return;
@@ -219,9 +226,9 @@ int JobList::AddJobEntry(const std::string& fileName, int selected,
 
     if (appendParameters.empty()) {
         // The new row is on screen before the dialog covers the window. Rows
-        // that need no dialog are painted with the rest: a repaint per row
-        // would cost more than the row.
-        notify([](JobListObserver& o) { o.repaintNow(); });
+        // that need no dialog (none, or one that confirms itself) are painted
+        // with the rest: a repaint per row would cost more than the row.
+        if (alwaysShowParameters_) notify([](JobListObserver& o) { o.repaintNow(); });
         ParametersAnswer answer =
             prompt_.prompt({fileName, count, std::nullopt, alwaysShowParameters_});
         if (answer.ok) {

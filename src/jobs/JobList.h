@@ -63,6 +63,8 @@ public:
     bool loadStopped() const { return loadStopped_; }
     // Called between rows; a turn for the pump when one is due.
     void loadPoint();
+    // Views that wait for a turn to show new rows show them now.
+    void showLoadedRows();
 
     int rowCount() const { return static_cast<int>(rows_.size()); }
     const JobEntry& entry(int row) const { return rows_.at(row).entry; }
