@@ -13,6 +13,7 @@
 //   headless_drop, window_drop   ROWS/5 dropped files (parameters held)
 //   headless_bulk, window_bulk   a grouping bulk load of ROWS/5 files
 //   bulk_gap       the longest event gap during the window's bulk load
+#include "SilentMessages.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/QtServices.h"
 #include "bulk/BulkLoad.h"
@@ -37,14 +38,7 @@
 
 namespace {
 
-class SilentMessages : public fb::MessageBoxes {
-public:
-    fb::MessageAnswer show(const std::string&, const std::string&, fb::MessageButtons,
-                           fb::MessageIcon) override
-    {
-        return fb::MessageAnswer::Ok;
-    }
-};
+using fb::bench::SilentMessages;
 
 struct NoDialogs : fb::FileDialogs {
     std::optional<std::string> openFile(const fb::FileDialogRequest&) override { return {}; }
