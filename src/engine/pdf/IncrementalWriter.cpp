@@ -1,5 +1,6 @@
 #include "engine/pdf/IncrementalWriter.h"
 
+#include "common/FileLock.h"
 #include "common/Files.h"
 #include "engine/pdf/PdfSave.h"
 
@@ -290,7 +291,7 @@ bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::st
         return false;
     }
     const std::string next = linkBeside(path);
-    if (std::rename(shadow_.path.c_str(), path.c_str()) != 0) {
+    if (!renameIntoPlace(shadow_.path, path)) {
         if (!next.empty()) unlink(next.c_str());
         dropShadow();
         return false;
