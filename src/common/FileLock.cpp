@@ -64,7 +64,7 @@ bool heldByOther(int error) { return error == EAGAIN || error == EACCES; }
 
 void onTick(int) {}
 
-// Interrupts a blocking wait of this thread four times a second, so that the
+// Interrupts a blocking wait of this thread ten times a second, so that the
 // wait can be bounded and the caller asked whether to go on. The signal is
 // aimed at this thread alone; the previous handler and mask come back after.
 class TickTimer {
@@ -89,8 +89,8 @@ public:
             return;
         }
         struct itimerspec every{};
-        every.it_interval.tv_nsec = 250000000;
-        every.it_value.tv_nsec = 250000000;
+        every.it_interval.tv_nsec = 100000000;
+        every.it_value.tv_nsec = 100000000;
         if (::timer_settime(timer_, 0, &every, nullptr) != 0) {
             ::timer_delete(timer_);
             restore();

@@ -27,7 +27,7 @@ struct LockWait {
     std::chrono::milliseconds limit = std::chrono::minutes(5);
     // Called once, as soon as the lock turns out to be held by someone else.
     std::function<void()> onWait;
-    // Called about four times a second while waiting; false gives up.
+    // Called about ten times a second while waiting; false gives up.
     std::function<bool()> keepWaiting;
 };
 
