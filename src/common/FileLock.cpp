@@ -64,9 +64,11 @@ bool heldByOther(int error) { return error == EAGAIN || error == EACCES; }
 
 void onTick(int) {}
 
-// Interrupts a blocking wait of this thread ten times a second, so that the
-// wait can be bounded and the caller asked whether to go on. The signal is
-// aimed at this thread alone; the previous handler and mask come back after.
+// Interrupts a blocking wait of this thread after a tenth of a second, so
+// that the wait can be bounded and the caller asked whether to go on. The
+// signal is aimed at this thread alone and armed only around the wait itself:
+// whatever the caller does in between never sees an interrupted call. The
+// previous handler and mask come back afterwards.
 class TickTimer {
 public:
     TickTimer()
@@ -88,19 +90,11 @@ public:
             restore();
             return;
         }
-        struct itimerspec every{};
-        every.it_interval.tv_nsec = 100000000;
-        every.it_value.tv_nsec = 100000000;
-        if (::timer_settime(timer_, 0, &every, nullptr) != 0) {
-            ::timer_delete(timer_);
-            restore();
-            return;
-        }
-        armed_ = true;
+        ready_ = true;
     }
     ~TickTimer()
     {
-        if (!armed_) return;
+        if (!ready_) return;
         // A tick already sent must not meet the old handler: SIGALRM's
         // default ends the process. It is blocked and taken here instead.
         sigset_t alarm;
@@ -115,9 +109,17 @@ public:
     }
     TickTimer(const TickTimer&) = delete;
     TickTimer& operator=(const TickTimer&) = delete;
-    bool armed() const { return armed_; }
+    bool ready() const { return ready_; }
+    bool arm() { return set(100000000); }
+    void disarm() { set(0); }
 
 private:
+    bool set(long ns)
+    {
+        struct itimerspec once{};
+        once.it_value.tv_nsec = ns;
+        return ::timer_settime(timer_, 0, &once, nullptr) == 0;
+    }
     void restore()
     {
         ::sigaction(SIGALRM, &oldAction_, nullptr);
@@ -126,7 +128,7 @@ private:
     struct sigaction oldAction_{};
     sigset_t oldMask_{};
     timer_t timer_{};
-    bool armed_ = false;
+    bool ready_ = false;
 };
 
 // Where a path leads once every link is followed; for a name not there yet,
@@ -195,8 +197,9 @@ int lockDescriptor(int fd, const LockWait& wait, bool exclusive)
     const auto deadline = std::chrono::steady_clock::now() + wait.limit;
     TickTimer tick;
     for (;;) {
-        if (tick.armed()) {
+        if (tick.ready() && tick.arm()) {
             r = attempt(fd, type, true, ofd);
+            tick.disarm();
         } else {
             ::usleep(50000); // no timer to bound a blocking wait: ask again and again
             r = attempt(fd, type, false, ofd);
