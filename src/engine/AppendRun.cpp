@@ -360,7 +360,7 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     // the new version and does its work again rather than overwrite it.
     FileLock lock;
     for (int attempt = 1;; ++attempt) {
-        if (Outcome end = lockOutput(i, output, lock)) return end;
+        if (Outcome end = lockOutput(s, i, output, lock)) return end;
         bool replaced = false;
         if (Outcome end = writeOutput(s, i, row, runs, output, lock, replaced)) return end;
         if (!replaced) break;
@@ -396,7 +396,7 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     return std::nullopt;
 }
 
-AppendRun::Outcome AppendRun::lockOutput(int i, const std::string& output, FileLock& lock)
+AppendRun::Outcome AppendRun::lockOutput(Session& s, int i, const std::string& output, FileLock& lock)
 {
     LockWait wait;
     wait.limit = kOutputLockWait;
@@ -424,6 +424,7 @@ AppendRun::Outcome AppendRun::lockOutput(int i, const std::string& output, FileL
                                 : std::string("cannot lock it: ") + std::strerror(lock.error());
     warn(kOpenFailed + output + "\n" + why, true);
     undone_.push_back(output + ": " + why);
+    closeAll(s, true);
     return RunResult::Failed;
 }
 

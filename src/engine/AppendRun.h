@@ -77,7 +77,7 @@ private:
     void run();
     RunResult walk(Session& s);
     Outcome processRow(Session& s, int row);
-    Outcome lockOutput(int row, const std::string& output, FileLock& lock);
+    Outcome lockOutput(Session& s, int row, const std::string& output, FileLock& lock);
     Outcome writeOutput(Session& s, int row, const JobEntry& entry, const PageRunList& runs,
                         const std::string& output, FileLock& lock, bool& replaced);
     Outcome addFiller(Session& s, const std::string& filler);
