@@ -38,6 +38,22 @@ RANDOM=${KILL_TEST_SEED:-$$}
 
 ms_sleep() { sleep "$(printf '%d.%03d' $(($1 / 1000)) $(($1 % 1000)))"; }
 
+# What is wrong with the sources listed in sums (file $3): each must be, intact,
+# in its folder ($1) or in the move folder ($2). Empty when nothing is.
+sources_verdict() {
+  { (cd "$1" && sha256sum -- *.pdf 2>/dev/null || true) | sed 's/^/in /'
+    (cd "$2" && sha256sum -- *.pdf 2>/dev/null || true) | sed 's/^/done /'; } |
+    awk 'NR == FNR { want[$2] = $1; next }
+         { have[$1 "/" $3] = $2 }
+         END {
+           for (n in want) {
+             if (("in/" n) in have) { if (have["in/" n] != want[n]) print "in/" n " changed" }
+             else if (("done/" n) in have) { if (have["done/" n] != want[n]) print "done/" n " is not the whole source" }
+             else print "source " n " is lost"
+           }
+         }' "$3" -
+}
+
 # ---- several runs on one output ------------------------------------------------
 
 # The state after a round, with every run ended. $1: runs, $2: runs killed so far.
@@ -66,17 +82,7 @@ check_shared() {
       }' pages.txt append.log)
   [ -z "$verdict" ] || cfail "$verdict"
   for k in $(seq 1 "$runs"); do
-    verdict=$( { (cd "in$k" && sha256sum -- *.pdf 2>/dev/null || true) | sed 's/^/in /'
-                 (cd "done$k" && sha256sum -- *.pdf 2>/dev/null || true) | sed 's/^/done /'; } |
-      awk 'NR == FNR { want[$2] = $1; next }
-           { have[$1 "/" $3] = $2 }
-           END {
-             for (n in want) {
-               if (("in/" n) in have) { if (have["in/" n] != want[n]) print "in/" n " changed" }
-               else if (("done/" n) in have) { if (have["done/" n] != want[n]) print "done/" n " is not the whole source" }
-               else print "source " n " is lost"
-             }
-           }' "sums$k" -)
+    verdict=$(sources_verdict "in$k" "done$k" "sums$k")
     [ -z "$verdict" ] || cfail "run $k: $verdict"
   done
 }
@@ -191,17 +197,7 @@ check_state() {
     fail "out.pdf has $pages pages but append.log records $logged rows ($unlogged saved unlogged before)"
   fi
   local verdict
-  verdict=$( { (cd in && sha256sum -- *.pdf 2>/dev/null || true) | sed 's/^/in /'
-               (cd done && sha256sum -- *.pdf 2>/dev/null || true) | sed 's/^/done /'; } |
-    awk 'NR == FNR { want[$2] = $1; next }
-         { have[$1 "/" $3] = $2 }
-         END {
-           for (n in want) {
-             if (("in/" n) in have) { if (have["in/" n] != want[n]) print "in/" n " changed" }
-             else if (("done/" n) in have) { if (have["done/" n] != want[n]) print "done/" n " is not the whole source" }
-             else print "source " n " is lost"
-           }
-         }' sums -)
+  verdict=$(sources_verdict in done sums)
   [ -z "$verdict" ] || fail "$verdict"
 }
 
