@@ -1,5 +1,7 @@
 #include "app/Headless.h"
 
+#include "common/Version.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -20,7 +22,7 @@ bool runningHeadless()
     return !envSet("DISPLAY") && !envSet("WAYLAND_DISPLAY");
 }
 
-std::string versionText() { return "mervo (Folioband Batch) 1.0.0\n"; }
+std::string versionText() { return std::string("mervo (Folioband Batch) ") + kVersion + "\n"; }
 
 std::string usageText()
 {

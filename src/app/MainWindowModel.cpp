@@ -3,13 +3,17 @@
 #include "app/ExitCodes.h"
 #include "engine/AcrobatPageCount.h"
 #include "common/Files.h"
+#include "common/Version.h"
 
 #include <cstdio>
 #include <unistd.h>
 
 namespace fb {
 
-std::string mainWindowCaption() { return "Folioband Batch v1.07  -= By Quillon =-"; }
+std::string mainWindowCaption()
+{
+    return std::string("Folioband Batch v") + kVersion + "  -= By Quillon =-";
+}
 
 MainWindowModel::MainWindowModel(MainWindowServices services, std::string logPath,
                                  std::string settingsPath)

@@ -340,6 +340,8 @@ void MainWindow::showAbout()
     icon->setPixmap(programIcon().pixmap(48, 48));
     layout->addWidget(icon, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
+    // The About box has always named the release its text was last written for
+    // (v1.04); the program's version is the caption's and --version's.
     texts->addWidget(new QLabel(QStringLiteral("Folioband Batch v1.04"), &about));
     auto* web = new HyperLink(QStringLiteral("Go to Quillon Website"), &about);
     web->setUrl(kWebsiteUrl);
