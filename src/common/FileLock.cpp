@@ -350,9 +350,16 @@ FileLock FileLock::acquire(const std::string& path, const LockWait& wait)
     return lock;
 }
 
+FileLock FileLock::untracked()
+{
+    FileLock lock;
+    lock.state_ = State::Unlocked;
+    return lock;
+}
+
 bool FileLock::stillCurrent() const
 {
-    if (!held_) return false;
+    if (!held_) return state_ == State::Unlocked;
     std::lock_guard<std::mutex> guard(registryMutex);
     return identityOf(held_->path) == held_->expected;
 }

@@ -65,6 +65,8 @@ public:
     FileLock& operator=(FileLock&&) noexcept;
 
     static FileLock acquire(const std::string& path, const LockWait& wait);
+    // A lock on nothing, for work that writes no real file: always current.
+    static FileLock untracked();
 
     State state() const { return state_; }
     int error() const { return error_; }

@@ -10,8 +10,6 @@
 #include "common/Files.h"
 #include "common/Text.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -70,18 +68,6 @@ std::string collapseDoubleSlashes(std::string path)
         path = std::move(out);
     }
     return path;
-}
-
-// An existing output is only replaced through the save, so it must be a plain
-// file in a folder we may write to; otherwise the save would fail after Acrobat
-// had already done the work, or (worse) the old file would be gone for nothing.
-bool canReplace(const std::string& output)
-{
-    if (!isRegularFile(output)) return false;
-    std::string folder = folderPartWithSlash(output);
-    if (folder.empty()) folder = ".";
-    else if (folder.size() > 1) folder.pop_back();
-    return ::access(folder.c_str(), W_OK) == 0;
 }
 
 } // namespace
@@ -409,7 +395,7 @@ AppendRun::Outcome AppendRun::lockOutput(Session& s, int i, const std::string& o
         host_.dispatchOnePending();
         return !stopRequested_;
     };
-    lock = FileLock::acquire(output, wait);
+    lock = files_->lockOutput(output, wait);
     if (lock.state() == FileLock::State::Unlocked && lock.error() != 0)
         host_.notice("cannot lock " + output + " (" + std::strerror(lock.error()) +
                      "); a run writing it at the same time would be noticed only before the save");
@@ -516,7 +502,7 @@ AppendRun::Outcome AppendRun::writeOutput(Session& s, int i, const JobEntry& row
         return RunResult::Failed;
     }
 
-    if (!log_.writeRecord(output, source)) {
+    if (!files_->writeLogRecord(log_, output, source)) {
         warn("Unable to write the record for " + output + " to " + log_.path(), true);
         undone_.push_back("no log record written for " + output);
     }
