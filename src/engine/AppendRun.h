@@ -74,12 +74,14 @@ private:
     Outcome addFiller(Session& s, const std::string& filler);
     void addFileBookmark(Session& s, long page, const std::string& sourcePath,
                          const std::string& outputPath);
-    bool moveSource(const std::string& source, const std::string& folder);
+    bool moveSource(const std::string& source, const std::string& folder, std::string& why);
     bool pageSelectionsValid();
     std::string rowName(int row, const std::string& fileName) const;
     void setCaption(const std::string& caption);
     void setStatus(int row, const std::string& status);
     void warn(const std::string& text, bool suppressible);
+    // warn() for a failure that ends the run; the closing line names it too.
+    void fail(const std::string& text, bool suppressible);
     void closeAll(Session& s, bool exitToo);
     void recordMissing(const std::string& path);
 
@@ -101,6 +103,7 @@ private:
     std::vector<std::string> undone_;
     int currentRow_ = -1;
     std::string currentFile_;
+    std::string failure_; // the message the run ended with, on one line
     std::set<std::string> unreadableFillers_;
 };
 

@@ -113,7 +113,10 @@ void AppendLog::setClock(std::function<std::time_t()> clock)
 
 bool AppendLog::writeRecord(const std::string& outputPath, const std::string& sourcePath)
 {
-    if (!file_) return false;
+    if (!file_) {
+        errno = EBADF;
+        return false;
+    }
     OutputFacts facts = readOutputFacts(outputPath);
     std::string line = formatLogRecord(formatLocalTime(clock_()), facts.size, outputPath,
                                        facts.created, facts.modified, sourcePath);
@@ -123,18 +126,24 @@ bool AppendLog::writeRecord(const std::string& outputPath, const std::string& so
     struct stat before {};
     const bool sized = ::fstat(fd, &before) == 0;
     bool ok = true;
+    int why = 0;
     for (std::size_t done = 0; ok && done < line.size();) {
         const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
         if (n < 0 && errno == EINTR) continue;
         ok = n > 0;
         if (ok) done += static_cast<std::size_t>(n);
+        else why = n < 0 ? errno : ENOSPC;
     }
     // On disk at once, so a viewer opened right afterwards sees the record.
-    ok = ::fsync(fd) == 0 && ok;
+    if (::fsync(fd) != 0 && ok) {
+        ok = false;
+        why = errno;
+    }
     if (!ok) {
         // A half-written record (a full disk) would shift every later line.
         if (sized) (void)::ftruncate(fileno(file_), before.st_size);
         std::clearerr(file_);
+        errno = why; // the caller tells why
     }
     return ok;
 }
