@@ -7,6 +7,7 @@
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
+#include <qpdf/QPDF.hh>
 
 #include <filesystem>
 #include <functional>
@@ -168,6 +169,12 @@ std::vector<Kind> hostileKinds()
              d.objects[2].second.replace(d.objects[2].second.find("4 0 R"), 5, "2147483600 0 R");
              d.objects[3].first = 2147483600;
          })},
+        // qpdf reads an object nested deeper than its limit as null.
+        {"DeepNesting",
+         raw([](RawPdf& d) {
+             d.objects[2].second.insert(d.objects[2].second.rfind(">>"),
+                                        " /Deep " + std::string(600, '[') + std::string(600, ']'));
+         })},
         {"CountMaxInt",
          raw([](RawPdf& d) { d.objects[1].second = "<< /Type /Pages /Kids [3 0 R] /Count 2147483647 >>"; })},
         {"TwentyThousandPages",
@@ -178,6 +185,18 @@ std::vector<Kind> hostileKinds()
         {"Fifo", [](auto& p, auto&) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }},
         {"Directory", [](auto& p, auto&) { std::filesystem::create_directory(p); }},
     };
+}
+
+// Pages of the file's page tree that are not page dictionaries (a page copied
+// as null, for one).
+int pagesThatAreNoPage(const std::string& path)
+{
+    QPDF pdf;
+    pdf.setSuppressWarnings(true);
+    pdf.processFile(path.c_str());
+    int bad = 0;
+    for (auto page : pdf.getAllPages()) bad += page.isDictionary() ? 0 : 1;
+    return bad;
 }
 
 // Every entry in the folder: a checksum of a regular file's bytes, or its type.
@@ -264,6 +283,7 @@ TEST_P(HostilePdf, EndsInTimeSaysWhyAndTouchesNothingElse)
         // Counted, not read page by page: a 20,000-page output would take minutes.
         const int pages = countPages(dir / changed);
         EXPECT_GT(pages, 0);
+        EXPECT_EQ(pagesThatAreNoPage(dir / changed), 0) << r.err;
         // A filler that could not be added leaves the output odd, and the run
         // must not call that done.
         EXPECT_FALSE(role == Role::Filler && pages == 1) << r.err;
@@ -272,6 +292,8 @@ TEST_P(HostilePdf, EndsInTimeSaysWhyAndTouchesNothingElse)
         // Not done: it says why. Only a failed filler leaves a written output
         // behind: the source's pages went in all the same.
         EXPECT_NE(r.err, "");
+        if (kind.name == "DeepNesting")
+            EXPECT_NE(r.err.find("Error! can't insert pages"), std::string::npos) << r.err;
         if (role != Role::Filler) {
             EXPECT_FALSE(written) << r.err;
             EXPECT_EQ(readFileBytes(dir / "append.log"), "");

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <csignal>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -50,7 +51,7 @@ void writeFileBytes(const std::string& path, const std::string& bytes)
 }
 
 ProcessResult runProgram(const std::string& exe, const std::vector<std::string>& args,
-                         const std::string& workingDirectory, int timeoutSeconds)
+                         const std::string& workingDirectory, int timeoutSeconds, const ProcessSetup& setup)
 {
     TempDir capture;
     std::string outPath = capture / "out", errPath = capture / "err";
@@ -64,6 +65,14 @@ ProcessResult runProgram(const std::string& exe, const std::vector<std::string>&
         (void)e;
         (void)i;
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        if (setup.unprivileged && geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(126);
+        if (setup.fileSizeLimit >= 0) {
+            signal(SIGXFSZ, SIG_IGN); // stays ignored across exec
+            const rlimit limit{static_cast<rlim_t>(setup.fileSizeLimit), static_cast<rlim_t>(setup.fileSizeLimit)};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(exe.c_str()));
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -29,11 +29,22 @@ struct ProcessResult {
     long maxRssKb = 0;      // the most memory it held at once
 };
 
+// What the program meets besides its arguments.
+struct ProcessSetup {
+    // The most bytes any file may grow to (RLIMIT_FSIZE, with SIGXFSZ ignored,
+    // so that a write past it fails with EFBIG as on a full disk); -1: no limit.
+    long long fileSizeLimit = -1;
+    // Run as user and group 65534 when the test runs as root, for whom every
+    // file is writable.
+    bool unprivileged = false;
+};
+
 // Runs the program with the given arguments in a folder, with no display and
 // nothing on standard input. A program still running after timeoutSeconds
 // (0: no limit) is killed, so a hang fails the test instead of the whole suite.
 ProcessResult runProgram(const std::string& exe, const std::vector<std::string>& args,
-                         const std::string& workingDirectory, int timeoutSeconds = 0);
+                         const std::string& workingDirectory, int timeoutSeconds = 0,
+                         const ProcessSetup& setup = {});
 
 // Page texts and outline titles of a PDF, read back with poppler.
 std::vector<std::string> pdfPageTexts(const std::string& path);
