@@ -302,15 +302,23 @@ bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::st
         dropShadow();
         return false;
     }
-    const std::string next = linkBeside(path);
-    if (std::rename(shadow_.path.c_str(), path.c_str()) != 0) {
+    // Closed before it becomes the output: a network file system may report
+    // a failed write only here. Checked as ours just above.
+    const std::string written = shadow_.path;
+    const int closed = close(shadow_.fd);
+    shadow_ = Shadow();
+    if (closed != 0) {
         why = reasonText(errno);
-        if (!next.empty()) unlink(next.c_str());
-        dropShadow();
+        unlink(written.c_str());
         return false;
     }
-    close(shadow_.fd);
-    shadow_ = Shadow();
+    const std::string next = linkBeside(path);
+    if (std::rename(written.c_str(), path.c_str()) != 0) {
+        why = reasonText(errno);
+        if (!next.empty()) unlink(next.c_str());
+        unlink(written.c_str());
+        return false;
+    }
     syncFolderOf(path);
     if (!next.empty()) keepAsShadow(next, update);
     return true;
