@@ -9,8 +9,6 @@
 #include "common/Files.h"
 #include "common/Text.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <exception>
 #include <iostream>
@@ -68,18 +66,6 @@ std::string collapseDoubleSlashes(std::string path)
         path = std::move(out);
     }
     return path;
-}
-
-// An existing output is only replaced through the save, so it must be a plain
-// file in a folder we may write to; otherwise the save would fail after Acrobat
-// had already done the work, or (worse) the old file would be gone for nothing.
-bool canReplace(const std::string& output)
-{
-    if (!isRegularFile(output)) return false;
-    std::string folder = folderPartWithSlash(output);
-    if (folder.empty()) folder = ".";
-    else if (folder.size() > 1) folder.pop_back();
-    return ::access(folder.c_str(), W_OK) == 0;
 }
 
 } // namespace
@@ -141,8 +127,11 @@ void AppendRun::warn(const std::string& text, bool suppressible)
 
 void AppendRun::fail(const std::string& text, bool suppressible)
 {
-    // Kept for the closing line, which is all a quiet run says.
+    warn(text, suppressible);
+    // A message not shown goes into the closing line, which is then all a
+    // quiet run says; one that was shown is not said twice.
     failure_.clear();
+    if (!suppressible || !options_.quietMode) return;
     std::size_t from = 0;
     while (from <= text.size()) {
         std::size_t end = text.find('\n', from);
@@ -150,7 +139,6 @@ void AppendRun::fail(const std::string& text, bool suppressible)
         if (end > from) failure_ += (failure_.empty() ? "" : ": ") + text.substr(from, end - from);
         from = end + 1;
     }
-    warn(text, suppressible);
 }
 
 void AppendRun::closeAll(Session& s, bool exitToo)
@@ -445,10 +433,10 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
         return RunResult::Failed;
     }
 
-    if (!log_.writeRecord(output, source)) {
+    if (!files_->writeLogRecord(log_, output, source)) {
         const std::string why = reasonText(errno);
         warn("Unable to write the record for " + output + " to " + log_.path() + "\n" + why, true);
-        undone_.push_back("no log record written for " + output + " (" + why + ")");
+        undone_.push_back("no log record written for " + output + (options_.quietMode ? " (" + why + ")" : ""));
     }
 
     host_.dispatchOnePending();
@@ -460,9 +448,8 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     }
 
     host_.dispatchOnePending();
-    std::string why;
-    if (!row.moveToDirectory.empty() && !moveSource(source, row.moveToDirectory, why))
-        undone_.push_back(source + " not moved to " + row.moveToDirectory + " (" + why + ")");
+    if (!row.moveToDirectory.empty() && !moveSource(source, row.moveToDirectory))
+        undone_.push_back(source + " not moved to " + row.moveToDirectory);
     host_.dispatchOnePending();
     return std::nullopt;
 }
@@ -515,7 +502,7 @@ AppendRun::Outcome AppendRun::addFiller(Session& s, const std::string& filler)
     return std::nullopt;
 }
 
-bool AppendRun::moveSource(const std::string& source, const std::string& folder, std::string& why)
+bool AppendRun::moveSource(const std::string& source, const std::string& folder)
 {
     createFolderOneLevel(folder);
     std::string base = folder;
@@ -538,9 +525,8 @@ bool AppendRun::moveSource(const std::string& source, const std::string& folder,
         }
     }
     if (!copied) {
-        why = reasonText(errno);
         // Reported even under -e: the source stays where it was, which a script must learn.
-        messages_.show("Unable to move file: " + source + " to " + destination + "\n" + why,
+        messages_.show("Unable to move file: " + source + " to " + destination + "\n" + reasonText(errno),
                        applicationName(), MessageButtons::Ok, MessageIcon::Warning);
         return false;
     }
@@ -549,8 +535,8 @@ bool AppendRun::moveSource(const std::string& source, const std::string& folder,
                            movedTo,
                        applicationName(), MessageButtons::Ok, MessageIcon::Information);
     if (!removeFile(source)) {
-        why = reasonText(errno);
-        messages_.show("Unable to remove file: " + source + " after copying it to " + movedTo + "\n" + why,
+        messages_.show("Unable to remove file: " + source + " after copying it to " + movedTo + "\n" +
+                           reasonText(errno),
                        applicationName(), MessageButtons::Ok, MessageIcon::Warning);
         return false;
     }
