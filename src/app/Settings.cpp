@@ -44,6 +44,7 @@ bool saveSettings(const Settings& s, MessageBoxes& messages, const std::string& 
 {
     // A path with a line break would read back as other settings; refuse it whole.
     bool ok = storable(s.oddEveryFile) && storable(s.oddFinalFile);
+    std::string why = "a filler path is too long or holds a line break";
     if (ok) {
         // Written beside the old file and renamed over it, so a failed save
         // never leaves the settings half-written.
@@ -55,8 +56,9 @@ bool saveSettings(const Settings& s, MessageBoxes& messages, const std::string& 
             if (s.noSplash) writer.stream() << "NOSPLASH\r\n";
             ok = writer.commit();
         }
+        if (!ok) why = reasonText(errno);
     }
-    if (!ok) messages.show("can't save to setup.ini", applicationName(), MessageButtons::Ok);
+    if (!ok) messages.show("can't save to setup.ini\n" + why, applicationName(), MessageButtons::Ok);
     return ok;
 }
 

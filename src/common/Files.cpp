@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include <dirent.h>
@@ -65,6 +66,47 @@ mode_t modeForReplacement(const std::string& target, mode_t fallback) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return fallback & ~mask;
+}
+
+bool takeOwnerAndMode(int fd, const std::string& target, mode_t fallback) {
+    struct stat old{}, mine{};
+    if (::stat(target.c_str(), &old) != 0 || !S_ISREG(old.st_mode))
+        return ::fchmod(fd, modeForReplacement(target, fallback)) == 0;
+    if (::fstat(fd, &mine) == 0 && (mine.st_uid != old.st_uid || mine.st_gid != old.st_gid)) {
+        // Only root may give a file away; anyone may keep its group when they
+        // belong to it. Either way the replacement goes on.
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+            (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    }
+    // After the owner: a change of owner clears the set-id bits.
+    return ::fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+std::string finalTarget(const std::string& path) {
+    std::string at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st{};
+        if (at.empty() || ::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return at;
+        std::vector<char> buf(static_cast<std::size_t>(st.st_size) + 256);
+        const ssize_t n = ::readlink(at.c_str(), buf.data(), buf.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= buf.size())
+            return at; // changed under us: whatever it names now is what the write meets
+        const std::string to(buf.data(), static_cast<std::size_t>(n));
+        at = to[0] == '/' ? to : folderPartWithSlash(at) + to;
+    }
+    errno = ELOOP;
+    return "";
+}
+
+bool writableOrAbsent(const std::string& path) {
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0)
+        return true;
+    return errno == ENOENT;
+}
+
+std::string reasonText(int error) {
+    return std::generic_category().message(error);
 }
 
 bool writeAll(int fd, const char* data, std::size_t size) {
@@ -387,48 +429,63 @@ AtomicFileWriter::~AtomicFileWriter() { abandon(); }
 
 bool AtomicFileWriter::open() {
     abandon();
-    if (target_.empty() || isDirectory(target_))
-        return false;
-    fd_ = makeTempBeside(target_, tempPath_);
-    if (fd_ < 0)
-        return false;
-    out_.open(tempPath_, std::ios::binary | std::ios::out | std::ios::trunc);
-    if (!out_.is_open()) {
-        abandon();
+    if (target_.empty()) {
+        errno = ENOENT;
         return false;
     }
-    return true;
+    final_ = finalTarget(target_);
+    if (final_.empty())
+        return false;
+    if (isDirectory(final_)) {
+        errno = EISDIR;
+        return false;
+    }
+    if (!writableOrAbsent(final_))
+        return false;
+    fd_ = makeTempBeside(final_, tempPath_);
+    return fd_ >= 0;
 }
 
 std::ostream& AtomicFileWriter::stream() { return out_; }
 
 bool AtomicFileWriter::commit() {
-    if (fd_ < 0 || !out_.is_open())
+    if (fd_ < 0) {
+        errno = EBADF;
         return false;
-    out_.flush();
-    bool ok = out_.good();
-    out_.close();
-    ok = ok && !out_.fail();
-    // The ofstream wrote through its own descriptor of the same file; fsync on
-    // ours flushes that inode's data all the same.
-    ok = ok && ::fchmod(fd_, modeForReplacement(target_, 0666)) == 0;
-    ok = ok && ::fsync(fd_) == 0;
-    ok = (::close(fd_) == 0) && ok;
+    }
+    // Written by hand rather than through a stream, so that every failure is
+    // seen and its errno is the one reported.
+    const std::string text = out_.str();
+    bool ok = writeAll(fd_, text.data(), text.size()) && takeOwnerAndMode(fd_, final_, 0666) &&
+              ::fsync(fd_) == 0;
+    int why = errno;
+    if (::close(fd_) != 0 && ok) {
+        ok = false;
+        why = errno;
+    }
     fd_ = -1;
-    ok = ok && !isDirectory(target_) && ::rename(tempPath_.c_str(), target_.c_str()) == 0;
+    if (ok && isDirectory(final_)) {
+        ok = false;
+        why = EISDIR;
+    }
+    if (ok && ::rename(tempPath_.c_str(), final_.c_str()) != 0) {
+        ok = false;
+        why = errno;
+    }
     if (!ok) {
-        ::unlink(tempPath_.c_str());
-        tempPath_.clear();
+        abandon();
+        errno = why;
         return false;
     }
     tempPath_.clear();
-    syncFolderOf(target_);
+    out_.str("");
+    syncFolderOf(final_);
     return true;
 }
 
 void AtomicFileWriter::abandon() {
-    if (out_.is_open())
-        out_.close();
+    const int keep = errno;
+    out_.str("");
     out_.clear();
     if (fd_ >= 0) {
         ::close(fd_);
@@ -438,6 +495,7 @@ void AtomicFileWriter::abandon() {
         ::unlink(tempPath_.c_str());
         tempPath_.clear();
     }
+    errno = keep;
 }
 
 } // namespace fb

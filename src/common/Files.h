@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 #include <ostream>
+#include <sstream>
 #include <string>
 
 #include <sys/types.h>
@@ -51,6 +52,21 @@ int createTempBeside(const std::string& target, std::string& tempPath);
 // The mode a file replacing target should get: target's when it is a regular
 // file, else fallback under the current umask.
 mode_t modeForReplacement(const std::string& target, mode_t fallback);
+// Gives the file open on fd what the target it is to replace has: its owner and
+// group where the runner may give them (kept silently otherwise) and its mode
+// (fallback under the umask for a new target). False, errno set, when the mode
+// can't be set.
+bool takeOwnerAndMode(int fd, const std::string& target, mode_t fallback);
+// The file path finally names, symbolic links followed (relative ones from the
+// link's own folder); a target that does not exist yet is named all the same.
+// A replacement goes there, so that a link stays a link. path itself when it
+// is no link; "" with errno ELOOP for a loop.
+std::string finalTarget(const std::string& path);
+// False (errno EACCES or EROFS) when path exists and the runner may not write
+// it: such a file is never replaced behind its owner's back.
+bool writableOrAbsent(const std::string& path);
+// The system's text for an error number ("No space left on device").
+std::string reasonText(int error);
 // Writes all of data, going on after interruptions. False on an error.
 bool writeAll(int fd, const char* data, std::size_t size);
 // Syncs the folder holding target, so a rename into it survives a crash.
@@ -71,9 +87,10 @@ std::string folderPartWithSlash(const std::string& path);
 bool sameFile(const std::string& a, const std::string& b);
 
 // Writes a file so that readers see either the old content or the complete new
-// one: the text goes to a createTempBeside file beside the target and commit() flushes,
-// fsyncs and renames it over the target. Anything short of a successful commit
-// removes the temporary file and leaves the target as it was.
+// one: the text is gathered in memory, and commit() writes it to a
+// createTempBeside file beside the target (a link's final target), syncs it and
+// renames it over the target. Anything short of a successful commit removes the
+// temporary file and leaves the target as it was; errno then says why.
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(std::string target);
@@ -90,8 +107,9 @@ public:
 
 private:
     std::string target_;
+    std::string final_; // where the bytes go: target_ with its links followed
     std::string tempPath_;
-    std::ofstream out_;
+    std::ostringstream out_;
     int fd_ = -1;
 };
 

@@ -51,6 +51,13 @@ constexpr int kMaxRereads = 10;
 // How many numbered names a moved file may try before the move is given up.
 constexpr int kMaxNumberedNames = 9999;
 
+// The message, then on a line of its own why, when the PDF layer or the
+// system said.
+std::string withReason(const std::string& text, const std::string& reason)
+{
+    return reason.empty() ? text : text + "\n" + reason;
+}
+
 // Two passes, so that a run of up to four slashes becomes one.
 std::string collapseDoubleSlashes(std::string path)
 {
@@ -134,6 +141,22 @@ void AppendRun::warn(const std::string& text, bool suppressible)
     messages_.show(text, applicationName(), MessageButtons::Ok, MessageIcon::Warning);
 }
 
+void AppendRun::fail(const std::string& text, bool suppressible)
+{
+    warn(text, suppressible);
+    // A message not shown goes into the closing line, which is then all a
+    // quiet run says; one that was shown is not said twice.
+    failure_.clear();
+    if (!suppressible || !options_.quietMode) return;
+    std::size_t from = 0;
+    while (from <= text.size()) {
+        std::size_t end = text.find('\n', from);
+        if (end == std::string::npos) end = text.size();
+        if (end > from) failure_ += (failure_.empty() ? "" : ": ") + text.substr(from, end - from);
+        from = end + 1;
+    }
+}
+
 void AppendRun::closeAll(Session& s, bool exitToo)
 {
     if (!s.app) return;
@@ -189,6 +212,7 @@ void AppendRun::run()
     rowsToRun_ = 0;
     for (int i = 0; i < jobs_.rowCount(); ++i) rowsToRun_ += jobs_.entry(i).takesPartInRun();
     host_.runProgress(true, 0, rowsToRun_);
+    failure_.clear();
 
     Session s;
     try {
@@ -221,6 +245,7 @@ void AppendRun::run()
         const std::string how = lastResult_ == RunResult::Stopped ? "stopped" : "ended";
         if (currentRow_ >= 0)
             undone_.push_back("the run " + how + " at " + rowName(currentRow_, currentFile_) +
+                              (failure_.empty() ? "" : " (" + failure_ + ")") +
                               "; the rows after it were not processed");
         else if (undone_.empty())
             undone_.push_back("the run " + how + " before any row was processed");
@@ -247,23 +272,23 @@ RunResult AppendRun::walk(Session& s)
         s.connectionShown = false;
     }
     if (!s.app) {
-        warn(kConnectFailed, false);
+        fail(kConnectFailed, false);
         return RunResult::Failed;
     }
 
     s.avdoc = server_.createAVDoc();
     if (!s.avdoc) {
-        warn(kNoAVDoc, false);
+        fail(kNoAVDoc, false);
         return RunResult::Failed;
     }
     s.output = server_.createPDDoc();
     if (!s.output) {
-        warn(kNoOutputPDDoc, false);
+        fail(kNoOutputPDDoc, false);
         return RunResult::Failed;
     }
     s.source = server_.createPDDoc();
     if (!s.source) {
-        warn(kNoPDDoc, false);
+        fail(kNoPDDoc, false);
         return RunResult::Failed;
     }
 
@@ -271,7 +296,7 @@ RunResult AppendRun::walk(Session& s)
         if (Outcome end = processRow(s, i)) return *end;
         s.output = server_.createPDDoc();
         if (!s.output) {
-            warn(kNoPDDoc, false);
+            fail(kNoPDDoc, false);
             return RunResult::Failed;
         }
     }
@@ -323,7 +348,7 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     }
     // A FIFO or device would block the PDF layer's open for ever.
     if (!isRegularFile(source)) {
-        warn(kOpenFailed + source, true);
+        fail(kOpenFailed + source, true);
         closeAll(s, true);
         return RunResult::Failed;
     }
@@ -339,7 +364,17 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
 
     if (source == output || sameFile(source, output)) {
         // Inserting a file into itself and saving over it would destroy the source.
-        warn("The output file is the same as the source file: " + output, false);
+        fail("The output file is the same as the source file: " + output, false);
+        setStatus(i, "Stopped");
+        closeAll(s, true);
+        return RunResult::Failed;
+    }
+
+    // A file the runner may not write is never replaced behind its owner's
+    // back (root may, as the system lets it): refused before anything is
+    // touched, as a missing source is.
+    if (!writableOrAbsent(output)) {
+        fail(withReason(kSaveFailed + output, reasonText(errno)), true);
         setStatus(i, "Stopped");
         closeAll(s, true);
         return RunResult::Failed;
@@ -442,19 +477,19 @@ AppendRun::Outcome AppendRun::writeOutput(Session& s, int i, const JobEntry& row
         try {
             s.output->Create();
         } catch (const std::exception&) {
-            warn(kCreateFailed, false);
+            fail(kCreateFailed, false);
             closeAll(s, true);
             readers_.closeReaders();
             return RunResult::Failed;
         }
     } else if (!isRegularFile(output) || !s.output->Open(output)) {
-        warn(kOpenFailed + output, true);
+        fail(withReason(kOpenFailed + output, s.output->lastFailure()), true);
         closeAll(s, true);
         return RunResult::Failed;
     }
 
     if (!s.source->Open(source)) {
-        warn(kOpenFailed + source, true);
+        fail(withReason(kOpenFailed + source, s.source->lastFailure()), true);
         closeAll(s, true);
         return RunResult::Failed;
     }
@@ -464,7 +499,7 @@ AppendRun::Outcome AppendRun::writeOutput(Session& s, int i, const JobEntry& row
         const long n = s.output->GetNumPages();
         const long count = static_cast<long>(r.last) - static_cast<long>(r.first) + 1;
         if (!s.output->InsertPages(n - 1, *s.source, static_cast<long>(r.first) - 1, count, bookmarkFlag)) {
-            warn(kInsertFailed, true);
+            fail(withReason(kInsertFailed, s.output->lastFailure()), true);
             closeAll(s, false);
             return RunResult::Failed;
         }
@@ -472,7 +507,7 @@ AppendRun::Outcome AppendRun::writeOutput(Session& s, int i, const JobEntry& row
     }
 
     if (!s.source->Close()) {
-        warn(kCloseFailed, true);
+        fail(kCloseFailed, true);
         closeAll(s, false);
         return RunResult::Failed;
     }
@@ -495,7 +530,7 @@ AppendRun::Outcome AppendRun::writeOutput(Session& s, int i, const JobEntry& row
             replaced = true;
             return std::nullopt;
         }
-        warn(kSaveFailed + output, true);
+        fail(withReason(kSaveFailed + output, s.output->lastFailure()), true);
         closeAll(s, false);
         return RunResult::Failed;
     }
@@ -503,14 +538,15 @@ AppendRun::Outcome AppendRun::writeOutput(Session& s, int i, const JobEntry& row
     const long closed = s.output->Close();
     s.output.reset();
     if (!closed) {
-        warn(kCloseFailed, false);
+        fail(kCloseFailed, false);
         if (!options_.quietMode) closeAll(s, false);
         return RunResult::Failed;
     }
 
     if (!files_->writeLogRecord(log_, output, source)) {
-        warn("Unable to write the record for " + output + " to " + log_.path(), true);
-        undone_.push_back("no log record written for " + output);
+        const std::string why = reasonText(errno);
+        warn("Unable to write the record for " + output + " to " + log_.path() + "\n" + why, true);
+        undone_.push_back("no log record written for " + output + (options_.quietMode ? " (" + why + ")" : ""));
     }
 
     return std::nullopt;
@@ -547,17 +583,17 @@ AppendRun::Outcome AppendRun::addFiller(Session& s, const std::string& filler)
     const long p = s.output->GetNumPages();
     if (p % 2 != 1) return std::nullopt;
     if (!s.source->Open(filler)) {
-        warn(kOpenFailed + filler, false);
+        fail(withReason(kOpenFailed + filler, s.source->lastFailure()), false);
         closeAll(s, false);
         return RunResult::Failed;
     }
     if (!s.output->InsertPages(p - 1, *s.source, 0, s.source->GetNumPages(), 0)) {
-        warn(kFillerInsertFailed, false);
+        fail(withReason(kFillerInsertFailed, s.output->lastFailure()), false);
         closeAll(s, false);
         return RunResult::Failed;
     }
     if (!s.source->Close()) {
-        warn(kCloseFailed, false);
+        fail(kCloseFailed, false);
         closeAll(s, false);
         return RunResult::Failed;
     }
@@ -588,8 +624,8 @@ bool AppendRun::moveSource(const std::string& source, const std::string& folder)
     }
     if (!copied) {
         // Reported even under -e: the source stays where it was, which a script must learn.
-        messages_.show("Unable to move file: " + source + " to " + destination, applicationName(),
-                       MessageButtons::Ok, MessageIcon::Warning);
+        messages_.show("Unable to move file: " + source + " to " + destination + "\n" + reasonText(errno),
+                       applicationName(), MessageButtons::Ok, MessageIcon::Warning);
         return false;
     }
     if (movedTo != destination)
@@ -597,7 +633,8 @@ bool AppendRun::moveSource(const std::string& source, const std::string& folder)
                            movedTo,
                        applicationName(), MessageButtons::Ok, MessageIcon::Information);
     if (!removeFile(source)) {
-        messages_.show("Unable to remove file: " + source + " after copying it to " + movedTo,
+        messages_.show("Unable to remove file: " + source + " after copying it to " + movedTo + "\n" +
+                           reasonText(errno),
                        applicationName(), MessageButtons::Ok, MessageIcon::Warning);
         return false;
     }

@@ -98,6 +98,9 @@ private:
     void setCaption(const std::string& caption);
     void setStatus(int row, const std::string& status);
     void warn(const std::string& text, bool suppressible);
+    // warn() for a failure that ends the run; the closing line names it when
+    // it was not shown.
+    void fail(const std::string& text, bool suppressible);
     void closeAll(Session& s, bool exitToo);
     void recordMissing(const std::string& path);
 
@@ -109,6 +112,7 @@ private:
     bool sameFile(const std::string& a, const std::string& b) { return files_->sameFile(a, b); }
     bool sameContent(const std::string& a, const std::string& b) { return files_->sameContent(a, b); }
     bool canReplace(const std::string& p) { return files_->canReplace(p); }
+    bool writableOrAbsent(const std::string& p) { return files_->writableOrAbsent(p); }
     bool createFolderOneLevel(const std::string& p) { return files_->createFolderOneLevel(p); }
     bool copyFileReplacing(const std::string& a, const std::string& b) { return files_->copyFileReplacing(a, b); }
     bool copyFileNoReplace(const std::string& a, const std::string& b) { return files_->copyFileNoReplace(a, b); }
@@ -135,6 +139,7 @@ private:
     int rowsToRun_ = 0;
     int rowsDone_ = 0;
     std::string currentFile_;
+    std::string failure_; // the message the run ended with, on one line, when not shown
     std::set<std::string> unreadableFillers_;
 };
 

@@ -46,6 +46,9 @@ public:
     virtual long Create() = 0;
     virtual std::shared_ptr<AVDoc> OpenAVDoc(const std::string& title) = 0;
     virtual long Save(short type, const std::string& path) = 0;
+    // Why the last Open, InsertPages or Save that returned 0 failed, as the
+    // system or the PDF layer put it; empty when the server does not say.
+    virtual std::string lastFailure() const { return {}; }
 };
 
 class AVPageView {

@@ -366,6 +366,13 @@ bool PlanWorld::canReplace(const std::string& path)
     return RunFiles::canReplace(path);
 }
 
+bool PlanWorld::writableOrAbsent(const std::string& path)
+{
+    // What the plan itself wrote or removed is the runner's own.
+    if (made(path) || removed(path)) return true;
+    return fb::writableOrAbsent(path);
+}
+
 bool PlanWorld::createFolderOneLevel(const std::string& path)
 {
     if (fb::isDirectory(path) || folders_.count(key(path))) return true;

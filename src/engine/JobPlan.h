@@ -85,6 +85,7 @@ public:
     bool sameFile(const std::string& a, const std::string& b) override;
     bool sameContent(const std::string& a, const std::string& b) override;
     bool canReplace(const std::string& path) override;
+    bool writableOrAbsent(const std::string& path) override;
     bool createFolderOneLevel(const std::string& path) override;
     bool copyFileReplacing(const std::string& from, const std::string& to) override;
     bool copyFileNoReplace(const std::string& from, const std::string& to) override;

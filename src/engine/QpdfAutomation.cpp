@@ -16,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <vector>
 
 namespace fb {
@@ -65,6 +66,7 @@ public:
 
     long Open(const std::string& path) override
     {
+        failure_.clear();
         try {
             closeDoc();
             if (auto kept = state_->outputs.take(path, state_->changes)) {
@@ -84,14 +86,21 @@ public:
             pdf_ = pdf::openPdf(path);
             openedAs_ = identity;
             pageCount_ = static_cast<long>(pdf_->getAllPages().size());
+            findUnreadablePage();
             path_ = path;
             registerOpen();
             return 1;
+        } catch (const std::exception& e) {
+            closeDoc();
+            failure_ = e.what();
+            return 0;
         } catch (...) {
             closeDoc();
             return 0;
         }
     }
+
+    std::string lastFailure() const override { return failure_; }
 
     long Close() override
     {
@@ -136,11 +145,15 @@ public:
 
     long InsertPages(long insertAfter, PDDoc& source, long firstPage, long count, long bookmarks) override
     {
+        failure_.clear();
         try {
             auto* src = dynamic_cast<QpdfPDDoc*>(&source);
             if (pdf_) makePrivate();
             if (!pdf_ || !src || src == this || !src->pdf_ || src->pdf_ == pdf_) return 0;
             return insertFrom(*src, insertAfter, firstPage, count, bookmarks != 0) ? 1 : 0;
+        } catch (const std::exception& e) {
+            failure_ = e.what();
+            return 0;
         } catch (...) {
             return 0;
         }
@@ -151,7 +164,12 @@ public:
     long Save(short type, const std::string& path) override
     {
         (void)type; // a full rewrite drops unreferenced objects; an update only adds
+        failure_.clear();
         if (!pdf_ || path.empty()) return 0;
+        if (!unreadable_.empty()) {
+            failure_ = unreadable_;
+            return 0;
+        }
         try {
             makePrivate();
             if (copier_) copier_->finishOutlines();
@@ -159,7 +177,7 @@ public:
             const std::string version = copier_ ? copier_->minimumVersion() : std::string();
             const bool update = writer_ && !untracked_ && path == path_ && version.empty() &&
                                 writer_->savesSinceFullWrite() < kMaxUpdates;
-            if (update && writer_->save(*pdf_, path, touched())) {
+            if (update && writer_->save(*pdf_, path, touched(), &failure_)) {
                 if (appender_) appender_->clearTouched();
                 if (copier_) copier_->clearTouched();
                 savedAt_ = state_->changes;
@@ -171,12 +189,18 @@ public:
             }
             if (pageCacheStale_) pdf_->updateAllPagesCache();
             pageCacheStale_ = false;
-            if (!pdf::savePdfAtomically(*pdf_, path, version)) return 0;
+            // A failed update leaves the file as it was; a full rewrite may
+            // still succeed (its reason is the one told).
+            if (!pdf::savePdfAtomically(*pdf_, path, version, &failure_)) return 0;
             // The file no longer matches what the writer knew; the next row
             // opens it afresh and appends updates from there.
             writer_.reset();
             savedAt_ = -1;
+            failure_.clear();
             return 1;
+        } catch (const std::exception& e) {
+            failure_ = e.what();
+            return 0;
         } catch (...) {
             return 0;
         }
@@ -203,6 +227,17 @@ public:
         savedAt_ = -1;
         shared_ = false;
         openedAs_.reset();
+        unreadable_.clear();
+    }
+
+    // Fine for a source whose other pages are taken; an output with such a
+    // page takes no pages and is not saved.
+    void findUnreadablePage()
+    {
+        unreadable_.clear();
+        const auto& pages = pdf_->getAllPages();
+        for (long i = 0; i < pageCount_ && unreadable_.empty(); ++i)
+            unreadable_ = pdf::unreadablePage(*pdf_, pages[static_cast<std::size_t>(i)], i);
     }
 
     // A document shared with other rows' copies is about to change: from now
@@ -216,6 +251,7 @@ public:
         index_.reset();
         pdf_ = pdf::openPdf(path_);
         pageCount_ = static_cast<long>(pdf_->getAllPages().size());
+        findUnreadablePage();
     }
 
     bool addBookmarkAt(long page, const std::string& title)
@@ -333,6 +369,8 @@ private:
 
     bool insertFrom(QpdfPDDoc& src, long insertAfter, long firstPage, long count, bool bookmarks)
     {
+        // Saved, its unreadable page would be written as null.
+        if (!unreadable_.empty()) throw std::runtime_error(unreadable_);
         startTracking();
         ++state_->changes;
         // The copies read stream data from the source when this document is
@@ -379,6 +417,8 @@ private:
     OH lastNewBookmark_;
     bool tracking_ = false;       // changes since opening are followed
     bool untracked_ = false;      // a change an update cannot carry: save in full
+    std::string failure_;         // why the last call that returned 0 failed
+    std::string unreadable_;      // why a page of the file as opened is not a page
     bool pageCacheStale_ = false; // qpdf's list of pages misses appended ones
     bool shared_ = false;         // pdf_ may be a source other documents' copies read from
     std::optional<pdf::FileIdentity> openedAs_; // the file as it was when read

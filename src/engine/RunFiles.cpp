@@ -38,6 +38,11 @@ FileLock RunFiles::lockOutput(const std::string& path, const LockWait& wait)
     return FileLock::acquire(path, wait);
 }
 bool RunFiles::openLog(AppendLog& log) { return log.open(); }
+bool RunFiles::writableOrAbsent(const std::string& path)
+{
+    return fb::writableOrAbsent(path);
+}
+
 bool RunFiles::writeLogRecord(AppendLog& log, const std::string& output, const std::string& source)
 {
     return log.writeRecord(output, source);

@@ -21,6 +21,8 @@ public:
     virtual bool sameContent(const std::string& a, const std::string& b);
     // A plain file in a folder we may write to, so a save can replace it.
     virtual bool canReplace(const std::string& path);
+    // False (errno set) for an existing file the runner may not write.
+    virtual bool writableOrAbsent(const std::string& path);
     virtual bool createFolderOneLevel(const std::string& path);
     virtual bool copyFileReplacing(const std::string& from, const std::string& to);
     virtual bool copyFileNoReplace(const std::string& from, const std::string& to);

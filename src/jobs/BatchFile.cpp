@@ -161,7 +161,7 @@ bool BatchFiles::write(const std::string& path, bool alwaysConfirm)
         ok = writer.commit();
     }
     if (!ok) {
-        if (!quiet_) messages_.show(path, "Can't write to job file.");
+        if (!quiet_) messages_.show(path + "\n" + reasonText(errno), "Can't write to job file.");
         return false;
     }
     setCurrentPath(path);

@@ -149,7 +149,10 @@ void AppendLog::setClock(std::function<std::time_t()> clock)
 
 bool AppendLog::writeRecord(const std::string& outputPath, const std::string& sourcePath)
 {
-    if (!file_) return false;
+    if (!file_) {
+        errno = EBADF;
+        return false;
+    }
     OutputFacts facts = readOutputFacts(outputPath);
     std::string line = formatLogRecord(formatLocalTime(clock_()), facts.size, outputPath,
                                        facts.created, facts.modified, sourcePath);
@@ -162,19 +165,27 @@ bool AppendLog::writeRecord(const std::string& outputPath, const std::string& so
     const int fd = fileno(file_);
     struct stat before {};
     const bool sized = ::fstat(fd, &before) == 0;
-    ssize_t n = -1;
-    do {
-        n = ::write(fd, line.data(), line.size());
-    } while (n < 0 && errno == EINTR);
-    bool ok = n == static_cast<ssize_t>(line.size());
+    bool ok = true;
+    int why = 0;
+    for (std::size_t done = 0; ok && done < line.size();) {
+        const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
+        else why = n < 0 ? errno : ENOSPC;
+    }
     // On disk at once, so a viewer opened right afterwards sees the record.
-    ok = ::fsync(fd) == 0 && ok;
+    if (::fsync(fd) != 0 && ok) {
+        ok = false;
+        why = errno;
+    }
     if (!ok) {
         // A half-written record (a full disk) would shift every later line.
         if (sized) (void)::ftruncate(fd, before.st_size);
         std::clearerr(file_);
     }
     unlockDescriptor(fd);
+    if (!ok) errno = why; // the caller tells why
     return ok;
 }
 

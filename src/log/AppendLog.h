@@ -17,7 +17,8 @@ public:
     bool open();  // for appending, created when missing
     bool isOpen() const { return file_ != nullptr; }
     void close();
-    // One record for the output, flushed to disk at once; false when the log is not open.
+    // One record for the output, flushed to disk at once; false (errno set)
+    // when the log is not open or the record could not be written whole.
     bool writeRecord(const std::string& outputPath, const std::string& sourcePath);
     bool clear();  // reopen empty
     // Where the record's own date and time come from; an empty clock means the system's.

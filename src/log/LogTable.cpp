@@ -201,7 +201,7 @@ int ExportLogToCsv(const std::string& logPath, FileDialogs& dialogs, MessageBoxe
         ok = out.commit();
     }
     if (!ok) {
-        messages.show(csvPath, "Log Write File Error");
+        messages.show(csvPath + "\n" + reasonText(errno), "Log Write File Error");
         return -1;
     }
     if (messages.show("Do you want to open file now in excel ?", "Open File",

@@ -10,6 +10,9 @@
 #include <unistd.h>
 #include <dirent.h>
 #include <sys/wait.h>
+#include <sys/resource.h>
+#include <csignal>
+#include <filesystem>
 
 #include "testkit/TestDirs.h"
 
@@ -228,6 +231,47 @@ TEST(FilesAtomicWriter, RelativeTargetInCurrentFolder) {
     ASSERT_EQ(::chdir(old), 0);
     EXPECT_TRUE(committed);
     EXPECT_EQ(readFileBytes(dir / "rel.txt"), "x");
+}
+
+// Batch files, setup.ini and CSV exports are written this way. A write past a
+// file-size limit (EFBIG, as a full disk's ENOSPC) fails the commit with its
+// reason; a link keeps pointing at the file that takes the new content.
+TEST(FilesAtomicWriter, AFailedWriteSaysWhyAndALinkStaysALink) {
+    TempDir dir;
+    const std::string target = dir / "real.txt";
+    writeFileBytes(target, "old");
+    ASSERT_EQ(::symlink("real.txt", (dir / "link.txt").c_str()), 0);
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1000, 1000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        AtomicFileWriter writer(dir / "link.txt");
+        std::string said = "opened";
+        if (writer.open()) {
+            writer.stream() << std::string(5000, 'x');
+            said = writer.commit() ? "committed" : reasonText(errno);
+        }
+        (void)!::write(pipeFds[1], said.data(), said.size());
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    char said[100] = {};
+    (void)!::read(pipeFds[0], said, sizeof said - 1);
+    ::close(pipeFds[0]);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_STREQ(said, "File too large");
+    EXPECT_EQ(readFileBytes(target), "old");
+    EXPECT_EQ(entriesIn(dir.path()), 2);
+
+    AtomicFileWriter writer(dir / "link.txt");
+    ASSERT_TRUE(writer.open());
+    writer.stream() << "new";
+    ASSERT_TRUE(writer.commit());
+    EXPECT_EQ(readFileBytes(target), "new");
+    EXPECT_EQ(std::filesystem::read_symlink(dir / "link.txt"), "real.txt");
 }
 
 } // namespace

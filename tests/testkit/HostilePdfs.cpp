@@ -158,6 +158,12 @@ std::vector<Kind> hostileKinds()
              d.objects[2].second.replace(d.objects[2].second.find("4 0 R"), 5, "2147483600 0 R");
              d.objects[3].first = 2147483600;
          })},
+        // qpdf reads an object nested deeper than its limit as null.
+        {"DeepNesting",
+         raw([](RawPdf& d) {
+             d.objects[2].second.insert(d.objects[2].second.rfind(">>"),
+                                        " /Deep " + std::string(600, '[') + std::string(600, ']'));
+         })},
         {"CountMaxInt",
          raw([](RawPdf& d) { d.objects[1].second = "<< /Type /Pages /Kids [3 0 R] /Count 2147483647 >>"; })},
         {"TwentyThousandPages",

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <csignal>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -50,7 +51,7 @@ void writeFileBytes(const std::string& path, const std::string& bytes)
 }
 
 RunningProgram::RunningProgram(const std::string& exe, const std::vector<std::string>& args,
-                               const std::string& workingDirectory)
+                               const std::string& workingDirectory, const ProcessSetup& setup)
 {
     std::string outPath = capture_ / "out", errPath = capture_ / "err";
     std::vector<char*> argv;
@@ -67,6 +68,14 @@ RunningProgram::RunningProgram(const std::string& exe, const std::vector<std::st
         (void)e;
         (void)i;
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        if (setup.unprivileged && geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(126);
+        if (setup.fileSizeLimit >= 0) {
+            signal(SIGXFSZ, SIG_IGN); // stays ignored across exec
+            const rlimit limit{static_cast<rlim_t>(setup.fileSizeLimit), static_cast<rlim_t>(setup.fileSizeLimit)};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+        }
         execv(exe.c_str(), argv.data());
         _exit(127);
     }
@@ -108,9 +117,9 @@ ProcessResult RunningProgram::finish(int timeoutSeconds)
 }
 
 ProcessResult runProgram(const std::string& exe, const std::vector<std::string>& args,
-                         const std::string& workingDirectory, int timeoutSeconds)
+                         const std::string& workingDirectory, int timeoutSeconds, const ProcessSetup& setup)
 {
-    return RunningProgram(exe, args, workingDirectory).finish(timeoutSeconds);
+    return RunningProgram(exe, args, workingDirectory, setup).finish(timeoutSeconds);
 }
 
 std::vector<std::string> pdfPageTexts(const std::string& path)

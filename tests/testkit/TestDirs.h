@@ -29,17 +29,28 @@ struct ProcessResult {
     long maxRssKb = 0;      // the most memory it held at once
 };
 
+// What the program meets besides its arguments.
+struct ProcessSetup {
+    // The most bytes any file may grow to (RLIMIT_FSIZE, with SIGXFSZ ignored,
+    // so that a write past it fails with EFBIG as on a full disk); -1: no limit.
+    long long fileSizeLimit = -1;
+    // Run as user and group 65534 when the test runs as root, for whom every
+    // file is writable.
+    bool unprivileged = false;
+};
+
 // Runs the program with the given arguments in a folder, with no display and
 // nothing on standard input. A program still running after timeoutSeconds
 // (0: no limit) is killed, so a hang fails the test instead of the whole suite.
 ProcessResult runProgram(const std::string& exe, const std::vector<std::string>& args,
-                         const std::string& workingDirectory, int timeoutSeconds = 0);
+                         const std::string& workingDirectory, int timeoutSeconds = 0,
+                         const ProcessSetup& setup = {});
 
 // The same, started without waiting for it, so that several run at once.
 class RunningProgram {
 public:
     RunningProgram(const std::string& exe, const std::vector<std::string>& args,
-                   const std::string& workingDirectory);
+                   const std::string& workingDirectory, const ProcessSetup& setup = {});
     ~RunningProgram(); // kills it if it was never finished
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;

@@ -228,26 +228,37 @@ IncrementalWriter::~IncrementalWriter()
     dropShadow();
 }
 
-bool IncrementalWriter::save(QPDF& pdf, const std::string& path, const std::vector<OH>& touched)
+bool IncrementalWriter::save(QPDF& pdf, const std::string& path, const std::vector<OH>& touched, std::string* why)
 {
+    std::string reason;
+    auto fail = [&](const std::string& text) {
+        if (why) *why = text;
+        return false;
+    };
     int maxId = 0;
     long long xrefOffset = 0;
     std::string update;
     try {
         update = updateFor(pdf, touched, maxId, xrefOffset);
+    } catch (const std::exception& e) {
+        return fail(e.what());
     } catch (...) {
-        return false;
+        return fail("unknown error");
     }
-    int base = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (base < 0) return false;
+    // A link stays a link: the update goes to the file it points at.
+    const std::string target = finalTarget(path);
+    if (target.empty() || !writableOrAbsent(target)) return fail(reasonText(errno));
+    int base = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    if (base < 0) return fail(reasonText(errno));
     struct stat st{};
     bool ok = fstat(base, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == baseSize_;
+    if (!ok) reason = "the file changed since it was read";
     if (ok) {
         const mode_t mode = st.st_mode & 07777;
-        ok = saveThroughShadow(path, update, mode) || saveThroughCopy(base, path, update, mode);
+        ok = saveThroughShadow(target, update, mode, reason) || saveThroughCopy(base, target, update, reason);
     }
     close(base);
-    if (!ok) return false;
+    if (!ok) return fail(reason);
     baseSize_ += static_cast<long long>(update.size());
     lastXref_ = xrefOffset;
     maxId_ = maxId;
@@ -278,7 +289,8 @@ bool sameFile(const struct stat& a, const struct stat& b)
 
 } // namespace
 
-bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::string& update, mode_t mode)
+bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::string& update, mode_t mode,
+                                          std::string& why)
 {
     if (shadow_.fd < 0) return false;
     // Still ours, as long as we left it, and one update behind the output.
@@ -291,28 +303,43 @@ bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::st
     }
     if (!pwriteAll(shadow_.fd, shadow_.missing + update, shadow_.size) || fchmod(shadow_.fd, mode) != 0 ||
         fsync(shadow_.fd) != 0) {
+        why = reasonText(errno);
         dropShadow();
+        return false;
+    }
+    // Closed before it becomes the output: a network file system may report
+    // a failed write only here. Checked as ours just above.
+    const std::string written = shadow_.path;
+    const int closed = close(shadow_.fd);
+    shadow_ = Shadow();
+    if (closed != 0) {
+        why = reasonText(errno);
+        unlink(written.c_str());
         return false;
     }
     const std::string next = linkBeside(path);
-    if (!renameIntoPlace(shadow_.path, path)) {
+    // Not over a version other than the one a lock holder of this process read.
+    if (!renameIntoPlace(written, path)) {
+        why = reasonText(errno);
         if (!next.empty()) unlink(next.c_str());
-        dropShadow();
+        unlink(written.c_str());
         return false;
     }
-    close(shadow_.fd);
-    shadow_ = Shadow();
     syncFolderOf(path);
     if (!next.empty()) keepAsShadow(next, update);
     return true;
 }
 
-bool IncrementalWriter::saveThroughCopy(int base, const std::string& path, const std::string& update, mode_t)
+bool IncrementalWriter::saveThroughCopy(int base, const std::string& path, const std::string& update,
+                                        std::string& why)
 {
     dropShadow();
     // The version about to be replaced lives on as the next save's shadow.
     const std::string next = linkBeside(path);
-    if (!replaceFile(path, [&](int fd) { return copyPrefix(base, fd, baseSize_) && writeAll(fd, update.data(), update.size()); })) {
+    auto fill = [&](int fd) {
+        return copyPrefix(base, fd, baseSize_) && writeAll(fd, update.data(), update.size());
+    };
+    if (!replaceFile(path, fill, &why)) {
         if (!next.empty()) unlink(next.c_str());
         return false;
     }

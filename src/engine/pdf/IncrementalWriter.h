@@ -42,8 +42,11 @@ public:
     IncrementalWriter& operator=(const IncrementalWriter&) = delete;
 
     // Appends the update for pdf to path, which must still be the file this
-    // writer was made for. False on failure, with the file untouched.
-    bool save(QPDF& pdf, const std::string& path, const std::vector<QPDFObjectHandle>& touched);
+    // writer was made for (a symbolic link's final target takes the update).
+    // False on failure, with the file untouched and, when why is given, the
+    // reason in it.
+    bool save(QPDF& pdf, const std::string& path, const std::vector<QPDFObjectHandle>& touched,
+              std::string* why = nullptr);
 
     int savesSinceFullWrite() const { return saves_; }
     // For a file this program last left with that many updates since its full write.
@@ -63,8 +66,8 @@ private:
         long long size = 0;   // its length when it was last the output
         std::string missing;  // the update it lacks to be the output again
     };
-    bool saveThroughShadow(const std::string& path, const std::string& update, mode_t mode);
-    bool saveThroughCopy(int base, const std::string& path, const std::string& update, mode_t mode);
+    bool saveThroughShadow(const std::string& path, const std::string& update, mode_t mode, std::string& why);
+    bool saveThroughCopy(int base, const std::string& path, const std::string& update, std::string& why);
     void keepAsShadow(const std::string& name, const std::string& missing);
     void dropShadow();
 

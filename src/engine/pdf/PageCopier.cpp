@@ -3,11 +3,13 @@
 #include "engine/pdf/LinkFixer.h"
 #include "engine/pdf/OutlineCopier.h"
 #include "engine/pdf/PageTreeAppender.h"
+#include "engine/pdf/PdfOpen.h"
 
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include <cstdio>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -162,8 +164,18 @@ bool PageCopier::copy(const std::shared_ptr<SourceIndex>& source, long insertAft
     if (firstPage < 0 || count < 1 || firstPage >= inCount || count > inCount - firstPage) return false;
 
     std::vector<OH> from(source->pages().begin() + firstPage, source->pages().begin() + firstPage + count);
+    // A page qpdf could not read whole would go in as null: the output would
+    // lose a page and keep a hole in its page tree.
+    for (long i = 0; i < count; ++i) {
+        std::string why = unreadablePage(source->pdf(), from[static_cast<std::size_t>(i)], firstPage + i);
+        if (!why.empty()) throw std::runtime_error(why);
+    }
     if (!appender && append && append->appender) out_.updateAllPagesCache();
     std::vector<OH> to = addPageCopies(out_, source->pdf(), from, insertAfter, appender);
+    for (long i = 0; i < count; ++i)
+        if (!to[static_cast<std::size_t>(i)].isDictionary())
+            throw std::runtime_error("page " + std::to_string(firstPage + i + 1) + " of " +
+                                     source->pdf().getFilename() + " could not be copied whole");
 
     CopySet& set = copySetFor(source, firstPage, count);
     for (long i = 0; i < count; ++i) set.copyOfPage[static_cast<std::size_t>(firstPage + i)] = to[static_cast<std::size_t>(i)];

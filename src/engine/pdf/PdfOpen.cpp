@@ -4,6 +4,7 @@
 #include "engine/pdf/FdInputSource.h"
 
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
 
 #include <cerrno>
 #include <cstring>
@@ -22,6 +23,23 @@ std::shared_ptr<QPDF> openPdf(const std::string& path)
     pdf->processInputSource(std::make_shared<FdInputSource>(path, fd));
     (void)pdf->getAllPages();
     return pdf;
+}
+
+std::string unreadablePage(QPDF& pdf, QPDFObjectHandle page, long index)
+{
+    if (page.isDictionary()) return {};
+    std::string said;
+    if (page.isIndirect()) {
+        // qpdf keeps what it said about the object among its warnings, which
+        // reading them takes away: each goes back.
+        const std::string object = "object " + page.getObjGen().unparse(' ');
+        for (const QPDFExc& warning : pdf.getWarnings()) {
+            if (said.empty() && warning.getObject() == object) said = warning.getMessageDetail();
+            pdf.warn(warning);
+        }
+    }
+    if (said.empty()) said = "it is " + std::string(page.getTypeName()) + ", not a page";
+    return "page " + std::to_string(index + 1) + " of " + pdf.getFilename() + " cannot be read whole: " + said;
 }
 
 std::shared_ptr<QPDF> createEmptyPdf()

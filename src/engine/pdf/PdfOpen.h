@@ -1,4 +1,6 @@
 #pragma once
+#include <qpdf/QPDFObjectHandle.hh>
+
 #include <memory>
 #include <string>
 
@@ -13,5 +15,11 @@ std::shared_ptr<QPDF> openPdf(const std::string& path);
 
 // A new document without pages. Throws on failure.
 std::shared_ptr<QPDF> createEmptyPdf();
+
+// "" for a page of pdf that is a page dictionary. For one qpdf could not read
+// whole (it reads, for example, an array nested deeper than its limit as null)
+// the reason: "page 3 of a.pdf cannot be read whole: " and what qpdf said.
+// index is the page's 0-based position.
+std::string unreadablePage(QPDF& pdf, QPDFObjectHandle page, long index);
 
 } // namespace fb::pdf
