@@ -4,6 +4,8 @@
 #include "common/LineReader.h"
 #include "common/Text.h"
 
+#include <cerrno>
+
 namespace fb {
 
 namespace {
@@ -44,7 +46,9 @@ bool saveSettings(const Settings& s, MessageBoxes& messages, const std::string& 
 {
     // A path with a line break would read back as other settings; refuse it whole.
     bool ok = storable(s.oddEveryFile) && storable(s.oddFinalFile);
+    std::string reason = ok ? std::string() : "a path holds a line break";
     if (ok) {
+        errno = 0;
         // Written beside the old file and renamed over it, so a failed save
         // never leaves the settings half-written.
         AtomicFileWriter writer(path);
@@ -55,8 +59,9 @@ bool saveSettings(const Settings& s, MessageBoxes& messages, const std::string& 
             if (s.noSplash) writer.stream() << "NOSPLASH\r\n";
             ok = writer.commit();
         }
+        if (!ok) reason = path + ": " + (errno ? systemErrorText(errno) : "the file could not be written");
     }
-    if (!ok) messages.show("can't save to setup.ini", applicationName(), MessageButtons::Ok);
+    if (!ok) messages.showWithReason("can't save to setup.ini", applicationName(), reason);
     return ok;
 }
 

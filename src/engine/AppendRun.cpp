@@ -126,10 +126,11 @@ void AppendRun::setStatus(int row, const std::string& status)
     if (row >= 0 && row < jobs_.rowCount()) jobs_.setText(row, kStatus, status);
 }
 
-void AppendRun::warn(const std::string& text, bool suppressible)
+void AppendRun::warn(const std::string& text, bool suppressible, const std::string& reason)
 {
     if (suppressible && options_.quietMode) return;
-    messages_.show(text, applicationName(), MessageButtons::Ok, MessageIcon::Warning);
+    messages_.showWithReason(text, applicationName(), reason, MessageButtons::Ok,
+                             MessageIcon::Warning);
 }
 
 void AppendRun::closeAll(Session& s, bool exitToo)
@@ -316,7 +317,7 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     }
     // A FIFO or device would block the PDF layer's open for ever.
     if (!isRegularFile(source)) {
-        warn(kOpenFailed + source, true);
+        warn(kOpenFailed + source, true, "not a regular file");
         closeAll(s, true);
         return RunResult::Failed;
     }
@@ -358,14 +359,18 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
             readers_.closeReaders();
             return RunResult::Failed;
         }
-    } else if (!isRegularFile(output) || !s.output->Open(output)) {
-        warn(kOpenFailed + output, true);
+    } else if (!isRegularFile(output)) {
+        warn(kOpenFailed + output, true, "not a regular file");
+        closeAll(s, true);
+        return RunResult::Failed;
+    } else if (!s.output->Open(output)) {
+        warn(kOpenFailed + output, true, s.output->LastError());
         closeAll(s, true);
         return RunResult::Failed;
     }
 
     if (!s.source->Open(source)) {
-        warn(kOpenFailed + source, true);
+        warn(kOpenFailed + source, true, s.source->LastError());
         closeAll(s, true);
         return RunResult::Failed;
     }
@@ -399,7 +404,7 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     }
 
     if (!s.output->Save(33, output)) {
-        warn(kSaveFailed + output, true);
+        warn(kSaveFailed + output, true, s.output->LastError());
         closeAll(s, false);
         return RunResult::Failed;
     }
@@ -463,7 +468,7 @@ AppendRun::Outcome AppendRun::addFiller(Session& s, const std::string& filler)
     const long p = s.output->GetNumPages();
     if (p % 2 != 1) return std::nullopt;
     if (!s.source->Open(filler)) {
-        warn(kOpenFailed + filler, false);
+        warn(kOpenFailed + filler, false, s.source->LastError());
         closeAll(s, false);
         return RunResult::Failed;
     }

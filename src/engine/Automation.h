@@ -32,6 +32,8 @@ public:
     virtual std::shared_ptr<PDDoc> GetPDDoc() = 0;
     virtual std::shared_ptr<AVPageView> GetAVPageView() = 0;
     virtual long Close(long noSave) = 0;
+    // Why the last Open failed; empty when the PDF layer did not say.
+    virtual std::string LastError() const { return {}; }
 };
 
 class PDDoc {
@@ -46,6 +48,9 @@ public:
     virtual long Create() = 0;
     virtual std::shared_ptr<AVDoc> OpenAVDoc(const std::string& title) = 0;
     virtual long Save(short type, const std::string& path) = 0;
+    // Why the last Open or Save failed, in the PDF layer's or the system's
+    // words; empty when it did not say.
+    virtual std::string LastError() const { return {}; }
 };
 
 class AVPageView {

@@ -8,11 +8,13 @@
 #include "engine/pdf/SourceIndex.h"
 #include "engine/pdf/PdfOpen.h"
 #include "engine/pdf/PdfSave.h"
+#include "common/Messages.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <set>
 #include <vector>
@@ -72,8 +74,13 @@ public:
             path_ = path;
             registerOpen();
             return 1;
+        } catch (const std::exception& e) {
+            closeDoc();
+            lastError_ = e.what();
+            return 0;
         } catch (...) {
             closeDoc();
+            lastError_.clear();
             return 0;
         }
     }
@@ -134,8 +141,10 @@ public:
     long Save(short type, const std::string& path) override
     {
         (void)type; // a full rewrite drops unreferenced objects; an update only adds
+        lastError_.clear();
         if (!pdf_ || path.empty()) return 0;
         try {
+            errno = 0;
             // A higher version goes in the header, which only a full rewrite changes.
             const std::string version = copier_ ? copier_->minimumVersion() : std::string();
             const bool update = writer_ && !untracked_ && path == path_ && version.empty() &&
@@ -151,16 +160,24 @@ public:
             }
             if (pageCacheStale_) pdf_->updateAllPagesCache();
             pageCacheStale_ = false;
-            if (!pdf::savePdfAtomically(*pdf_, path, version)) return 0;
+            if (!pdf::savePdfAtomically(*pdf_, path, version)) {
+                lastError_ = errno ? systemErrorText(errno) : std::string();
+                return 0;
+            }
             // The file no longer matches what the writer knew; the next row
             // opens it afresh and appends updates from there.
             writer_.reset();
             savedAt_ = -1;
             return 1;
+        } catch (const std::exception& e) {
+            lastError_ = e.what();
+            return 0;
         } catch (...) {
             return 0;
         }
     }
+
+    std::string LastError() const override { return lastError_; }
 
     // ---- used by the other objects of this server ----
     QPDF* pdf() const { return pdf_.get(); }
@@ -305,6 +322,7 @@ private:
     std::shared_ptr<QPDF> pdf_;
     std::vector<std::shared_ptr<QPDF>> keepAlive_;
     std::string path_;
+    std::string lastError_;
     long pageCount_ = 0;
     std::unique_ptr<pdf::IncrementalWriter> writer_;
     std::unique_ptr<pdf::PageTreeAppender> appender_;
@@ -346,13 +364,19 @@ public:
         try {
             Close(1);
             auto doc = std::make_shared<QpdfPDDoc>(state_);
-            if (!doc->Open(path)) return 0;
+            lastError_.clear();
+            if (!doc->Open(path)) {
+                lastError_ = doc->LastError();
+                return 0;
+            }
             attach(doc, true);
             return 1;
         } catch (...) {
             return 0;
         }
     }
+
+    std::string LastError() const override { return lastError_; }
 
     std::shared_ptr<PDDoc> GetPDDoc() override
     {
@@ -397,6 +421,7 @@ private:
     std::shared_ptr<QpdfAVPageView> view_;
     bool open_ = false;
     bool ownsDoc_ = false;
+    std::string lastError_;
 };
 
 std::shared_ptr<AVDoc> QpdfPDDoc::OpenAVDoc(const std::string& title)

@@ -1,6 +1,7 @@
 #include "log/AppendLog.h"
 
 #include "common/Files.h"
+#include "common/Messages.h"
 #include "common/Text.h"
 
 #include <cerrno>
@@ -89,6 +90,7 @@ bool AppendLog::open()
     close();
     // Only a regular file: a FIFO would block the first write that fills it.
     file_ = openRegularForAppending(path_, false);
+    openError_ = file_ ? std::string() : systemErrorText(errno);
     return file_ != nullptr;
 }
 
@@ -102,6 +104,7 @@ bool AppendLog::clear()
 {
     close();
     file_ = openRegularForAppending(path_, true);
+    openError_ = file_ ? std::string() : systemErrorText(errno);
     return file_ != nullptr;
 }
 

@@ -90,9 +90,10 @@ AppendParametersDialog::AppendParametersDialog(QWidget* parent, AppendParameters
     grid->addLayout(fileRow, 0, 1, 1, 2);
     grid->addWidget(label(this, "Append Parameters:", pageSpec_), 1, 0);
     grid->addWidget(pageSpec_, 1, 1, 1, 2);
-    grid->addWidget(
-        label(this, "e.g. all 6-7,9-10  or 5-10n or 1s,2s etc or odd,even SEE HELP FOR MORE DETAILS"),
-        2, 1, 1, 2);
+    // Wraps on a narrow screen rather than widening the dialog past it.
+    auto* hint = label(this, "e.g. all 6-7,9-10  or 5-10n or 1s,2s etc or odd,even SEE HELP FOR MORE DETAILS");
+    hint->setWordWrap(true);
+    grid->addWidget(hint, 2, 1, 1, 2);
     grid->addWidget(label(this, "Move to dir after append:", moveTo_), 3, 0);
     grid->addWidget(moveTo_, 3, 1);
     grid->addWidget(moveToButton, 3, 2);

@@ -66,6 +66,7 @@ struct MainWindowTest : ::testing::Test {
         o.messages = &messages;
         o.prompt = &prompt;
         o.exitNow = [this](int code) { exits.push_back(code); };
+        o.windowStatePath = dir / "window.conf";
         window = std::make_unique<MainWindow>(o);
         window->start({"mervo"}, dir.path());
         window->show();
@@ -237,7 +238,7 @@ TEST_F(MainWindowTest, ContextMenuOnlyWithASelectionAnd32806MeansWhatItsMenuSays
     clickRow(0);
     QAction* showCommand = window->contextMenu()->findChild<QAction*>("32806");
     ASSERT_TRUE(showCommand);
-    EXPECT_EQ(showCommand->text(), "Show Command Line Parameters");
+    EXPECT_EQ(showCommand->text().remove(QLatin1Char('&')), "Show Command Line Parameters");
     watchForMenu(showCommand);
     QContextMenuEvent onRow(QContextMenuEvent::Mouse, rowCenter(0),
                             list()->viewport()->mapToGlobal(rowCenter(0)));
@@ -257,7 +258,7 @@ TEST_F(MainWindowTest, ContextMenuOnlyWithASelectionAnd32806MeansWhatItsMenuSays
         }
     });
     window->action(kCmdBulkLoadGrouping)->trigger();
-    EXPECT_EQ(window->action(kCmdBulkLoadGrouping)->text(), "Bulk Load (Grouping)");
+    EXPECT_EQ(window->action(kCmdBulkLoadGrouping)->text().remove(QLatin1Char('&')), "Bulk Load (Grouping)");
     EXPECT_EQ(opened, "Bulk Load Options");
     EXPECT_EQ(messages.shown.size(), 1u);
 }
@@ -269,12 +270,12 @@ TEST_F(MainWindowTest, StopClickedDuringARealRunStopsAtTheNextCheck)
     QPushButton* append = button("1002");
     QString seenDuringRun;
     QTimer::singleShot(0, [&] {
-        seenDuringRun = append->text();
+        seenDuringRun = append->text().remove('&');
         QTest::mouseClick(append, Qt::LeftButton);
     });
     QTest::mouseClick(append, Qt::LeftButton);
     EXPECT_EQ(seenDuringRun, "Stop");
-    EXPECT_EQ(append->text(), "Append Files");
+    EXPECT_EQ(append->text().remove('&'), "Append Files");
     EXPECT_EQ(jobs().text(0, kStatus), "Stopped");
     EXPECT_EQ(jobs().text(1, kStatus), "Ready.");
     EXPECT_FALSE(window->findChild<QWidget*>("RunProgress")->isVisible());
