@@ -549,7 +549,8 @@ void MainWindow::fitPathColumns()
     // Paths are read from their end; the columns that hold them grow to the
     // longest shown (never shrink below what the person set).
     QHeaderView* header = list_->horizontalHeader();
-    for (int c : {static_cast<int>(kFileName), static_cast<int>(kOutputFile)}) {
+    for (int c : {static_cast<int>(kFileName), static_cast<int>(kMoveToDirectory),
+                  static_cast<int>(kOutputFile)}) {
         if (header->isSectionHidden(c) || header->sectionSize(c) == 0) continue;
         int wanted = static_cast<QAbstractItemView*>(list_)->sizeHintForColumn(c);
         if (wanted > header->sectionSize(c)) header->resizeSection(c, wanted);

@@ -125,7 +125,7 @@ LogViewerDialog::LogViewerDialog(const std::string& logPath, MessageBoxes& messa
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     // Each column at least as wide as its title, in this font.
     for (int c = 0; c < kLogColumnCount; ++c)
-        table_->setColumnWidth(c, std::max(kColumns[c].width * metrics.averageCharWidth() / 6,
+        table_->setColumnWidth(c, std::max(kColumns[c].width * metrics.averageCharWidth() / 5,
                                            header->sectionSizeHint(c)));
     connect(header, &QHeaderView::sectionClicked, model_, &LogTableModel::sortRows);
 
@@ -156,6 +156,11 @@ LogViewerDialog::LogViewerDialog(const std::string& logPath, MessageBoxes& messa
         messages.showWithReason("Can't open append.log", "Log File Error",
                                 logPath + ": " + systemErrorText(errno));
     else model_->setRows(std::move(*rows));
+    // No text clipped where the rows need more than the usual widths.
+    for (int c = 0; c < kLogColumnCount; ++c) {
+        int wanted = static_cast<QAbstractItemView*>(table_)->sizeHintForColumn(c);
+        if (wanted > table_->columnWidth(c)) table_->setColumnWidth(c, wanted);
+    }
 }
 
 void ViewLog(const std::string& logPath, MessageBoxes& messages, QWidget* parent)
