@@ -6,6 +6,7 @@
 #include "common/SamplePdf.h"
 #include "testkit/RecordingMessageBoxes.h"
 #include "testkit/TestDirs.h"
+#include "app/qt/WindowDriver.h"
 
 #include <QAction>
 #include <QApplication>
@@ -59,19 +60,10 @@ struct MainWindowTest : ::testing::Test {
 
     void open()
     {
-        writeFileBytes(dir / "setup.ini", "NOSPLASH\r\n");
-        MainWindowOptions o;
-        o.logPath = dir / "append.log";
-        o.settingsPath = dir / "setup.ini";
-        o.messages = &messages;
+        MainWindowOptions o = testWindowOptions(dir, messages);
         o.prompt = &prompt;
         o.exitNow = [this](int code) { exits.push_back(code); };
-        o.windowStatePath = dir / "window.conf";
-        window = std::make_unique<MainWindow>(o);
-        window->start({"mervo"}, dir.path());
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        window = showTestWindow(o, dir);
     }
     QTableView* list() { return window->listView(); }
     QPushButton* button(const char* id) { return window->findChild<QPushButton*>(id); }

@@ -15,6 +15,7 @@
 #include "support/qt/HelpWindow.h"
 #include "testkit/RecordingMessageBoxes.h"
 #include "testkit/TestDirs.h"
+#include "app/qt/WindowDriver.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -65,18 +66,9 @@ struct WindowUseTest : ::testing::Test {
 
     void open(const std::string& logPath = {})
     {
-        writeFileBytes(dir / "setup.ini", "NOSPLASH\r\n");
-        MainWindowOptions o;
-        o.logPath = logPath.empty() ? dir / "append.log" : logPath;
-        o.settingsPath = dir / "setup.ini";
-        o.messages = &messages;
-        o.exitNow = [](int) {};
-        o.windowStatePath = dir / "window.conf";
-        window = std::make_unique<MainWindow>(o);
-        window->start({"mervo"}, dir.path());
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        MainWindowOptions o = testWindowOptions(dir, messages);
+        if (!logPath.empty()) o.logPath = logPath;
+        window = showTestWindow(o, dir);
     }
     QPushButton* button(const char* id) { return window->findChild<QPushButton*>(id); }
     JobList& jobs() { return window->model().jobs(); }
@@ -311,30 +303,6 @@ TEST_F(WindowUseTest, FailuresSayWhy)
     EXPECT_FALSE(messages.shown[0].reason.empty());
 }
 
-TEST(AppendParametersForAMissingFile, SaysTheFileIsMissingNotThatOneIsGreaterThanMinusOne)
-{
-    TempDir dir;
-    RecordingMessageBoxes messages;
-    ScriptedFolderChooser folders;
-    ScriptedFileDialogs files;
-    QtParametersPrompt prompt{nullptr, folders, files, messages};
-    JobList jobs{messages, prompt, {}};
-    makePdf(dir / "gone.pdf", 3);
-    jobs.AddJobEntry(dir / "gone.pdf", 1, "all", "", dir / "out.pdf", "N", "N", "Y", "N");
-    ASSERT_EQ(::unlink((dir / "gone.pdf").c_str()), 0);
-    jobs.RefreshPageCounts();
-    ASSERT_EQ(jobs.text(0, kPages), "-1");
-    jobs.setRowSelected(0, true);
-    ModalStep save([](QDialog* d) { control<QPushButton>(d, "1006")->click(); d->reject(); });
-    jobs.UpdateJobEntry(true);
-    ASSERT_TRUE(save.ran());
-    ASSERT_EQ(messages.shown.size(), 2u);  // as the dialog opens, and on Save
-    for (const ShownMessage& m : messages.shown) {
-        EXPECT_EQ(m.text, "The file is missing:\n" + dir / "gone.pdf");
-        EXPECT_EQ(m.reason, "No such file or directory");
-    }
-}
-
 // ---- a 1280x800 screen at scale 2 -----------------------------------------
 
 namespace {
@@ -371,17 +339,9 @@ TEST(SmallScreen, EveryWindowFitsAndTheMainWindowShrinksWithoutOverlaps)
     if (!onSmallScreen()) GTEST_SKIP() << "runs in a child on a small screen";
     ASSERT_EQ(QApplication::primaryScreen()->availableGeometry().size(), QSize(640, 400));
     TempDir dir;
-    writeFileBytes(dir / "setup.ini", "NOSPLASH\r\n");
     RecordingMessageBoxes messages;
-    MainWindowOptions o;
-    o.logPath = dir / "append.log";
-    o.settingsPath = dir / "setup.ini";
-    o.messages = &messages;
-    o.windowStatePath = dir / "window.conf";
-    MainWindow window(o);
-    window.start({"mervo"}, dir.path());
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    std::unique_ptr<MainWindow> shown = showTestWindow(testWindowOptions(dir, messages), dir);
+    MainWindow& window = *shown;
     expectInside(&window, "main window");
 
     // At its smallest nothing overlaps.
@@ -423,23 +383,14 @@ TEST(SmallScreen, EveryWindowFitsAndTheMainWindowShrinksWithoutOverlaps)
     expectInside(help, "help");
     help->close();
 
-    bool setupSeen = false;
-    ModalStep setup([&](QDialog* d) {
-        setupSeen = true;
-        expectInside(d, "Setup");
-        d->reject();
-    });
-    window.action(kCmdSetup)->trigger();
-    EXPECT_TRUE(setupSeen);
-
-    bool aboutSeen = false;
-    ModalStep about([&](QDialog* d) {
-        aboutSeen = true;
-        expectInside(d, "About");
-        d->reject();
-    });
-    window.action(kCmdAbout)->trigger();
-    EXPECT_TRUE(aboutSeen);
+    for (int command : {kCmdSetup, kCmdAbout}) {
+        ModalStep step([&](QDialog* d) {
+            expectInside(d, window.action(command)->text().toUtf8().constData());
+            d->reject();
+        });
+        window.action(command)->trigger();
+        EXPECT_TRUE(step.ran());
+    }
 
     QtMessageBoxes boxes;
     bool boxSeen = false;
