@@ -9,6 +9,12 @@
 #include "support/Help.h"
 #include "support/qt/HelpWindow.h"
 
+#if __has_include("app/qt/JobPlanDialog.h")
+#include "app/qt/JobPlanDialog.h"
+#include "app/qt/PreviewPanel.h"
+#define FB_HAVE_PREVIEWS 1
+#endif
+
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -42,6 +48,19 @@ void pictureModal(const QString& name, const std::function<void()>& open,
     QTimer::singleShot(700, [name, meanwhile] {
         QWidget* dialog = QApplication::activeModalWidget();
         if (meanwhile) meanwhile(dialog);
+        save(dialog, name);
+        if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();
+    });
+    open();
+}
+
+// As pictureModal, with a step on the dialog some time before the picture.
+[[maybe_unused]] void pictureModalAfter(const QString& name, const std::function<void(QWidget*)>& prepare,
+                                        const std::function<void()>& open)
+{
+    QTimer::singleShot(300, [prepare] { prepare(QApplication::activeModalWidget()); });
+    QTimer::singleShot(1500, [name] {
+        QWidget* dialog = QApplication::activeModalWidget();
         save(dialog, name);
         if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();
     });
@@ -106,6 +125,27 @@ int main(int argc, char** argv)
                     help->close();
                 });
         }
+#ifdef FB_HAVE_PREVIEWS
+        // The report row: "1-2,odd" marked on its pages, in insertion order.
+        window.listView()->selectRow(2);
+        QApplication::processEvents();
+        pictureModalAfter("append-parameters-preview", [](QWidget*) {},
+                          [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); });
+        pictureModalAfter(
+            "job-plan",
+            [](QWidget* w) {
+                if (auto* plan = qobject_cast<fb::JobPlanDialog*>(w)) plan->showPages(0);
+            },
+            [&] { window.runCommand(fb::kCmdPreviewJob, fb::CommandOrigin::MenuBar); });
+        // Shown directly, not through its menu item, which would remember the choice.
+        if (auto* panel = window.findChild<fb::PreviewPanel*>()) {
+            if (!wholeScreen) window.resize(1280, 560);
+            panel->setVisible(true);
+            window.listView()->selectRow(2);
+            settle(1500);
+            save(&window, "preview-panel");
+        }
+#endif
         app.quit();
     });
     app.exec();

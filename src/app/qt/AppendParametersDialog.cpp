@@ -1,6 +1,7 @@
 #include "app/qt/AppendParametersDialog.h"
 
 #include "common/Text.h"
+#include "pages/qt/PagePreview.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -10,9 +11,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace fb {
 
@@ -124,13 +128,28 @@ AppendParametersDialog::AppendParametersDialog(QWidget* parent, AppendParameters
     buttons->addWidget(save);
     buttons->addWidget(cancel);
 
-    auto* layout = new QVBoxLayout(this);
+    // The source's pages beside the fields, the selection marked as it is typed.
+    preview_ = new PagePreview(this);
+    auto* sides = new QHBoxLayout(this);
+    auto* layout = new QVBoxLayout;
+    sides->addLayout(layout, 1);
+    sides->addWidget(preview_);
+    connect(pageSpec_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { preview_->setSelection(text.toStdString()); });
     layout->addLayout(grid);
     layout->addLayout(choices);
     layout->addLayout(bookmarks);
     layout->addWidget(useSame_);
     layout->addLayout(buttons);
-    resize(560, sizeHint().height());
+    resize(560 + preview_->minimumSizeHint().width(), std::max(sizeHint().height(), 420));
+    // On a screen too narrow for the pages beside the fields (a small screen at
+    // a large scale) the fields come first: the dialog works without the pages.
+    if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        if (minimumSizeHint().width() > screen->availableGeometry().width()) {
+            preview_->hide();
+            resize(560, sizeHint().height());
+        }
+    }
 
     // Tab through the controls in the order they are read, top to bottom.
     QWidget* order[] = {fileName_,      pageCount_,   pageSpec_, moveTo_,           moveToButton,
@@ -184,6 +203,8 @@ void AppendParametersDialog::draw(const AppendParametersControls& c)
     bookmarkFilename_->setChecked(c.bookmarkFilename);
     (c.createNew ? create_ : append_)->setChecked(true);
     useSame_->setChecked(c.useSameParameters);
+    preview_->setSelection(c.appendParameters);
+    preview_->setSource(c.fileName, c.pageCount);
 }
 
 void AppendParametersDialog::browseMoveTo()
