@@ -526,13 +526,13 @@ void MainWindow::saveWindowState()
 
 std::unique_ptr<QSettings> MainWindow::windowSettings() const
 {
-    // The person's own settings, not setup.ini: that file is read by other
-    // programs in exactly its three lines, and lives in whatever folder the
-    // program was started in, while a window's size belongs to the desktop.
-    if (!options_.windowStatePath.empty())
-        return std::make_unique<QSettings>(windowStateFile(), QSettings::IniFormat);
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                       QStringLiteral("Folioband"), QStringLiteral("mervo"));
+    // The person's own window settings, beside the preview panel's, not
+    // setup.ini: that file is read by other programs in exactly its three
+    // lines, and lives in whatever folder the program was started in, while a
+    // window's size belongs to the person and the desktop.
+    return std::make_unique<QSettings>(options_.windowStatePath.empty() ? PreviewPanel::stateFile()
+                                                                        : windowStateFile(),
+                                       QSettings::IniFormat);
 }
 
 void MainWindow::fitHeaders()

@@ -38,7 +38,8 @@ struct MainWindowOptions {
     ParametersPrompt* prompt = nullptr;
     std::function<void(int)> exitNow;  // empty: end the process
     // Where the window keeps its size and column widths between runs; empty
-    // means the person's own settings file (Folioband/mervo.conf).
+    // means the person's own (mervo/window.ini in the config folder, or in
+    // $MERVO_CONFIG_DIR).
     std::string windowStatePath;
 };
 
