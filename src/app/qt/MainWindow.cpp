@@ -633,14 +633,14 @@ void MainWindow::loadProgress(bool active, int rows)
     // own progress.
     if (!active) {
         progress_->hide();
-        appendButton_->setText(qs(model_->appendRun().buttonCaption()));
+        appendButton_->setText(appendButtonText(model_->appendRun().buttonCaption()));
         return;
     }
     if (!progress_->isVisible()) {
         progress_->setRange(0, 0);  // how many rows will come is not known
         progress_->setFormat(QStringLiteral("%1 rows read").arg(rows));
         progress_->show();
-        appendButton_->setText(QStringLiteral("Stop"));
+        appendButton_->setText(appendButtonText("Stop"));
     }
     progress_->setAccessibleDescription(QStringLiteral("%1 rows read").arg(rows));
 }
