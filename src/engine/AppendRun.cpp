@@ -6,10 +6,14 @@
 #include "jobs/JobList.h"
 #include "log/AppendLog.h"
 #include "pages/PageSpec.h"
+#include "common/FileLock.h"
 #include "common/Files.h"
 #include "common/Text.h"
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <iostream>
 
@@ -39,6 +43,11 @@ const char* const kFillerInsertFailed =
 const char* const kCloseFailed = "Failed to get Close doc";
 const char* const kSaveFailed = "Failed to save file: ";
 const char* const kNoBookmark = "Failed to create PDBookmark object";
+// How long a row waits for another run to let go of its output.
+constexpr std::chrono::seconds kOutputLockWait{300};
+// How often a row reads its output again after something that takes no lock
+// replaced it under the row, before the row gives up.
+constexpr int kMaxRereads = 10;
 // How many numbered names a moved file may try before the move is given up.
 constexpr int kMaxNumberedNames = 9999;
 
@@ -80,6 +89,13 @@ AppendRun::AppendRun(JobList& jobs, AutomationServer& server, MessageBoxes& mess
 }
 
 AppendRun::~AppendRun() = default;
+
+void AppendRunHost::notice(const std::string& text)
+{
+    const std::string line = applicationName() + ": " + text + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
 
 void AppendRun::click()
 {
@@ -330,6 +346,88 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
         return RunResult::Failed;
     }
 
+    // Other runs may write the same output at the same time. The row holds
+    // the output's lock from reading it to its log record; when something
+    // that does not take the lock replaced the output meanwhile, the row reads
+    // the new version and does its work again rather than overwrite it.
+    FileLock lock;
+    for (int attempt = 1;; ++attempt) {
+        if (Outcome end = lockOutput(s, i, output, lock)) return end;
+        bool replaced = false;
+        if (Outcome end = writeOutput(s, i, row, runs, output, lock, replaced)) return end;
+        if (!replaced) break;
+        lock.release();
+        if (attempt == kMaxRereads) {
+            warn(kSaveFailed + output + "\nanother program replaced it " + std::to_string(attempt) +
+                     " times while this row was written",
+                 true);
+            undone_.push_back(output + " kept being replaced by another program");
+            closeAll(s, false);
+            return RunResult::Failed;
+        }
+        s.output = server_.createPDDoc();
+        if (!s.output) {
+            warn(kNoPDDoc, false);
+            return RunResult::Failed;
+        }
+    }
+    lock.release();
+
+    host_.dispatchOnePending();
+    setStatus(i, "Done");
+    host_.runProgress(true, ++rowsDone_, rowsToRun_);
+
+    if (stopRequested_) {
+        closeAll(s, false);
+        return RunResult::Stopped;
+    }
+
+    host_.dispatchOnePending();
+    if (!row.moveToDirectory.empty() && !moveSource(source, row.moveToDirectory))
+        undone_.push_back(source + " not moved to " + row.moveToDirectory);
+    host_.dispatchOnePending();
+    return std::nullopt;
+}
+
+AppendRun::Outcome AppendRun::lockOutput(Session& s, int i, const std::string& output, FileLock& lock)
+{
+    LockWait wait;
+    wait.limit = kOutputLockWait;
+    wait.onWait = [&] {
+        host_.notice(output + " is being written by another run; waiting for it (at most " +
+                     std::to_string(kOutputLockWait.count()) + " seconds)");
+    };
+    // The window stays alive while we wait, and Stop ends the wait.
+    wait.keepWaiting = [&] {
+        host_.dispatchOnePending();
+        return !stopRequested_;
+    };
+    lock = files_->lockOutput(output, wait);
+    if (lock.state() == FileLock::State::Unlocked && lock.error() != 0)
+        host_.notice("cannot lock " + output + " (" + std::strerror(lock.error()) +
+                     "); a run writing it at the same time would be noticed only before the save");
+    if (lock.state() != FileLock::State::Failed) return std::nullopt;
+    if (lock.error() == ECANCELED) {
+        setStatus(i, "Stopped");
+        return RunResult::Stopped;
+    }
+    const std::string why = lock.error() == ETIMEDOUT
+                                ? "another run kept it locked for more than " +
+                                      std::to_string(kOutputLockWait.count()) + " seconds"
+                                : std::string("cannot lock it: ") + std::strerror(lock.error());
+    warn(kOpenFailed + output + "\n" + why, true);
+    undone_.push_back(output + ": " + why);
+    closeAll(s, true);
+    return RunResult::Failed;
+}
+
+// Steps from reading the output to its log record, under the output's lock.
+// replaced: the output is not the version read any more and nothing was
+// saved; the caller reads it again.
+AppendRun::Outcome AppendRun::writeOutput(Session& s, int i, const JobEntry& row, const PageRunList& runs,
+                                          const std::string& output, FileLock& lock, bool& replaced)
+{
+    const std::string& source = row.fileName;
     const bool outputExists = canOpenForReading(output);
     const bool makeNew = row.createNew == "Y" || !outputExists;
     if (makeNew) {
@@ -395,6 +493,13 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     }
 
     if (!s.output->Save(33, output)) {
+        if (!lock.stillCurrent()) {
+            // Left as it was: the new version was never put in its place.
+            s.output->Close();
+            s.output.reset();
+            replaced = true;
+            return std::nullopt;
+        }
         warn(kSaveFailed + output, true, s.output->LastError());
         closeAll(s, false);
         return RunResult::Failed;
@@ -413,19 +518,6 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
         undone_.push_back("no log record written for " + output);
     }
 
-    host_.dispatchOnePending();
-    setStatus(i, "Done");
-    host_.runProgress(true, ++rowsDone_, rowsToRun_);
-
-    if (stopRequested_) {
-        closeAll(s, false);
-        return RunResult::Stopped;
-    }
-
-    host_.dispatchOnePending();
-    if (!row.moveToDirectory.empty() && !moveSource(source, row.moveToDirectory))
-        undone_.push_back(source + " not moved to " + row.moveToDirectory);
-    host_.dispatchOnePending();
     return std::nullopt;
 }
 

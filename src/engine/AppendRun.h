@@ -3,6 +3,7 @@
 #include "common/Messages.h"
 #include "engine/FillerFiles.h"
 #include "engine/RunFiles.h"
+#include "pages/PageSpec.h"
 
 #include <memory>
 #include <optional>
@@ -20,6 +21,8 @@ class ConnectionWindow;
 class App;
 class AVDoc;
 class PDDoc;
+class FileLock;
+struct JobEntry;
 
 // Set only by the command line; all off for a run started from the window.
 struct RunOptions {
@@ -38,6 +41,9 @@ public:
     {
         (void)running, (void)done, (void)total;
     }
+    // A passing remark that needs no answer, such as waiting for another run;
+    // standard error unless the host shows it elsewhere.
+    virtual void notice(const std::string& text);
 };
 
 enum class RunResult { NotRun, Completed, Stopped, Failed };
@@ -80,6 +86,9 @@ private:
     void run();
     RunResult walk(Session& s);
     Outcome processRow(Session& s, int row);
+    Outcome lockOutput(Session& s, int row, const std::string& output, FileLock& lock);
+    Outcome writeOutput(Session& s, int row, const JobEntry& entry, const PageRunList& runs,
+                        const std::string& output, FileLock& lock, bool& replaced);
     Outcome addFiller(Session& s, const std::string& filler);
     void addFileBookmark(Session& s, long page, const std::string& sourcePath,
                          const std::string& outputPath);

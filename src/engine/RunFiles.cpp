@@ -33,6 +33,10 @@ bool RunFiles::copyFileNoReplace(const std::string& from, const std::string& to)
     return fb::copyFileNoReplace(from, to);
 }
 bool RunFiles::removeFile(const std::string& path) { return fb::removeFile(path); }
+FileLock RunFiles::lockOutput(const std::string& path, const LockWait& wait)
+{
+    return FileLock::acquire(path, wait);
+}
 bool RunFiles::openLog(AppendLog& log) { return log.open(); }
 bool RunFiles::writeLogRecord(AppendLog& log, const std::string& output, const std::string& source)
 {

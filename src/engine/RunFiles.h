@@ -1,4 +1,6 @@
 #pragma once
+#include "common/FileLock.h"
+
 #include <string>
 
 namespace fb {
@@ -23,6 +25,8 @@ public:
     virtual bool copyFileReplacing(const std::string& from, const std::string& to);
     virtual bool copyFileNoReplace(const std::string& from, const std::string& to);
     virtual bool removeFile(const std::string& path);
+    // The lock a row holds on its output from reading it to its log record.
+    virtual FileLock lockOutput(const std::string& path, const LockWait& wait);
     virtual bool openLog(AppendLog& log);
     virtual bool writeLogRecord(AppendLog& log, const std::string& output, const std::string& source);
 };

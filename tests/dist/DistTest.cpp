@@ -276,8 +276,6 @@ TEST(ParallelParts, FourPartsUnderParallelMatchOneRun)
 // lose no pages and no records.
 TEST(ParallelParts, TwoPartsSharingAnOutputLoseNothing)
 {
-    if (const char* why = std::getenv("MERVO_TEST_NO_OUTPUT_LOCK"); why && *why)
-        GTEST_SKIP() << "outputs are not locked yet against a second run: " << why;
     if (!haveProgram("parallel")) GTEST_SKIP() << "GNU parallel is not installed";
     constexpr int kEach = 40;
     TempDir dir;
