@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Pictures of the main window with the example job's rows, the Append
-# Parameters dialog and the folder chooser, saved as PNG files in docs/.
+# Parameters dialog and the folder chooser, saved as PNG files in docs/; then
+# every window on a 1280x800 screen at scale 2, each alone and as the whole
+# screen shows it (build/window-pictures-scale-2; the main ones in docs/scale-2).
 # Needs Xvfb (apt-get install xvfb) and a build in build/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-cmake --build "$build" --target window-pictures make-sample-pdf >/dev/null
+cmake --build "$build" --target window-pictures make-sample-pdf mervo >/dev/null
 job="${TMPDIR:-/tmp}/folioband-example"
 rm -rf "$job"
 mkdir -p "$job"
-trap 'rm -rf "$job"' EXIT
+# The pictures show the windows as they first open, not as someone left them.
+config="$(mktemp -d)"
+trap 'rm -rf "$job" "$config"' EXIT
 maker="$build/make-sample-pdf"
 mkdir -p "$job/inbox" "$job/done"
 "$maker" "$job/inbox/invoice-001.pdf" "Invoice 001" 3 --outline
@@ -21,6 +25,22 @@ mkdir -p "$job/inbox" "$job/done"
   printf '%s; 1-2,odd; ; ; ; %s; N; Y; N; Y\r\r\n' "$job/inbox/report.pdf" "$job/report-extract.pdf"
   printf '~%s; 5-10n; ; ; ; %s; N; Y; N; N\r\r\n' "$job/inbox/report.pdf" "$job/report-tail.pdf"
 } > "$job/example.app"
-mkdir -p "$root/docs"
-env -u QT_QPA_PLATFORM xvfb-run -a -s "-screen 0 1280x900x24" \
+# A real log record for the log viewer, from a real run beside the job.
+mkdir -p "$job/log"
+"$maker" "$job/log/scan.pdf" "Scan" 2
+(cd "$job/log" && QT_QPA_PLATFORM=offscreen "$build/mervo" -c -pall "-o$job/invoices.pdf" scan.pdf -r -q) || true
+cp "$job/log/append.log" "$job/append.log"
+rm -f "$job/invoices.pdf"
+# Every window at scale 2 goes to build/window-pictures (look at each one);
+# the main ones are copied to docs/scale-2.
+small="$build/window-pictures-scale-2"
+mkdir -p "$root/docs/scale-2" "$small"
+env -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$config" xvfb-run -a -s "-screen 0 1280x900x24" \
   "$build/window-pictures" "$job" "$root/docs"
+env -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$config" QT_SCALE_FACTOR=2 \
+  xvfb-run -a -s "-screen 0 1280x800x24" \
+  "$build/window-pictures" "$job" "$small" --screen
+for name in main-window append-parameters help-over-parameters setup; do
+  cp "$small/screen-$name.png" "$root/docs/scale-2/$name.png"
+done
+echo "all pictures at scale 2: $small"

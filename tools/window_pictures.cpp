@@ -1,121 +1,149 @@
 // Saves pictures of the main window and its dialogs as PNG files, for the
-// README. Run it through scripts/window-pictures.sh, which gives it an X
-// server (Xvfb) and a folder holding the example job.
+// README and for looking at every window on a small screen. Run it through
+// scripts/window-pictures.sh, which gives it an X server (Xvfb) and a folder
+// holding the example job.
+#include "app/MainWindowCommands.h"
+#include "app/qt/FolderChooserDialog.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/QtMessageBoxes.h"
+#include "support/Help.h"
+#include "support/qt/HelpWindow.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QEventLoop>
-#include <QPushButton>
-#include <QTableView>
-#include <QTimer>
-
-#include <cstdio>
-#include <functional>
-
-#if __has_include("app/qt/AppendParametersDialog.h")
-#include "app/qt/AppendParametersDialog.h"
-#define FB_HAVE_PARAMETERS_DIALOG 1
-#endif
 #if __has_include("app/qt/JobPlanDialog.h")
 #include "app/qt/JobPlanDialog.h"
 #include "app/qt/PreviewPanel.h"
 #define FB_HAVE_PREVIEWS 1
 #endif
-#if __has_include("app/qt/FolderChooserDialog.h")
-#include "app/qt/FolderChooserDialog.h"
-#define FB_HAVE_FOLDER_CHOOSER 1
-#endif
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QScreen>
+#include <QTableView>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
 
 namespace {
 
-bool save(QWidget* w, const QString& path)
+int failures = 0;
+bool wholeScreen = false;  // also picture the whole screen, to show where each window sits
+QString out;
+
+void save(QWidget* w, const QString& name)
 {
-    bool ok = w && w->grab().save(path);
-    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
-    return ok;
+    bool ok = w && w->grab().save(out + "/" + name + ".png");
+    if (ok && wholeScreen)
+        ok = QGuiApplication::primaryScreen()->grabWindow(0).save(out + "/screen-" + name + ".png");
+    failures += !ok;
+    std::fprintf(stderr, "%s %s/%s.png\n", ok ? "wrote" : "FAILED", qPrintable(out), qPrintable(name));
 }
 
 // Shows a modal dialog through `open`, pictures it once it is up, then closes it.
-[[maybe_unused]] void pictureModal(const QString& path, const std::function<void()>& open)
+void pictureModal(const QString& name, const std::function<void()>& open,
+                  const std::function<void(QWidget*)>& meanwhile = {})
 {
-    QTimer::singleShot(700, [path] {
+    QTimer::singleShot(700, [name, meanwhile] {
         QWidget* dialog = QApplication::activeModalWidget();
-        save(dialog, path);
+        if (meanwhile) meanwhile(dialog);
+        save(dialog, name);
         if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();
     });
     open();
 }
 
-// As pictureModal, with a step on the dialog before the picture is taken.
-[[maybe_unused]] void pictureModalAfter(const QString& path, const std::function<void(QWidget*)>& prepare,
+// As pictureModal, with a step on the dialog some time before the picture.
+[[maybe_unused]] void pictureModalAfter(const QString& name, const std::function<void(QWidget*)>& prepare,
                                         const std::function<void()>& open)
 {
     QTimer::singleShot(300, [prepare] { prepare(QApplication::activeModalWidget()); });
-    QTimer::singleShot(1500, [path] {
+    QTimer::singleShot(1500, [name] {
         QWidget* dialog = QApplication::activeModalWidget();
-        save(dialog, path);
+        save(dialog, name);
         if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();
     });
     open();
+}
+
+void settle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: window-pictures JOB-FOLDER OUTPUT-FOLDER\n");
+    if (argc < 3 || (argc == 4 && std::strcmp(argv[3], "--screen") != 0) || argc > 4) {
+        std::fprintf(stderr, "usage: window-pictures JOB-FOLDER OUTPUT-FOLDER [--screen]\n");
         return 2;
     }
-    QString out = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
+    wholeScreen = argc == 4;
+    out = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
     if (!QDir::setCurrent(QString::fromLocal8Bit(argv[1]))) return 2;
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     fb::MainWindow window;
     window.start({"mervo", "example.app"}, QDir::currentPath().toStdString());
-    window.resize(1000, 380);
+    // The README's picture keeps its old size; on the small screen the window
+    // opens as it opens for anyone.
+    if (!wholeScreen) window.resize(1000, 380);
     window.show();
     QApplication::processEvents();
     window.listView()->selectRow(1);
-    QTimer::singleShot(500, [] {});
-    int failures = 0;
     QTimer::singleShot(600, [&] {
-        failures += !save(&window, out + "/main-window.png");
-#ifdef FB_HAVE_PARAMETERS_DIALOG
-        pictureModal(out + "/append-parameters.png",
+        save(&window, "main-window");
+        pictureModal("append-parameters",
                      [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); });
-#endif
-#ifdef FB_HAVE_FOLDER_CHOOSER
         fb::QtMessageBoxes messages;
         fb::QtFolderChooser chooser(&window, messages);
-        pictureModal(out + "/folder-chooser.png", [&] {
+        pictureModal("folder-chooser", [&] {
             chooser.chooseFolder({"Move To Directory...", "Choose the folder to move the sources into",
                                   QDir::currentPath().toStdString()});
         });
-#endif
+        if (wholeScreen) {
+            pictureModal("setup", [&] { window.runCommand(fb::kCmdSetup, fb::CommandOrigin::MenuBar); });
+            pictureModal("log-viewer", [&] { window.runCommand(fb::kCmdViewLog, fb::CommandOrigin::MenuBar); });
+            pictureModal("about", [&] { window.runCommand(fb::kCmdAbout, fb::CommandOrigin::MenuBar); });
+            pictureModal("message-box", [&] {
+                messages.showWithReason("Failed to save file: " + QDir::currentPath().toStdString() +
+                                            "/invoices.pdf",
+                                        "mervo", "Permission denied");
+            });
+            // Help from inside the modal Append Parameters dialog.
+            pictureModal(
+                "help-over-parameters",
+                [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); },
+                [](QWidget*) {
+                    fb::HelpWindow* help = fb::ShowHelp(fb::kAppendParametersHelpContext);
+                    settle(500);
+                    save(help, "help");
+                    help->close();
+                });
+        }
 #ifdef FB_HAVE_PREVIEWS
         // The report row: "1-2,odd" marked on its pages, in insertion order.
         window.listView()->selectRow(2);
         QApplication::processEvents();
-        pictureModalAfter(out + "/append-parameters-preview.png", [](QWidget*) {},
+        pictureModalAfter("append-parameters-preview", [](QWidget*) {},
                           [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); });
         pictureModalAfter(
-            out + "/job-plan.png",
+            "job-plan",
             [](QWidget* w) {
                 if (auto* plan = qobject_cast<fb::JobPlanDialog*>(w)) plan->showPages(0);
             },
             [&] { window.runCommand(fb::kCmdPreviewJob, fb::CommandOrigin::MenuBar); });
         // Shown directly, not through its menu item, which would remember the choice.
         if (auto* panel = window.findChild<fb::PreviewPanel*>()) {
-            window.resize(1280, 560);
+            if (!wholeScreen) window.resize(1280, 560);
             panel->setVisible(true);
             window.listView()->selectRow(2);
-            QEventLoop settle;
-            QTimer::singleShot(1500, &settle, &QEventLoop::quit);
-            settle.exec();
-            failures += !save(&window, out + "/preview-panel.png");
+            settle(1500);
+            save(&window, "preview-panel");
         }
 #endif
         app.quit();

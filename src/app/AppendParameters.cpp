@@ -1,6 +1,9 @@
 #include "app/AppendParameters.h"
 
+#include "common/Files.h"
 #include "pages/PageSpec.h"
+
+#include <cerrno>
 
 namespace fb {
 
@@ -28,8 +31,26 @@ bool AppendParameters::open(const ParametersRequest& request)
     pageCount_ = request.pageCount;
     if (request.rowValues) held_ = *request.rowValues;
     drawFromHeld();
-    if (request.alwaysShow) return false;
+    if (request.alwaysShow) {
+        // Said as the dialog opens, not later as a page count of -1.
+        reportMissingFile();
+        return false;
+    }
     return confirm(shown_);
+}
+
+bool AppendParameters::reportMissingFile()
+{
+    // A page count below 0 means the file could not be read when it was counted.
+    if (pageCount_ >= 0) return false;
+    if (isReadableRegularFile(fileName_)) {
+        messages_.show("The pages of this file could not be counted:\n" + fileName_,
+                       "Error in parameters", MessageButtons::Ok);
+    } else {
+        messages_.showWithReason("The file is missing:\n" + fileName_, "Error in parameters",
+                                 reasonText(errno), MessageButtons::Ok);
+    }
+    return true;
 }
 
 void AppendParameters::take(const AppendParametersControls& c)
@@ -53,6 +74,7 @@ bool AppendParameters::confirm(const AppendParametersControls& c)
                        "Error Destination", MessageButtons::Ok);
         return false;
     }
+    if (reportMissingFile()) return false;
     if (auto error = validatePageSpec(held_.appendParameters, pageCount_)) {
         messages_.show(*error, "Error in parameters", MessageButtons::Ok);
         return false;

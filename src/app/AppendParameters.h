@@ -60,6 +60,8 @@ public:
     void hold(const std::string& fileName, const JobParameters& values);
 
 private:
+    // Says so when the file behind a page count below 0 is missing or unreadable.
+    bool reportMissingFile();
     void drawFromHeld();
 
     MessageBoxes& messages_;

@@ -74,7 +74,8 @@ bool MainWindowModel::initialise(const std::vector<std::string>& slots,
     options_.argumentCount = slots.size() > 1 ? static_cast<int>(slots.size()) : 0;
     if (!(services_.files ? services_.files->openLog(log_) : log_.open())) {
         logFailed_ = true;
-        services_.messages.show("Can't open append.log", "Log File Error");
+        services_.messages.showWithReason("Can't open append.log", "Log File Error",
+                                          log_.path() + ": " + log_.openError());
         if (options_.argumentCount > 0)
             undone_.push_back(log_.path() + " could not be opened; the command line was not carried out");
         return false;

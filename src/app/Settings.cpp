@@ -4,6 +4,8 @@
 #include "common/LineReader.h"
 #include "common/Text.h"
 
+#include <cerrno>
+
 namespace fb {
 
 namespace {
@@ -44,8 +46,9 @@ bool saveSettings(const Settings& s, MessageBoxes& messages, const std::string& 
 {
     // A path with a line break would read back as other settings; refuse it whole.
     bool ok = storable(s.oddEveryFile) && storable(s.oddFinalFile);
-    std::string why = "a filler path is too long or holds a line break";
+    std::string reason = ok ? std::string() : "a filler path is too long or holds a line break";
     if (ok) {
+        errno = 0;
         // Written beside the old file and renamed over it, so a failed save
         // never leaves the settings half-written.
         AtomicFileWriter writer(path);
@@ -56,9 +59,9 @@ bool saveSettings(const Settings& s, MessageBoxes& messages, const std::string& 
             if (s.noSplash) writer.stream() << "NOSPLASH\r\n";
             ok = writer.commit();
         }
-        if (!ok) why = reasonText(errno);
+        if (!ok) reason = path + ": " + (errno ? reasonText(errno) : "the file could not be written");
     }
-    if (!ok) messages.show("can't save to setup.ini\n" + why, applicationName(), MessageButtons::Ok);
+    if (!ok) messages.showWithReason("can't save to setup.ini", applicationName(), reason);
     return ok;
 }
 

@@ -106,6 +106,7 @@ bool writableOrAbsent(const std::string& path) {
 }
 
 std::string reasonText(int error) {
+    if (error == 0) return {}; // nothing said, rather than "Success"
     return std::generic_category().message(error);
 }
 
@@ -184,8 +185,12 @@ std::FILE* openRegularForAppending(const std::string& path, bool truncate) {
     ok = ok && (!truncate || ::ftruncate(fd, 0) == 0);
     ok = ok && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
     std::FILE* file = ok ? ::fdopen(fd, "a+b") : nullptr;
-    if (!file)
+    if (!file) {
+        // Say why, as openRegularForReading does: a folder or a FIFO is no log.
+        const int why = !S_ISREG(st.st_mode) ? (S_ISDIR(st.st_mode) ? EISDIR : EINVAL) : errno;
         ::close(fd);
+        errno = why;
+    }
     return file;
 }
 

@@ -1,6 +1,7 @@
 #include "common/Messages.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace fb {
 

@@ -16,6 +16,20 @@ public:
     virtual MessageAnswer show(const std::string& text, const std::string& caption,
                                MessageButtons buttons = MessageButtons::Ok,
                                MessageIcon icon = MessageIcon::None) = 0;
+    // A failure with its reason (the system's error text or the PDF layer's):
+    // the text stays as it is and the reason comes as its details. Boxes that
+    // cannot show details write the reason on a line after the text.
+    virtual MessageAnswer showWithReason(const std::string& text, const std::string& caption,
+                                         const std::string& reason,
+                                         MessageButtons buttons = MessageButtons::Ok,
+                                         MessageIcon icon = MessageIcon::None)
+    {
+        return show(withReason(text, reason), caption, buttons, icon);
+    }
+    static std::string withReason(const std::string& text, const std::string& reason)
+    {
+        return reason.empty() ? text : text + "\n" + reason;
+    }
 };
 
 // The caption of the program's own message boxes: the executable's name.

@@ -9,9 +9,10 @@ const char* const kConnectFailedMessage =
 
 namespace {
 
-void warn(AcrobatContext& ctx, const std::string& text)
+void warn(AcrobatContext& ctx, const std::string& text, const std::string& reason = {})
 {
-    ctx.messages.show(text, applicationName(), MessageButtons::Ok, MessageIcon::Warning);
+    ctx.messages.showWithReason(text, applicationName(), reason, MessageButtons::Ok,
+                                MessageIcon::Warning);
 }
 
 } // namespace
@@ -44,7 +45,7 @@ int acrobatPageCount(AcrobatContext& ctx, const std::string& path)
             return 0;
         }
         if (avDoc->Open(path, "") == 0) {
-            if (!ctx.quietMode) warn(ctx, "Error Opening File : " + path);
+            if (!ctx.quietMode) warn(ctx, "Error Opening File : " + path, avDoc->lastFailure());
             app->CloseAllDocs();
             return 0;
         }

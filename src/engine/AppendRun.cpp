@@ -51,13 +51,6 @@ constexpr int kMaxRereads = 10;
 // How many numbered names a moved file may try before the move is given up.
 constexpr int kMaxNumberedNames = 9999;
 
-// The message, then on a line of its own why, when the PDF layer or the
-// system said.
-std::string withReason(const std::string& text, const std::string& reason)
-{
-    return reason.empty() ? text : text + "\n" + reason;
-}
-
 // Two passes, so that a run of up to four slashes becomes one.
 std::string collapseDoubleSlashes(std::string path)
 {
@@ -135,24 +128,26 @@ void AppendRun::setStatus(int row, const std::string& status)
     if (row >= 0 && row < jobs_.rowCount()) jobs_.setText(row, kStatus, status);
 }
 
-void AppendRun::warn(const std::string& text, bool suppressible)
+void AppendRun::warn(const std::string& text, bool suppressible, const std::string& reason)
 {
     if (suppressible && options_.quietMode) return;
-    messages_.show(text, applicationName(), MessageButtons::Ok, MessageIcon::Warning);
+    messages_.showWithReason(text, applicationName(), reason, MessageButtons::Ok,
+                             MessageIcon::Warning);
 }
 
-void AppendRun::fail(const std::string& text, bool suppressible)
+void AppendRun::fail(const std::string& text, bool suppressible, const std::string& reason)
 {
-    warn(text, suppressible);
+    warn(text, suppressible, reason);
     // A message not shown goes into the closing line, which is then all a
     // quiet run says; one that was shown is not said twice.
     failure_.clear();
     if (!suppressible || !options_.quietMode) return;
+    const std::string full = MessageBoxes::withReason(text, reason);
     std::size_t from = 0;
-    while (from <= text.size()) {
-        std::size_t end = text.find('\n', from);
-        if (end == std::string::npos) end = text.size();
-        if (end > from) failure_ += (failure_.empty() ? "" : ": ") + text.substr(from, end - from);
+    while (from <= full.size()) {
+        std::size_t end = full.find('\n', from);
+        if (end == std::string::npos) end = full.size();
+        if (end > from) failure_ += (failure_.empty() ? "" : ": ") + full.substr(from, end - from);
         from = end + 1;
     }
 }
@@ -348,7 +343,7 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     }
     // A FIFO or device would block the PDF layer's open for ever.
     if (!isRegularFile(source)) {
-        fail(kOpenFailed + source, true);
+        fail(kOpenFailed + source, true, "not a regular file");
         closeAll(s, true);
         return RunResult::Failed;
     }
@@ -374,7 +369,7 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     // back (root may, as the system lets it): refused before anything is
     // touched, as a missing source is.
     if (!writableOrAbsent(output)) {
-        fail(withReason(kSaveFailed + output, reasonText(errno)), true);
+        fail(kSaveFailed + output, true, reasonText(errno));
         setStatus(i, "Stopped");
         closeAll(s, true);
         return RunResult::Failed;
@@ -482,14 +477,18 @@ AppendRun::Outcome AppendRun::writeOutput(Session& s, int i, const JobEntry& row
             readers_.closeReaders();
             return RunResult::Failed;
         }
-    } else if (!isRegularFile(output) || !s.output->Open(output)) {
-        fail(withReason(kOpenFailed + output, s.output->lastFailure()), true);
+    } else if (!isRegularFile(output)) {
+        fail(kOpenFailed + output, true, "not a regular file");
+        closeAll(s, true);
+        return RunResult::Failed;
+    } else if (!s.output->Open(output)) {
+        fail(kOpenFailed + output, true, s.output->lastFailure());
         closeAll(s, true);
         return RunResult::Failed;
     }
 
     if (!s.source->Open(source)) {
-        fail(withReason(kOpenFailed + source, s.source->lastFailure()), true);
+        fail(kOpenFailed + source, true, s.source->lastFailure());
         closeAll(s, true);
         return RunResult::Failed;
     }
@@ -499,7 +498,7 @@ AppendRun::Outcome AppendRun::writeOutput(Session& s, int i, const JobEntry& row
         const long n = s.output->GetNumPages();
         const long count = static_cast<long>(r.last) - static_cast<long>(r.first) + 1;
         if (!s.output->InsertPages(n - 1, *s.source, static_cast<long>(r.first) - 1, count, bookmarkFlag)) {
-            fail(withReason(kInsertFailed, s.output->lastFailure()), true);
+            fail(kInsertFailed, true, s.output->lastFailure());
             closeAll(s, false);
             return RunResult::Failed;
         }
@@ -530,7 +529,7 @@ AppendRun::Outcome AppendRun::writeOutput(Session& s, int i, const JobEntry& row
             replaced = true;
             return std::nullopt;
         }
-        fail(withReason(kSaveFailed + output, s.output->lastFailure()), true);
+        fail(kSaveFailed + output, true, s.output->lastFailure());
         closeAll(s, false);
         return RunResult::Failed;
     }
@@ -583,12 +582,12 @@ AppendRun::Outcome AppendRun::addFiller(Session& s, const std::string& filler)
     const long p = s.output->GetNumPages();
     if (p % 2 != 1) return std::nullopt;
     if (!s.source->Open(filler)) {
-        fail(withReason(kOpenFailed + filler, s.source->lastFailure()), false);
+        fail(kOpenFailed + filler, false, s.source->lastFailure());
         closeAll(s, false);
         return RunResult::Failed;
     }
     if (!s.output->InsertPages(p - 1, *s.source, 0, s.source->GetNumPages(), 0)) {
-        fail(withReason(kFillerInsertFailed, s.output->lastFailure()), false);
+        fail(kFillerInsertFailed, false, s.output->lastFailure());
         closeAll(s, false);
         return RunResult::Failed;
     }

@@ -97,10 +97,10 @@ private:
     std::string rowName(int row, const std::string& fileName) const;
     void setCaption(const std::string& caption);
     void setStatus(int row, const std::string& status);
-    void warn(const std::string& text, bool suppressible);
+    void warn(const std::string& text, bool suppressible, const std::string& reason = {});
     // warn() for a failure that ends the run; the closing line names it when
     // it was not shown.
-    void fail(const std::string& text, bool suppressible);
+    void fail(const std::string& text, bool suppressible, const std::string& reason = {});
     void closeAll(Session& s, bool exitToo);
     void recordMissing(const std::string& path);
 

@@ -32,6 +32,8 @@ public:
     virtual std::shared_ptr<PDDoc> GetPDDoc() = 0;
     virtual std::shared_ptr<AVPageView> GetAVPageView() = 0;
     virtual long Close(long noSave) = 0;
+    // Why the last Open failed; empty when the PDF layer did not say.
+    virtual std::string lastFailure() const { return {}; }
 };
 
 class PDDoc {

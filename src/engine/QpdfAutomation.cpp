@@ -8,11 +8,13 @@
 #include "engine/pdf/SourceIndex.h"
 #include "engine/pdf/PdfOpen.h"
 #include "engine/pdf/PdfSave.h"
+#include "common/Messages.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <optional>
 #include <set>
@@ -96,6 +98,7 @@ public:
             return 0;
         } catch (...) {
             closeDoc();
+            failure_.clear();
             return 0;
         }
     }
@@ -173,6 +176,7 @@ public:
         try {
             makePrivate();
             if (copier_) copier_->finishOutlines();
+            errno = 0;
             // A higher version goes in the header, which only a full rewrite changes.
             const std::string version = copier_ ? copier_->minimumVersion() : std::string();
             const bool update = writer_ && !untracked_ && path == path_ && version.empty() &&
@@ -454,13 +458,19 @@ public:
         try {
             Close(1);
             auto doc = std::make_shared<QpdfPDDoc>(state_);
-            if (!doc->Open(path)) return 0;
+            lastError_.clear();
+            if (!doc->Open(path)) {
+                lastError_ = doc->lastFailure();
+                return 0;
+            }
             attach(doc, true);
             return 1;
         } catch (...) {
             return 0;
         }
     }
+
+    std::string lastFailure() const override { return lastError_; }
 
     std::shared_ptr<PDDoc> GetPDDoc() override
     {
@@ -505,6 +515,7 @@ private:
     std::shared_ptr<QpdfAVPageView> view_;
     bool open_ = false;
     bool ownsDoc_ = false;
+    std::string lastError_;
 };
 
 std::shared_ptr<AVDoc> QpdfPDDoc::OpenAVDoc(const std::string& title)

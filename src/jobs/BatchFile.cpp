@@ -4,6 +4,8 @@
 #include "common/LineReader.h"
 #include "common/Text.h"
 
+#include <cerrno>
+
 namespace fb {
 
 namespace {
@@ -86,9 +88,11 @@ void BatchFiles::readLines(const std::string& path, bool firstLineOnly)
 {
     // Only a regular file is read, so a FIFO, device or folder given as a
     // batch file fails here at once instead of hanging or ending the program.
+    errno = 0;
     LineReader in(path);
     if (!in.isOpen()) {
-        if (!quiet_) messages_.show(path, "Can't read append parameters file.");
+        if (!quiet_)
+            messages_.showWithReason(path, "Can't read append parameters file.", reasonText(errno));
         undone_.push_back("batch file not read: " + path);
         return;
     }
@@ -154,6 +158,7 @@ bool BatchFiles::write(const std::string& path, bool alwaysConfirm)
             }
         }
     }
+    errno = 0;
     AtomicFileWriter writer(path);
     bool ok = writer.open();
     if (ok) {
@@ -161,7 +166,9 @@ bool BatchFiles::write(const std::string& path, bool alwaysConfirm)
         ok = writer.commit();
     }
     if (!ok) {
-        if (!quiet_) messages_.show(path + "\n" + reasonText(errno), "Can't write to job file.");
+        if (!quiet_)
+            messages_.showWithReason(path, "Can't write to job file.",
+                                     errno ? reasonText(errno) : "the file could not be written");
         return false;
     }
     setCurrentPath(path);

@@ -92,6 +92,7 @@ bool AppendLog::open()
     close();
     // Only a regular file: a FIFO would block the first write that fills it.
     file_ = openRegularForAppending(path_, false);
+    openError_ = file_ ? std::string() : reasonText(errno);
     return file_ != nullptr;
 }
 

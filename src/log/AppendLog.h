@@ -15,6 +15,8 @@ public:
     AppendLog& operator=(const AppendLog&) = delete;
 
     bool open();  // for appending, created when missing
+    // The system's reason the last open or clear failed.
+    const std::string& openError() const { return openError_; }
     bool isOpen() const { return file_ != nullptr; }
     void close();
     // One record for the output, flushed to disk at once; false (errno set)
@@ -30,6 +32,7 @@ private:
     bool lockCurrentLog();
 
     std::string path_;
+    std::string openError_;
     std::FILE* file_ = nullptr;
     std::function<std::time_t()> clock_;
 };

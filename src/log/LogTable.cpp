@@ -4,6 +4,7 @@
 #include "common/Text.h"
 #include "log/AppendLog.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 #include <numeric>
@@ -187,11 +188,13 @@ int ExportLogToCsv(const std::string& logPath, FileDialogs& dialogs, MessageBoxe
 
     std::optional<std::vector<LogRow>> rows = readLogFile(logPath);
     if (!rows) {
-        messages.show("Can't open append.log", "Log File Error");
+        messages.showWithReason("Can't open append.log", "Log File Error",
+                                logPath + ": " + reasonText(errno));
         return -1;
     }
     // Written beside the target and renamed over it, so a failed export
     // never leaves a half-written file in place of an earlier one.
+    errno = 0;
     AtomicFileWriter out(csvPath);
     bool ok = out.open();
     if (ok) {
@@ -201,7 +204,8 @@ int ExportLogToCsv(const std::string& logPath, FileDialogs& dialogs, MessageBoxe
         ok = out.commit();
     }
     if (!ok) {
-        messages.show(csvPath + "\n" + reasonText(errno), "Log Write File Error");
+        messages.showWithReason(csvPath, "Log Write File Error",
+                                errno ? reasonText(errno) : "the file could not be written");
         return -1;
     }
     if (messages.show("Do you want to open file now in excel ?", "Open File",

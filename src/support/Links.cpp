@@ -249,9 +249,11 @@ std::string linkErrorText(int result)
     return text + "Unknown Error (" + std::to_string(result) + ") occurred.";
 }
 
-void ReportLinkError(int result, MessageBoxes& messages)
+void ReportLinkError(int result, MessageBoxes& messages, const std::string& url)
 {
-    messages.show(linkErrorText(result), applicationName(), MessageButtons::Ok, MessageIcon::Warning);
+    messages.showWithReason(linkErrorText(result), applicationName(),
+                            url.empty() ? std::string() : "Address: " + url, MessageButtons::Ok,
+                            MessageIcon::Warning);
 }
 
 void OpenWebsite(LinkServices& services) { GotoUrl(kWebsiteUrl, services); }
@@ -269,6 +271,34 @@ std::string bugReportAddress(const SystemInfo& info, const std::string& supportA
            std::string(35, '-') + "%0d" + body;
 }
 
-void SendBugReport(DesktopOpener& opener) { opener.open(bugReportAddress(readSystemInfo())); }
+std::string bugReportText(const SystemInfo& info)
+{
+    std::string address = bugReportAddress(info);
+    std::string body = address.substr(address.find("&body=") + 6);
+    std::string text = "Subject: Folioband Batch Edition\n";
+    for (std::size_t at = 0; at < body.size();) {
+        if (body.compare(at, 3, "%0d") == 0) {
+            text += '\n';
+            at += 3;
+        } else {
+            text += body[at++];
+        }
+    }
+    return text;
+}
+
+void SendBugReport(DesktopOpener& opener, MessageBoxes& messages)
+{
+    SystemInfo info = readSystemInfo();
+    OpenOutcome outcome = opener.open(bugReportAddress(info));
+    if (outcome.status == OpenStatus::Opened) return;
+    std::string why = outcome.status == OpenStatus::NoHandler
+                          ? "No mail program is set up to send it."
+                          : "The desktop's opener failed (exit status " + std::to_string(outcome.code) + ").";
+    messages.showWithReason("The bug report could not be opened in a mail program. " + why +
+                                "\n\nPlease send the report below to " + kSupportAddress + ".",
+                            applicationName(), "To: " + std::string(kSupportAddress) + "\n" + bugReportText(info),
+                            MessageButtons::Ok, MessageIcon::Information);
+}
 
 } // namespace fb

@@ -56,14 +56,21 @@ struct LinkServices {
 int GotoUrl(const std::string& url, LinkServices& services);
 
 std::string linkErrorText(int result);  // "Unable to open hyperlink:\n\n..."
-void ReportLinkError(int result, MessageBoxes& messages);
+// The address goes with the text as its details, so the user can see (and
+// copy) what could not be opened.
+void ReportLinkError(int result, MessageBoxes& messages, const std::string& url = {});
 
 // "Go to Website Homepage": the result is ignored.
 void OpenWebsite(LinkServices& services);
 
 // The "mailto:" address of a bug report describing this machine.
 std::string bugReportAddress(const SystemInfo& info, const std::string& supportAddress = kSupportAddress);
-// "Email Bug/Suggestion/Comments": opens a new message in the user's mail program.
-void SendBugReport(DesktopOpener& opener);
+// The bug report as a person reads it: the mail address's body with its
+// escaped line ends made real ones.
+std::string bugReportText(const SystemInfo& info);
+// "Email Bug/Suggestion/Comments": opens a new message in the user's mail
+// program. Without one it says so and shows the address and the report, so
+// they can be copied into a mail by hand.
+void SendBugReport(DesktopOpener& opener, MessageBoxes& messages);
 
 } // namespace fb

@@ -135,7 +135,8 @@ TEST(LogTable, ExportFailuresAreReportedAndLeaveNothingBehind)
     dialog.answer = dir / "no/such/folder/out.csv";
     EXPECT_EQ(ExportLogToCsv(dir / "append.log", dialog, messages, opener), -1);
     ASSERT_EQ(messages.shown.size(), 2u);
-    EXPECT_EQ(messages.shown[1].text, dir / "no/such/folder/out.csv" + "\nNo such file or directory");
+    EXPECT_EQ(messages.shown[1].text, dir / "no/such/folder/out.csv");
+    EXPECT_EQ(messages.shown[1].reason, "No such file or directory");
     EXPECT_EQ(messages.shown[1].caption, "Log Write File Error");
 
     // An empty log gives the header alone; No leaves the file unopened.

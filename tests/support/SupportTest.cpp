@@ -126,8 +126,9 @@ TEST(Links, ErrorTextsAndReport)
               "Unable to open hyperlink:\n\nThere is no application associated\nwith the given filename extension.");
     EXPECT_EQ(linkErrorText(33), "Unable to open hyperlink:\n\nUnknown Error (33) occurred.");
     RecordingMessageBoxes messages;
-    ReportLinkError(2, messages);
+    ReportLinkError(2, messages, "https://x.example/");
     ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].reason, "Address: https://x.example/");
     EXPECT_EQ(messages.shown[0].text, "Unable to open hyperlink:\n\nThe specified file was not found.");
     EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
     EXPECT_EQ(messages.shown[0].buttons, MessageButtons::Ok);
@@ -160,11 +161,24 @@ TEST(BugReport, MailTextCarriesEveryLineUnescaped)
               "Psysical Memory Available : 1000 KB%0dTotal Virtual Memory : 137438953468 KB%0d%0d"
               "Operating System : Tom & Jerry OS?%0dOS Version : 12%0dService Pack : Linux 6.1.0%0d"
               "Build : 1%0d");
+    // No mail program: it says so, and the address and the report, line by
+    // line, come as details that can be copied.
     FakeOpener opener;
-    SendBugReport(opener);
+    RecordingMessageBoxes boxes;
+    SendBugReport(opener, boxes);
     ASSERT_EQ(opener.asked.size(), 1u);
     EXPECT_EQ(opener.asked[0].rfind("mailto:support@example.com?subject=Folioband Batch Edition&body=", 0), 0u);
     EXPECT_NE(opener.asked[0].find("Product Version : 1.07%0d"), std::string::npos);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].text.find("No mail program"), std::string::npos);
+    EXPECT_NE(boxes.shown[0].text.find("support@example.com"), std::string::npos);
+    EXPECT_EQ(boxes.shown[0].reason.rfind("To: support@example.com\nSubject: Folioband Batch Edition\n", 0), 0u);
+    EXPECT_NE(boxes.shown[0].reason.find("\nProduct Version : 1.07\n"), std::string::npos);
+    EXPECT_EQ(boxes.shown[0].reason.find("%0d"), std::string::npos);
+    // With one, nothing is shown.
+    opener.answer = {OpenStatus::Opened, 0};
+    SendBugReport(opener, boxes);
+    EXPECT_EQ(boxes.shown.size(), 1u);
 }
 
 TEST(SystemInfoTest, TablesRulesAndTheMachinesOwnFiles)

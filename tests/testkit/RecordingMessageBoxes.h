@@ -12,6 +12,7 @@ struct ShownMessage {
     std::string caption;
     MessageButtons buttons;
     MessageIcon icon;
+    std::string reason;  // the details a failure carries
 };
 
 // Records every box shown; answers from a queue, else the default (Ok; No for Yes/No).
@@ -21,7 +22,19 @@ public:
                        MessageButtons buttons = MessageButtons::Ok,
                        MessageIcon icon = MessageIcon::None) override
     {
-        shown.push_back({text, caption, buttons, icon});
+        shown.push_back({text, caption, buttons, icon, {}});
+        return answer(buttons);
+    }
+    MessageAnswer showWithReason(const std::string& text, const std::string& caption,
+                                 const std::string& reason,
+                                 MessageButtons buttons = MessageButtons::Ok,
+                                 MessageIcon icon = MessageIcon::None) override
+    {
+        shown.push_back({text, caption, buttons, icon, reason});
+        return answer(buttons);
+    }
+    MessageAnswer answer(MessageButtons buttons)
+    {
         if (!answers.empty()) {
             MessageAnswer a = answers.front();
             answers.pop_front();

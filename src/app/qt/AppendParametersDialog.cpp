@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -93,9 +94,10 @@ AppendParametersDialog::AppendParametersDialog(QWidget* parent, AppendParameters
     grid->addLayout(fileRow, 0, 1, 1, 2);
     grid->addWidget(label(this, "Append Parameters:", pageSpec_), 1, 0);
     grid->addWidget(pageSpec_, 1, 1, 1, 2);
-    grid->addWidget(
-        label(this, "e.g. all 6-7,9-10  or 5-10n or 1s,2s etc or odd,even SEE HELP FOR MORE DETAILS"),
-        2, 1, 1, 2);
+    // Wraps on a narrow screen rather than widening the dialog past it.
+    auto* hint = label(this, "e.g. all 6-7,9-10  or 5-10n or 1s,2s etc or odd,even SEE HELP FOR MORE DETAILS");
+    hint->setWordWrap(true);
+    grid->addWidget(hint, 2, 1, 1, 2);
     grid->addWidget(label(this, "Move to dir after append:", moveTo_), 3, 0);
     grid->addWidget(moveTo_, 3, 1);
     grid->addWidget(moveToButton, 3, 2);
@@ -140,6 +142,14 @@ AppendParametersDialog::AppendParametersDialog(QWidget* parent, AppendParameters
     layout->addWidget(useSame_);
     layout->addLayout(buttons);
     resize(560 + preview_->minimumSizeHint().width(), std::max(sizeHint().height(), 420));
+    // On a screen too narrow for the pages beside the fields (a small screen at
+    // a large scale) the fields come first: the dialog works without the pages.
+    if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        if (minimumSizeHint().width() > screen->availableGeometry().width()) {
+            preview_->hide();
+            resize(560, sizeHint().height());
+        }
+    }
 
     // Tab through the controls in the order they are read, top to bottom.
     QWidget* order[] = {fileName_,      pageCount_,   pageSpec_, moveTo_,           moveToButton,

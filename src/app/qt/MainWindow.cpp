@@ -6,6 +6,7 @@
 #include "app/qt/JobTableModel.h"
 #include "app/qt/PreviewPanel.h"
 #include "app/qt/SetupDialog.h"
+#include "app/qt/WindowFit.h"
 #include "app/qt/QtMessageBoxes.h"
 #include "bulk/qt/QtBulkLoad.h"
 #include "engine/QpdfAutomation.h"
@@ -32,6 +33,8 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QProgressBar>
+#include <QScreen>
+#include <QSettings>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
@@ -45,6 +48,49 @@ namespace {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 QString idName(int id) { return QString::number(id); }
+
+// Gives every item of a menu that has no mnemonic one that no other item of
+// the menu uses: the first letter of a word if free, else any free letter.
+// Qt leaves the "&" out of the accessible name, so that stays the item's text.
+void addMnemonics(std::vector<QString>& texts)
+{
+    QString used;
+    for (const QString& t : texts) {
+        int amp = t.indexOf(QLatin1Char('&'));
+        if (amp >= 0 && amp + 1 < t.size()) used += t.at(amp + 1).toLower();
+    }
+    for (QString& t : texts) {
+        if (t.isEmpty() || t.contains(QLatin1Char('&'))) continue;
+        int pick = -1;
+        for (int pass = 0; pass < 2 && pick < 0; ++pass) {
+            for (int i = 0; i < t.size(); ++i) {
+                bool wordStart = i == 0 || t.at(i - 1) == QLatin1Char(' ') || t.at(i - 1) == QLatin1Char('(');
+                if ((pass == 0 && !wordStart) || !t.at(i).isLetterOrNumber()) continue;
+                if (!used.contains(t.at(i).toLower())) {
+                    pick = i;
+                    break;
+                }
+            }
+        }
+        if (pick < 0) continue;
+        used += t.at(pick).toLower();
+        t.insert(pick, QLatin1Char('&'));
+    }
+}
+
+// A menu text "Name\tKEY" as the name and the key Qt shows for it.
+std::pair<QString, QKeySequence> splitShortcut(const QString& text)
+{
+    int tab = text.indexOf(QLatin1Char('\t'));
+    if (tab < 0) return {text, QKeySequence()};
+    QString key = text.mid(tab + 1).trimmed();
+    if (key.size() == 1) key = key.toUpper();
+    else if (key.compare(QLatin1String("DELETE"), Qt::CaseInsensitive) == 0) key = QStringLiteral("Del");
+    return {text.left(tab), QKeySequence(key, QKeySequence::PortableText)};
+}
+
+const char* const kSettingsGeometry = "MainWindow/geometry";
+const char* const kSettingsColumns = "MainWindow/columns";
 
 // The splash picture: drawn here, so the program carries no image files.
 QPixmap splashPicture()
@@ -86,6 +132,12 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     setWindowTitle(qs(mainWindowCaption()));
     setWindowIcon(programIcon());
     setAcceptDrops(true);
+    // Columns are fitted once rows have settled, not once per row.
+    fitColumns_ = new QTimer(this);
+    fitColumns_->setSingleShot(true);
+    fitColumns_->setInterval(0);
+    connect(fitColumns_, &QTimer::timeout, this, &MainWindow::fitPathColumns);
+
     buildControls();
 
     if (!options_.messages) {
@@ -126,9 +178,26 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     header->setSectionsClickable(true);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setStretchLastSection(false);
+    // A selected row would turn every title bold and clip it.
+    header->setHighlightSections(false);
     for (int c = 0; c < kColumnCount; ++c) header->resizeSection(c, columnInfo(c).width);
     connect(header, &QHeaderView::sectionClicked, this,
             [this](int column) { model_->headerClicked(column); });
+    // Columns are fitted once rows have settled; during a run the list
+    // follows the row being processed.
+    auto fitLater = [this] {
+        if (!fitColumns_->isActive()) fitColumns_->start();
+    };
+    connect(table_, &QAbstractItemModel::modelReset, this, fitLater);
+    connect(table_, &QAbstractItemModel::rowsInserted, this, fitLater);
+    connect(table_, &QAbstractItemModel::dataChanged, this,
+            [this, fitLater](const QModelIndex& first, const QModelIndex& last) {
+                fitLater();
+                const int row = first.row();
+                if (row == last.row() && row >= 0 && row < model_->jobs().rowCount() &&
+                    model_->jobs().text(row, kStatus) == "Processing")
+                    list_->scrollTo(table_->index(row, 0));
+            });
     table_->followSelection(list_->selectionModel());
     connect(list_, &QTableView::doubleClicked, this, [this] { model_->doubleClicked(); });
     connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::showRowContextMenu);
@@ -146,7 +215,8 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
         if (model_->options().argumentCount == 0) showSplash();
     });
     qApp->installEventFilter(this);
-    resize(1000, 460);
+    installWindowFit();
+    restoreWindowState();
 }
 
 MainWindow::~MainWindow()
@@ -185,6 +255,8 @@ void MainWindow::buildControls()
     list_->viewport()->setAcceptDrops(false);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     list_->setWordWrap(false);
+    // Tab leaves the list; the arrows move inside it.
+    list_->setTabKeyNavigation(false);
     list_->setIconSize(QSize(16, 16));
     list_->verticalHeader()->hide();
     list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
@@ -204,8 +276,12 @@ void MainWindow::buildControls()
     progress_->setAccessibleName(QStringLiteral("Files appended"));
     progress_->setFormat(QStringLiteral("%v of %m"));
     progress_->setMaximumWidth(180);
+    // Its place is kept while hidden, so showing it moves no button.
+    QSizePolicy keepPlace = progress_->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    progress_->setSizePolicy(keepPlace);
     progress_->hide();
-    appendButton_ = new QPushButton(QStringLiteral("Append Files"), central);
+    appendButton_ = new QPushButton(appendButtonText("Append Files"), central);
     appendButton_->setObjectName(QStringLiteral("1002"));
     appendButton_->setDefault(true);
     appendButton_->setMinimumWidth(160);
@@ -227,6 +303,12 @@ void MainWindow::buildControls()
     websiteLink_ = website;
     layout->addWidget(websiteLink_, 0, Qt::AlignLeft);
 
+    // From the list, Tab reaches the buttons and the link.
+    setTabOrder(list_, appendButton_);
+    setTabOrder(appendButton_, closeButton_);
+    setTabOrder(closeButton_, websiteLink_);
+    setTabOrder(websiteLink_, totalItems_);
+
     connect(appendButton_, &QPushButton::clicked, this,
             [this] { runCommand(kCmdAppendFiles, CommandOrigin::Button); });
     connect(closeButton_, &QPushButton::clicked, this,
@@ -236,14 +318,36 @@ void MainWindow::buildControls()
 
 void MainWindow::buildMenus()
 {
+    std::vector<QString> titles;
+    for (const MenuDef& def : mainMenuBar()) titles.push_back(QString::fromUtf8(def.title));
+    addMnemonics(titles);
+    std::size_t menuIndex = 0;
     for (const MenuDef& def : mainMenuBar()) {
-        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(def.title));
+        QMenu* menu = menuBar()->addMenu(titles[menuIndex++]);
+        std::vector<QString> names;
+        std::vector<QKeySequence> keys;
         for (const MenuItemDef& item : def.items) {
+            auto [name, key] = splitShortcut(item.command ? QString::fromUtf8(item.text) : QString());
+            names.push_back(name);
+            keys.push_back(key);
+        }
+        addMnemonics(names);
+        std::size_t itemIndex = 0;
+        for (const MenuItemDef& item : def.items) {
+            const QString& name = names[itemIndex];
+            const QKeySequence key = keys[itemIndex++];
             if (item.command == 0) {
                 menu->addSeparator();
                 continue;
             }
-            QAction* a = menu->addAction(QString::fromUtf8(item.text));
+            QAction* a = menu->addAction(name);
+            if (!key.isEmpty()) {
+                // Shown beside the item as Qt shows a shortcut; the key itself
+                // is the window's accelerator below, so it works only while the
+                // main window is active (here it acts only inside the open menu).
+                a->setShortcut(key);
+                a->setShortcutContext(Qt::WidgetShortcut);
+            }
             a->setObjectName(idName(item.command));
             a->setData(item.command);
             if (item.checkable) {
@@ -258,12 +362,18 @@ void MainWindow::buildMenus()
     }
     contextMenu_ = new QMenu(this);
     contextMenu_->setObjectName(QStringLiteral("130"));
+    std::vector<QString> names;
+    for (const MenuItemDef& item : rowContextMenu())
+        names.push_back(item.command ? QString::fromUtf8(item.text) : QString());
+    addMnemonics(names);
+    std::size_t itemIndex = 0;
     for (const MenuItemDef& item : rowContextMenu()) {
+        const QString& name = names[itemIndex++];
         if (item.command == 0) {
             contextMenu_->addSeparator();
             continue;
         }
-        QAction* a = contextMenu_->addAction(QString::fromUtf8(item.text));
+        QAction* a = contextMenu_->addAction(name);
         a->setObjectName(idName(item.command));
         a->setData(item.command);
     }
@@ -321,7 +431,7 @@ void MainWindow::exportLogToCsv()
 }
 void MainWindow::goToWebsiteHomepage() { OpenWebsite(*links_); }
 void MainWindow::showHtmlHelp() { ShowHelp(kMainWindowHelpContext, this); }
-void MainWindow::emailBugReport() { SendBugReport(*opener_); }
+void MainWindow::emailBugReport() { SendBugReport(*opener_, *options_.messages); }
 void MainWindow::openWebsiteLink() { static_cast<HyperLink*>(websiteLink_)->follow(); }
 void MainWindow::showSetup()
 {
@@ -398,8 +508,79 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+QString MainWindow::windowStateFile() const
+{
+    return qs(options_.windowStatePath);
+}
+
+void MainWindow::restoreWindowState()
+{
+    // Larger than the old fixed 1000x460 where the screen has room, never
+    // larger than the screen; the size and the columns a person left win.
+    QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1000, 460);
+    QSize wanted(std::max(1000, available.width() * 3 / 4), std::max(460, available.height() * 2 / 3));
+    resize(wanted.boundedTo(available.size()));
+    move(available.center() - rect().center());
+
+    std::unique_ptr<QSettings> settings = windowSettings();
+    QByteArray geometry = settings->value(QLatin1String(kSettingsGeometry)).toByteArray();
+    if (!geometry.isEmpty()) restoreGeometry(geometry);
+    QByteArray columns = settings->value(QLatin1String(kSettingsColumns)).toByteArray();
+    QHeaderView* header = list_->horizontalHeader();
+    if (columns.isEmpty() || !header->restoreState(columns)) fitHeaders();
+    fitToScreen(this);
+}
+
+void MainWindow::saveWindowState()
+{
+    std::unique_ptr<QSettings> settings = windowSettings();
+    settings->setValue(QLatin1String(kSettingsGeometry), saveGeometry());
+    settings->setValue(QLatin1String(kSettingsColumns), list_->horizontalHeader()->saveState());
+    settings->sync();
+}
+
+std::unique_ptr<QSettings> MainWindow::windowSettings() const
+{
+    // The person's own window settings, beside the preview panel's, not
+    // setup.ini: that file is read by other programs in exactly its three
+    // lines, and lives in whatever folder the program was started in, while a
+    // window's size belongs to the person and the desktop.
+    return std::make_unique<QSettings>(options_.windowStatePath.empty() ? PreviewPanel::stateFile()
+                                                                        : windowStateFile(),
+                                       QSettings::IniFormat);
+}
+
+void MainWindow::fitHeaders()
+{
+    // No header clipped: each shown column at least as wide as its title.
+    QHeaderView* header = list_->horizontalHeader();
+    QFont bold = header->font();
+    bold.setBold(true);
+    QFontMetrics metrics(bold);
+    for (int c = 0; c < kColumnCount; ++c) {
+        int width = columnInfo(c).width;
+        if (width == 0) continue;  // hidden by design
+        int title = metrics.horizontalAdvance(qs(columnInfo(c).header)) + 16;
+        header->resizeSection(c, std::max(width, title));
+    }
+}
+
+void MainWindow::fitPathColumns()
+{
+    // Paths are read from their end; the columns that hold them grow to the
+    // longest shown (never shrink below what the person set).
+    QHeaderView* header = list_->horizontalHeader();
+    for (int c : {static_cast<int>(kFileName), static_cast<int>(kMoveToDirectory),
+                  static_cast<int>(kOutputFile)}) {
+        if (header->isSectionHidden(c) || header->sectionSize(c) == 0) continue;
+        int wanted = static_cast<QAbstractItemView*>(list_)->sizeHintForColumn(c);
+        if (wanted > header->sectionSize(c)) header->resizeSection(c, wanted);
+    }
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    saveWindowState();
     bulk_->stop();
     model_->jobs().stopLoad();
     if (!model_->isClosed()) model_->close();
@@ -438,7 +619,11 @@ void MainWindow::alwaysShowParametersChanged(bool on)
     if (QAction* a = action(kCmdAlwaysShowParameters)) a->setChecked(on);
 }
 
-void MainWindow::totalItemsChanged(int count) { totalItems_->setText(QString::number(count)); }
+void MainWindow::totalItemsChanged(int count)
+{
+    totalItems_->setText(QString::number(count));
+    if (!fitColumns_->isActive()) fitColumns_->start();
+}
 
 void MainWindow::titleChanged(const std::string& title) { setWindowTitle(qs(title)); }
 
@@ -448,14 +633,14 @@ void MainWindow::loadProgress(bool active, int rows)
     // own progress.
     if (!active) {
         progress_->hide();
-        appendButton_->setText(qs(model_->appendRun().buttonCaption()));
+        appendButton_->setText(appendButtonText(model_->appendRun().buttonCaption()));
         return;
     }
     if (!progress_->isVisible()) {
         progress_->setRange(0, 0);  // how many rows will come is not known
         progress_->setFormat(QStringLiteral("%1 rows read").arg(rows));
         progress_->show();
-        appendButton_->setText(QStringLiteral("Stop"));
+        appendButton_->setText(appendButtonText("Stop"));
     }
     progress_->setAccessibleDescription(QStringLiteral("%1 rows read").arg(rows));
 }

@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
+class QSettings;
 class QPushButton;
 class QTableView;
 class QTimer;
@@ -36,6 +37,10 @@ struct MainWindowOptions {
     MessageBoxes* messages = nullptr;
     ParametersPrompt* prompt = nullptr;
     std::function<void(int)> exitNow;  // empty: end the process
+    // Where the window keeps its size and column widths between runs; empty
+    // means the person's own (mervo/window.ini in the config folder, or in
+    // $MERVO_CONFIG_DIR).
+    std::string windowStatePath;
 };
 
 // The program's window: draws the job list and hands every command, click,
@@ -91,6 +96,12 @@ private:
     void loadProgress(bool active, int rows) override;
 
     void buildControls();
+    void restoreWindowState();
+    void saveWindowState();
+    std::unique_ptr<QSettings> windowSettings() const;
+    QString windowStateFile() const;
+    void fitHeaders();
+    void fitPathColumns();
     void buildMenus();
     void showRowContextMenu(const QPoint& pos);
     void showSplash();
@@ -104,6 +115,7 @@ private:
     QLabel* websiteLink_ = nullptr;
     QMenu* contextMenu_ = nullptr;
     QTimer* splashTimer_ = nullptr;
+    QTimer* fitColumns_ = nullptr;
     std::map<int, QAction*> actions_;
 
     std::unique_ptr<MessageBoxes> ownMessages_;

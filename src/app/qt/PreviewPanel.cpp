@@ -49,7 +49,7 @@ PreviewPanel::PreviewPanel(QMainWindow* window, JobList& jobs, QTableView* list)
     toggle->setText("Show &Page Preview");
     toggle->setObjectName("previewPanelToggle");
     for (QAction* menu : window->menuBar()->actions())
-        if (menu->menu() && menu->text() == "Window") menu->menu()->addAction(toggle);
+        if (menu->menu() && QString(menu->text()).remove('&') == "Window") menu->menu()->addAction(toggle);
     // Only the person's own choice is kept, not the hiding that closing the window does.
     connect(toggle, &QAction::triggered, this, [](bool shown) {
         QSettings(stateFile(), QSettings::IniFormat).setValue(kShownKey, shown);

@@ -3,15 +3,28 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace fb {
 
 MessageAnswer QtMessageBoxes::show(const std::string& text, const std::string& caption,
                                    MessageButtons buttons, MessageIcon icon)
 {
-    QMessageBox box;
+    return showWithReason(text, caption, {}, buttons, icon);
+}
+
+MessageAnswer QtMessageBoxes::showWithReason(const std::string& text, const std::string& caption,
+                                             const std::string& reason, MessageButtons buttons,
+                                             MessageIcon icon)
+{
+    QMessageBox box(QApplication::activeModalWidget() ? QApplication::activeModalWidget()
+                                                      : QApplication::activeWindow());
+    box.setObjectName(QStringLiteral("MessageBox"));
     box.setWindowTitle(QString::fromStdString(caption));
     box.setText(QString::fromStdString(text));
+    // Paths and addresses in a message can be copied.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    if (!reason.empty()) box.setDetailedText(QString::fromStdString(reason));
     switch (icon) {
     case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
     case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
@@ -19,11 +32,14 @@ MessageAnswer QtMessageBoxes::show(const std::string& text, const std::string& c
     case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
     }
     if (buttons == MessageButtons::YesNo) {
+        // A Yes/No box presses its first button, Yes, on Enter; Escape answers No.
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
     }
     box.setStandardButtons(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
     box.exec();
     return MessageAnswer::Ok;
 }

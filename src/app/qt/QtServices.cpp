@@ -103,9 +103,16 @@ void QtRunHost::repaintNow()
 
 void QtRunHost::beep(int, int) { QApplication::beep(); }
 
+QString appendButtonText(const std::string& caption)
+{
+    if (caption == "Append Files") return QStringLiteral("A&ppend Files");
+    if (caption == "Stop") return QStringLiteral("Sto&p");
+    return QString::fromStdString(caption);
+}
+
 void QtRunHost::captionChanged(const std::string& caption)
 {
-    if (button_) button_->setText(QString::fromStdString(caption));
+    if (button_) button_->setText(appendButtonText(caption));
 }
 
 void QtRunHost::runProgress(bool running, int done, int total)

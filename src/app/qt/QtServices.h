@@ -71,6 +71,10 @@ public:
     static bool pressNow();
 };
 
+// The run's button captions with the button's mnemonic: Alt+P both starts
+// and stops ("A&ppend Files", "Sto&p"); the accessible name stays the caption.
+QString appendButtonText(const std::string& caption);
+
 // Qt's filter text for one of ours: "All Files *.*" -> "All Files (*)".
 QString qtFileFilter(const std::string& filter);
 

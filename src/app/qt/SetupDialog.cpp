@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 
+#include <algorithm>
 #include <QCheckBox>
 #include <QDialog>
 #include <QGridLayout>
@@ -48,7 +49,7 @@ public:
         buttons->addWidget(save);
         buttons->addWidget(cancel);
         layout_->addLayout(buttons);
-        resize(520, sizeHint().height());
+        resize(std::max(620, sizeHint().width()), sizeHint().height());
 
         connect(noSplash_, &QCheckBox::clicked, this, [this] {
             take();
@@ -81,11 +82,14 @@ private:
         auto* note = new QLabel(explanation, frame);
         note->setWordWrap(true);
         auto* grid = new QGridLayout(frame);
-        grid->addWidget(label, 0, 0);
-        grid->addWidget(edit, 0, 1);
-        grid->addWidget(browse, 0, 2);
-        grid->addWidget(note, 1, 0, 1, 3);
-        grid->setColumnStretch(1, 1);
+        // The path on a line of its own, as wide as the frame: a long path
+        // stays readable instead of sharing the line with its label.
+        edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 30);
+        grid->addWidget(label, 0, 0, 1, 2);
+        grid->addWidget(edit, 1, 0, 1, 2);
+        grid->addWidget(browse, 1, 2);
+        grid->addWidget(note, 2, 0, 1, 3);
+        grid->setColumnStretch(0, 1);
         layout_->addWidget(frame);
         connect(browse, &QPushButton::clicked, this, [this, setting] {
             take();

@@ -1,6 +1,12 @@
 #include "log/qt/LogViewer.h"
 
+#include "common/Files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <QApplication>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -93,9 +99,14 @@ LogViewerDialog::LogViewerDialog(const std::string& logPath, MessageBoxes& messa
       clear_(new QPushButton(tr("Clear"), this))
 {
     setWindowTitle(tr("View Append Log"));
-    QFont font(QStringLiteral("Courier New"), 7);
+    // The desktop's fixed-width font at the desktop's own size: readable at
+    // any scale.
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
+    const QFont desktop = QApplication::font();
+    if (desktop.pointSizeF() > 0) font.setPointSizeF(desktop.pointSizeF());
+    else if (desktop.pixelSize() > 0) font.setPixelSize(desktop.pixelSize());
     setFont(font);
 
     table_->setObjectName(QStringLiteral("logList"));
@@ -114,7 +125,10 @@ LogViewerDialog::LogViewerDialog(const std::string& logPath, MessageBoxes& messa
     header->setSectionsClickable(true);
     header->setHighlightSections(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    for (int c = 0; c < kLogColumnCount; ++c) table_->setColumnWidth(c, kColumns[c].width);
+    // Each column at least as wide as its title, in this font.
+    for (int c = 0; c < kLogColumnCount; ++c)
+        table_->setColumnWidth(c, std::max(kColumns[c].width * metrics.averageCharWidth() / 5,
+                                           header->sectionSizeHint(c)));
     connect(header, &QHeaderView::sectionClicked, model_, &LogTableModel::sortRows);
 
     close_->setObjectName(QStringLiteral("closeButton"));
@@ -140,8 +154,15 @@ LogViewerDialog::LogViewerDialog(const std::string& logPath, MessageBoxes& messa
     resize(435 * unitX / 4, 180 * unitY / 8);
 
     std::optional<std::vector<LogRow>> rows = readLogFile(logPath);
-    if (!rows) messages.show("Can't open append.log", "Log File Error");
+    if (!rows)
+        messages.showWithReason("Can't open append.log", "Log File Error",
+                                logPath + ": " + reasonText(errno));
     else model_->setRows(std::move(*rows));
+    // No text clipped where the rows need more than the usual widths.
+    for (int c = 0; c < kLogColumnCount; ++c) {
+        int wanted = static_cast<QAbstractItemView*>(table_)->sizeHintForColumn(c);
+        if (wanted > table_->columnWidth(c)) table_->setColumnWidth(c, wanted);
+    }
 }
 
 void ViewLog(const std::string& logPath, MessageBoxes& messages, QWidget* parent)

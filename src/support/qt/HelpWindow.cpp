@@ -5,7 +5,10 @@
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QPointer>
+#include <QApplication>
 #include <QPushButton>
+#include <QShortcut>
+#include <QWindow>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -39,6 +42,8 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window), browser_(
     connect(browser_, &QTextBrowser::forwardAvailable, forward, &QPushButton::setEnabled);
     connect(contents, &QPushButton::clicked, this, [this] { showTopic(QStringLiteral("contents")); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(back);
@@ -65,6 +70,13 @@ HelpWindow* ShowHelp(int context, QWidget* parent)
     if (!window) window = new HelpWindow(parent);
     window->showTopic(QString::fromStdString(helpTopicForContext(context)));
     window->show();
+    // Opened from a modal dialog, the guide belongs to that dialog's window,
+    // so the dialog's modality does not block it: it scrolls, follows links
+    // and closes while the dialog stays open.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        if (modal != window && modal->windowHandle() && window->windowHandle())
+            window->windowHandle()->setTransientParent(modal->windowHandle());
+    }
     window->raise();
     window->activateWindow();
     return window;

@@ -106,13 +106,13 @@ int HyperLink::follow()
     } else {
         QApplication::beep();
         if (messages_) {
-            ReportLinkError(result, *messages_);
+            ReportLinkError(result, *messages_, url_);
         } else if (runningHeadless()) {
             StderrMessageBoxes boxes;
-            ReportLinkError(result, boxes);
+            ReportLinkError(result, boxes, url_);
         } else {
             QtMessageBoxes boxes;
-            ReportLinkError(result, boxes);
+            ReportLinkError(result, boxes, url_);
         }
     }
     emit followed(result);

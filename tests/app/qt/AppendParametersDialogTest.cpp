@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <unistd.h>
+
 using namespace fb;
 using namespace fb::test;
 
@@ -197,4 +199,25 @@ TEST_F(AppendParametersDialogTest, UseSameParametersConfirmsAtOnceUntilTheValues
     EXPECT_TRUE(shown);
     EXPECT_EQ(parameters(2)[0], "all");
     EXPECT_FALSE(jobs.alwaysShowParameters());
+}
+
+TEST_F(AppendParametersDialogTest, AMissingFileIsCalledMissingNotOneGreaterThanMinusOne)
+{
+    std::string gone = pdf("gone.pdf", 3);
+    jobs.AddJobEntry(gone, 1, "all", "", dir / "out.pdf", "N", "N", "Y", "N");
+    ASSERT_EQ(::unlink(gone.c_str()), 0);
+    jobs.RefreshPageCounts();
+    ASSERT_EQ(jobs.text(0, kPages), "-1");
+    jobs.setRowSelected(0, true);
+    ModalStep save([](QDialog* d) {
+        control<QPushButton>(d, "1006")->click();
+        d->reject();
+    });
+    jobs.UpdateJobEntry(true);
+    ASSERT_TRUE(save.ran());
+    ASSERT_EQ(messages.shown.size(), 2u);  // as the dialog opens, and on Save
+    for (const ShownMessage& m : messages.shown) {
+        EXPECT_EQ(m.text, "The file is missing:\n" + gone);
+        EXPECT_EQ(m.reason, "No such file or directory");
+    }
 }

@@ -6,6 +6,7 @@
 #include "common/SamplePdf.h"
 #include "testkit/RecordingMessageBoxes.h"
 #include "testkit/TestDirs.h"
+#include "app/qt/WindowDriver.h"
 
 #include <QAction>
 #include <QApplication>
@@ -61,18 +62,10 @@ struct MainWindowTest : ::testing::Test {
 
     void open()
     {
-        writeFileBytes(dir / "setup.ini", "NOSPLASH\r\n");
-        MainWindowOptions o;
-        o.logPath = dir / "append.log";
-        o.settingsPath = dir / "setup.ini";
-        o.messages = &messages;
+        MainWindowOptions o = testWindowOptions(dir, messages);
         o.prompt = &prompt;
         o.exitNow = [this](int code) { exits.push_back(code); };
-        window = std::make_unique<MainWindow>(o);
-        window->start({"mervo"}, dir.path());
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        window = showTestWindow(o, dir);
     }
     QTableView* list() { return window->listView(); }
     QPushButton* button(const char* id) { return window->findChild<QPushButton*>(id); }
@@ -239,7 +232,7 @@ TEST_F(MainWindowTest, ContextMenuOnlyWithASelectionAnd32806MeansWhatItsMenuSays
     clickRow(0);
     QAction* showCommand = window->contextMenu()->findChild<QAction*>("32806");
     ASSERT_TRUE(showCommand);
-    EXPECT_EQ(showCommand->text(), "Show Command Line Parameters");
+    EXPECT_EQ(showCommand->text().remove(QLatin1Char('&')), "Show Command Line Parameters");
     watchForMenu(showCommand);
     QContextMenuEvent onRow(QContextMenuEvent::Mouse, rowCenter(0),
                             list()->viewport()->mapToGlobal(rowCenter(0)));
@@ -259,7 +252,7 @@ TEST_F(MainWindowTest, ContextMenuOnlyWithASelectionAnd32806MeansWhatItsMenuSays
         }
     });
     window->action(kCmdBulkLoadGrouping)->trigger();
-    EXPECT_EQ(window->action(kCmdBulkLoadGrouping)->text(), "Bulk Load (Grouping)");
+    EXPECT_EQ(window->action(kCmdBulkLoadGrouping)->text().remove(QLatin1Char('&')), "Bulk Load (Grouping)");
     EXPECT_EQ(opened, "Bulk Load Options");
     EXPECT_EQ(messages.shown.size(), 1u);
 }
@@ -271,12 +264,12 @@ TEST_F(MainWindowTest, StopClickedDuringARealRunStopsAtTheNextCheck)
     QPushButton* append = button("1002");
     QString seenDuringRun;
     QTimer::singleShot(0, [&] {
-        seenDuringRun = append->text();
+        seenDuringRun = append->text().remove('&');
         QTest::mouseClick(append, Qt::LeftButton);
     });
     QTest::mouseClick(append, Qt::LeftButton);
     EXPECT_EQ(seenDuringRun, "Stop");
-    EXPECT_EQ(append->text(), "Append Files");
+    EXPECT_EQ(append->text().remove('&'), "Append Files");
     EXPECT_EQ(jobs().text(0, kStatus), "Stopped");
     EXPECT_EQ(jobs().text(1, kStatus), "Ready.");
     EXPECT_FALSE(window->findChild<QWidget*>("RunProgress")->isVisible());
@@ -427,7 +420,7 @@ TEST_F(MainWindowTest, LongBatchLoadKeepsTheWindowAnsweringCountsUpAndEscapeEnds
         EXPECT_GT(totals.size(), 3u);
         EXPECT_TRUE(std::is_sorted(totals.begin(), totals.end()));
         EXPECT_FALSE(jobs().loading());
-        EXPECT_EQ(button("1002")->text(), "Append Files");
+        EXPECT_EQ(button("1002")->text().remove(QLatin1Char('&')), "Append Files");
         EXPECT_FALSE(window->findChild<QWidget*>("RunProgress")->isVisible());
     };
 

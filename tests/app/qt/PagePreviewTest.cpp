@@ -15,6 +15,7 @@
 #include "testkit/HostilePdfs.h"
 #include "testkit/RecordingMessageBoxes.h"
 #include "testkit/TestDirs.h"
+#include "app/qt/WindowDriver.h"
 
 #include <QAction>
 #include <QListWidget>
@@ -233,13 +234,7 @@ TEST(PreviewPanel, FollowsTheSelectedRowAndRemembersBeingShown)
     samplePdf(dir / "old.pdf", "O", 3);
     RecordingMessageBoxes messages;
     auto open = [&] {
-        writeFileBytes(dir / "setup.ini", "NOSPLASH\r\n");
-        MainWindowOptions o;
-        o.logPath = dir / "append.log";
-        o.settingsPath = dir / "setup.ini";
-        o.messages = &messages;
-        o.exitNow = [](int) {};
-        auto window = std::make_unique<MainWindow>(o);
+        auto window = std::make_unique<MainWindow>(testWindowOptions(dir, messages));
         window->start({"mervo"}, dir.path());
         window->show();
         return window;
