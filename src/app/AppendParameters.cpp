@@ -82,10 +82,15 @@ ParametersAnswer AppendParameters::answer() const
     return {true, held_, useSame_};
 }
 
-void AppendParameters::hold(const std::string& fileName, const JobParameters& values)
+void AppendParameters::hold(const std::string& fileName, const CommandLineColumns& values)
 {
     fileName_ = fileName;
-    held_ = values;
+    held_.appendParameters = values.appendParameters;
+    held_.moveToDirectory = values.moveToDirectory;
+    held_.outputFile = values.outputFile;
+    held_.keepBookmarks = values.keepBookmarks;
+    held_.createNew = values.createNew;
+    held_.appendExisting = values.appendExisting;
     drawFromHeld();
 }
 

@@ -157,10 +157,9 @@ void ShowCommandLine(JobList& jobs, MessageBoxes& messages, Clipboard& clipboard
     }
     // A copy: the message box may let the list change under us.
     const JobEntry entry = jobs.entry(row);
-    JobParameters held{entry.appendParameters, entry.moveToDirectory, entry.outputFile,
-                       entry.keepBookmarks,    entry.createNew,       entry.appendExisting,
-                       entry.bookmarkFilename};
-    prompt.holdValues(entry.fileName, held);
+    prompt.holdValues(entry.fileName,
+                      {entry.appendParameters, entry.moveToDirectory, entry.outputFile,
+                       entry.keepBookmarks, entry.createNew, entry.appendExisting});
     std::string text = buildCommandLine(entry);
     MessageAnswer answer = messages.show(text + "\n\ncopy command to clipboard ?",
                                          "Command Line Parameters", MessageButtons::YesNo);
