@@ -151,29 +151,6 @@ std::string AppendRun::rowName(int row, const std::string& fileName) const
     return "row " + std::to_string(row + 1) + " (" + fileName + ")";
 }
 
-bool AppendRun::pageSelectionsValid()
-{
-    // A selection that takes nothing would still save the output (replacing an
-    // old one) and move the source; every row is checked before any is touched.
-    for (int i = 0; i < jobs_.rowCount(); ++i) {
-        const JobEntry& row = jobs_.entry(i);
-        if (row.selected != "Yes" || row.appendParameters.empty() || row.outputFile.empty()) continue;
-        // A source that is missing or not a plain file ends the run at its own
-        // row, with its own report.
-        if (!isReadableRegularFile(row.fileName)) continue;
-        if (auto error = validatePageSpec(row.appendParameters, parseLeadingInt(row.pages))) {
-            if (!options_.quietMode)
-                messages_.show(*error + "\n" + row.fileName, "Error in parameters",
-                               MessageButtons::Ok, MessageIcon::Warning);
-            undone_.push_back(rowName(i, row.fileName) + ": page selection \"" +
-                              row.appendParameters + "\" refused (" + *error +
-                              "); nothing was run");
-            return false;
-        }
-    }
-    return true;
-}
-
 void AppendRun::run()
 {
     running_ = true;
@@ -225,7 +202,6 @@ void AppendRun::run()
 
 RunResult AppendRun::walk(Session& s)
 {
-    if (!pageSelectionsValid()) return RunResult::Failed;
     readers_.closeReaders();
     setCaption(kRunning);
 
@@ -320,12 +296,16 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
         closeAll(s, true);
         return RunResult::Failed;
     }
-    // Checked again here, before the output is touched: the list may have been
-    // edited since the run began.
+    // A selection that takes nothing valid would still save the output
+    // (replacing an old one) and move the source: the run ends here instead,
+    // before this row touches anything; the rows before it stay done.
     if (auto error = validatePageSpec(row.appendParameters, parseLeadingInt(row.pages))) {
         if (!options_.quietMode)
             messages_.show(*error + "\n" + source, "Error in parameters", MessageButtons::Ok,
                            MessageIcon::Warning);
+        undone_.push_back(rowName(i, source) + ": page selection \"" + row.appendParameters +
+                          "\" refused (" + *error + ")");
+        setStatus(i, "Stopped");
         closeAll(s, true);
         return RunResult::Failed;
     }

@@ -75,7 +75,6 @@ private:
     void addFileBookmark(Session& s, long page, const std::string& sourcePath,
                          const std::string& outputPath);
     bool moveSource(const std::string& source, const std::string& folder);
-    bool pageSelectionsValid();
     std::string rowName(int row, const std::string& fileName) const;
     void setCaption(const std::string& caption);
     void setStatus(int row, const std::string& status);

@@ -195,7 +195,7 @@ TEST(UnattendedSafety, HandWrittenBatchLinesKeepTheirFieldsAndALoneCrEndsALine)
     EXPECT_TRUE(exists(dir / "a.pdf") && exists(dir / "b.pdf"));
 }
 
-TEST(UnattendedSafety, PageSelectionThatTakesNothingIsRefusedBeforeAnythingIsTouched)
+TEST(UnattendedSafety, PageSelectionThatTakesNothingEndsTheRunAtItsRowBeforeItTouchesAnything)
 {
     TempDir dir;
     makePdf(dir / "a.pdf", "A", 2);
@@ -204,25 +204,31 @@ TEST(UnattendedSafety, PageSelectionThatTakesNothingIsRefusedBeforeAnythingIsTou
     const std::string before = readFileBytes(dir / "out.pdf");
     for (const char* spec : {"-pfoo", "-p0", "-p3-0n"}) {
         auto r = run(dir, {"-c", spec, "-oout.pdf", "a.pdf", "-r", "-q"});
-        EXPECT_NE(r.exitCode, 0) << spec;
+        EXPECT_EQ(r.exitCode, 3) << spec;
         EXPECT_EQ(occurrences(r.err, "Error in parameters: "), 1) << r.err;
         EXPECT_NE(closingLine(r.err), "") << r.err;
         EXPECT_EQ(readFileBytes(dir / "out.pdf"), before) << spec;
     }
 
-    // In a batch file, under -e: a good row before the bad one is not run
-    // either, nothing is moved, and only the closing line speaks.
+    // In a batch file, under -e: the good row before the refused one is
+    // appended and moved, the refused row and the row after it are left as
+    // they were, and only the closing line speaks.
     makePdf(dir / "b.pdf", "B", 2);
+    makePdf(dir / "c.pdf", "C", 1);
     writeFileBytes(dir / "job.app",
                    batchLine({"b.pdf", "all", "", "", "done", "new.pdf", "N", "Y", "N", "N"}) +
-                       batchLine({"a.pdf", "3-0n", "", "", "done", "new.pdf", "N", "N", "Y", "N"}));
+                       batchLine({"a.pdf", "3-0n", "", "", "done", "new.pdf", "N", "N", "Y", "N"}) +
+                       batchLine({"c.pdf", "all", "", "", "done", "new.pdf", "N", "N", "Y", "N"}));
     auto quiet = run(dir, {"-e", "job.app", "-r", "-q"});
-    EXPECT_EQ(quiet.exitCode, 3);
+    EXPECT_EQ(quiet.exitCode, 3) << quiet.err;
     EXPECT_EQ(quiet.err, closingLine(quiet.err));
-    EXPECT_NE(quiet.err.find("3-0n"), std::string::npos) << quiet.err;
-    EXPECT_FALSE(exists(dir / "new.pdf") || exists(dir / "done"));
-    EXPECT_TRUE(exists(dir / "a.pdf") && exists(dir / "b.pdf"));
-    EXPECT_FALSE(exists(dir / "append.log") && !readFileBytes(dir / "append.log").empty());
+    EXPECT_NE(quiet.err.find("row 2 (a.pdf): page selection \"3-0n\" refused"), std::string::npos)
+        << quiet.err;
+    EXPECT_EQ(pdfPageTexts(dir / "new.pdf"), (std::vector<std::string>{"B p1", "B p2"}));
+    EXPECT_TRUE(exists(dir / "done/b.pdf") && !exists(dir / "b.pdf"));
+    EXPECT_TRUE(exists(dir / "a.pdf") && exists(dir / "c.pdf"));
+    EXPECT_FALSE(exists(dir / "done/a.pdf") || exists(dir / "done/c.pdf"));
+    EXPECT_EQ(occurrences(readFileBytes(dir / "append.log"), "\r\n"), 1);
 }
 
 TEST(UnattendedSafety, EveryMessageOnce)
