@@ -1,5 +1,7 @@
 #include "app/qt/QtMessageBoxes.h"
 
+#include "common/Text.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QMessageBox>
@@ -10,8 +12,10 @@ MessageAnswer QtMessageBoxes::show(const std::string& text, const std::string& c
                                    MessageButtons buttons, MessageIcon icon)
 {
     QMessageBox box;
-    box.setWindowTitle(QString::fromStdString(caption));
-    box.setText(QString::fromStdString(text));
+    // Names and job lines come from files: their control characters are shown, not obeyed.
+    box.setWindowTitle(QString::fromStdString(escapeControls(caption)));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(QString::fromStdString(escapeControls(text)));
     switch (icon) {
     case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
     case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
