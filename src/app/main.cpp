@@ -3,6 +3,9 @@
 #include "app/MainWindowModel.h"
 #include "app/QtModule.h"
 #include "cli/CommandLine.h"
+#include "common/Messages.h"
+#include "common/StopSignals.h"
+#include "common/Text.h"
 #include "engine/QpdfAutomation.h"
 
 #include <cstdio>
@@ -45,6 +48,9 @@ int runModel(fb::MessageBoxes& messages, fb::Clipboard& clipboard,
 
 int main(int argc, char** argv)
 {
+    // Before anything is written: a closed pipe or a file-size limit must
+    // never end a job part way.
+    fb::ignoreWriteSignals();
     std::vector<std::string> arguments(argv, argv + argc);
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -59,19 +65,25 @@ int main(int argc, char** argv)
     }
     std::string tooLong;
     if (fb::commandLineTooLong(arguments, tooLong)) {
-        std::cerr << "mervo: " << tooLong << "\n";
+        std::cerr << fb::escapeControls(fb::applicationName() + ": " + tooLong) << "\n";
         return fb::kExitUsage;
     }
     if (!fb::runningHeadless()) {
         std::string why;
         if (fb::QtProgramEntry window = fb::loadQtModule(why)) return window(argc, argv);
-        std::cerr << "mervo: can't show a window (" << why << ")\n";
+        std::cerr << fb::applicationName() << ": can't show a window (" << why << ")\n";
     }
     if (argc < 2) {
         std::cerr << fb::usageText();
         return fb::kExitUsage;
     }
+    fb::installStopSignals(fb::applicationName() +
+                               ": not everything was done: ended at once by a second signal\n",
+                           fb::kExitJobIncomplete);
     fb::StderrMessageBoxes messages;
     fb::NoClipboard clipboard;
-    return runModel(messages, clipboard, arguments);
+    const int code = runModel(messages, clipboard, arguments);
+    // Whatever a stopped run's end did not reach: no hidden file of ours stays behind.
+    if (fb::stopSignal() != 0) fb::removeOwnTempFiles();
+    return code;
 }

@@ -81,7 +81,7 @@ void ExpandWildcard(const std::string& pattern, const RowValues& values, JobList
     }
 }
 
-void ProcessCommandLine(const std::vector<std::string>& slots, JobList& jobs,
+bool ProcessCommandLine(const std::vector<std::string>& slots, JobList& jobs,
                         CommandLineHost& host, RunOptions& options,
                         const std::string& startDirectory)
 {
@@ -95,7 +95,12 @@ void ProcessCommandLine(const std::vector<std::string>& slots, JobList& jobs,
     options.noConnectionWindow = false;
     options.quietMode = false;
 
+    bool whole = true;
     for (std::size_t i = 1; i < slots.size(); ++i) {
+        if (host.stopRequested()) {
+            whole = false;
+            break;
+        }
         const std::string& slot = slots[i];
         if (!slot.empty() && slot[0] == '-') {
             if (slot.size() < 2) continue;
@@ -133,6 +138,7 @@ void ProcessCommandLine(const std::vector<std::string>& slots, JobList& jobs,
         }
     }
     host.refreshTotalItems();
+    return whole;
 }
 
 std::string buildCommandLine(const JobEntry& entry)

@@ -9,9 +9,13 @@
 #include "common/Files.h"
 #include "common/Text.h"
 
+#include "common/StopSignals.h"
+
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <exception>
 #include <iostream>
 
@@ -139,11 +143,21 @@ void AppendRun::closeAll(Session& s, bool exitToo)
     if (exitToo) s.app->Exit();
 }
 
+bool AppendRun::stopping() const { return stopRequested_ || stopSignal() != 0; }
+
 void AppendRun::recordMissing(const std::string& path)
 {
-    // Said once, in the unattended run's closing line.
+    // Said once, in the unattended run's closing line, with the reason: a file
+    // that is there but may not be read is not "not found".
     missingSources_.push_back(path);
-    undone_.push_back("source file not found: " + path);
+    errno = 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int why = fd < 0 ? errno : (isDirectory(path) ? EISDIR : 0);
+    if (fd >= 0) ::close(fd);
+    if (why == ENOENT || why == 0)
+        undone_.push_back("source file not found: " + path);
+    else
+        undone_.push_back("source file can't be read: " + path + " (" + std::strerror(why) + ")");
 }
 
 std::string AppendRun::rowName(int row, const std::string& fileName) const
@@ -277,7 +291,7 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     runs = expandPageSpec(row.appendParameters, parseLeadingInt(row.pages));
 
     host_.dispatchOnePending();
-    if (stopRequested_) {
+    if (stopping()) {
         setStatus(i, "Stopped");
         return RunResult::Stopped;
     }
@@ -400,7 +414,9 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     host_.dispatchOnePending();
     setStatus(i, "Done");
 
-    if (stopRequested_) {
+    if (stopping()) {
+        if (!row.moveToDirectory.empty())
+            undone_.push_back(source + " not moved to " + row.moveToDirectory + " (stopped)");
         closeAll(s, false);
         return RunResult::Stopped;
     }

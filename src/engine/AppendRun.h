@@ -55,6 +55,8 @@ public:
 
     void requestStop() { stopRequested_ = true; }
     bool stopRequested() const { return stopRequested_; }
+    // The Stop button's request, or a stop signal (SIGTERM, SIGINT, SIGHUP).
+    bool stopping() const;
 
     RunResult lastResult() const { return lastResult_; }
     // Sources an unattended run could not find.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <grp.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -289,4 +290,53 @@ TEST(UnattendedSafety, ALaterSaveRemovesTheTemporaryFilesADeadRunLeft)
     EXPECT_FALSE(exists(dir / litter));
     EXPECT_EQ(pdfPageTexts(dir / "out.pdf"), (std::vector<std::string>{"A p1"}));
     EXPECT_EQ(hiddenFiles(dir.path()), std::vector<std::string>{});
+}
+
+TEST(UnattendedSafety, MessagesStayReadableSayWhyAndUseTheProgramsOwnName)
+{
+    TempDir dir;
+    makePdf(dir / "a.pdf", "A", 1);
+    makePdf(dir / "filler.pdf", "FILL", 1);
+    makePdf(dir / "locked.pdf", "L", 1);
+    mkdir((dir / "done").c_str(), 0755);
+    writeFileBytes(dir / "done/a.pdf", "another file of that name");
+    // Both files as an editor that writes a byte-order mark leaves them.
+    const std::string bom = "\xEF\xBB\xBF";
+    writeFileBytes(dir / "setup.ini", bom + "ODDEVERY;filler.pdf\r\n");
+    auto row = [](const std::string& name, const std::string& moveTo = "") {
+        return batchLine({name, "all", "", "", moveTo, "out.pdf", "N", "N", "Y", "N"});
+    };
+    std::string job = bom + row("a.pdf", "done") + row("locked.pdf") + row("\x1b[31mred.pdf");
+    for (int i = 1; i <= 12; ++i) job += row("gone" + std::to_string(i) + ".pdf");
+    writeFileBytes(dir / "job.app", job);
+    ASSERT_EQ(symlink(kMervo.c_str(), (dir / "folio").c_str()), 0);
+
+    // As root every file is readable: the program then runs as nobody, in a
+    // folder of its own, to meet a file it may not read.
+    const bool root = geteuid() == 0;
+    if (root) {
+        for (const char* name : {"", "a.pdf", "filler.pdf", "done", "done/a.pdf", "setup.ini", "job.app"})
+            ASSERT_EQ(chown((dir.path() + "/" + name).c_str(), 65534, 65534), 0) << name;
+    }
+    ASSERT_EQ(chmod((dir / "locked.pdf").c_str(), 0), 0);
+    RunningProgram program(dir / "folio", {"job.app", "-r", "-q"}, dir.path(), [root] {
+        if (root && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(125);
+    });
+    ProcessResult r = program.wait(kPatience);
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    EXPECT_EQ(pdfPageTexts(dir / "out.pdf"), (std::vector<std::string>{"A p1", "FILL p1"}));
+    EXPECT_EQ(occurrences(r.err, "folio: done/a.pdf already holds another file"), 1) << r.err;
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << "a raw escape reached the terminal";
+
+    const std::string closing = "folio: not everything was done: ";
+    const auto at = r.err.rfind(closing);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const std::string line = r.err.substr(at);
+    EXPECT_NE(line.find("source file can't be read: locked.pdf (Permission denied)"), std::string::npos)
+        << line;
+    EXPECT_NE(line.find("source file not found: \\x1b[31mred.pdf"), std::string::npos) << line;
+    // Fourteen sources missing: the first ten, then a count.
+    EXPECT_NE(line.find("gone8.pdf"), std::string::npos) << line;
+    EXPECT_EQ(line.find("gone9.pdf"), std::string::npos) << line;
+    EXPECT_NE(line.find("; and 4 more\n"), std::string::npos) << line;
 }

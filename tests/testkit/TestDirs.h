@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,26 @@ struct ProcessResult {
 // (0: no limit) is killed, so a hang fails the test instead of the whole suite.
 ProcessResult runProgram(const std::string& exe, const std::vector<std::string>& args,
                          const std::string& workingDirectory, int timeoutSeconds = 0);
+
+// The same, started and left running for the test to act on (send it a
+// signal, watch its files) until wait(). inChild runs in the new process just
+// before the program starts: a place to drop privileges, set a limit or
+// replace a standard stream.
+class RunningProgram {
+public:
+    RunningProgram(const std::string& exe, const std::vector<std::string>& args,
+                   const std::string& workingDirectory, const std::function<void()>& inChild = {});
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+    int pid() const { return pid_; }
+    ProcessResult wait(int timeoutSeconds = 0);
+
+private:
+    TempDir capture_;
+    int pid_ = -1;
+    bool waited_ = false;
+};
 
 // Page texts and outline titles of a PDF, read back with poppler.
 std::vector<std::string> pdfPageTexts(const std::string& path);
