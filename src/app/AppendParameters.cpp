@@ -85,12 +85,9 @@ ParametersAnswer AppendParameters::answer() const
 void AppendParameters::hold(const std::string& fileName, const CommandLineColumns& values)
 {
     fileName_ = fileName;
-    held_.appendParameters = values.appendParameters;
-    held_.moveToDirectory = values.moveToDirectory;
-    held_.outputFile = values.outputFile;
-    held_.keepBookmarks = values.keepBookmarks;
-    held_.createNew = values.createNew;
-    held_.appendExisting = values.appendExisting;
+    held_ = {values.appendParameters, values.moveToDirectory, values.outputFile,
+             values.keepBookmarks,    values.createNew,       values.appendExisting,
+             held_.bookmarkFilename};
     drawFromHeld();
 }
 

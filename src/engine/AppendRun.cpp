@@ -7,9 +7,8 @@
 #include "log/AppendLog.h"
 #include "pages/PageSpec.h"
 #include "common/Files.h"
-#include "common/Text.h"
-
 #include "common/StopSignals.h"
+#include "common/Text.h"
 
 #include <fcntl.h>
 #include <unistd.h>

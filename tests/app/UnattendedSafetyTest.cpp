@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <grp.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -56,18 +55,6 @@ std::string batchLine(const std::vector<std::string>& fields)
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "; " : "") + fields[i];
     return line + "\r\r\n";
-}
-
-std::vector<std::string> hiddenFiles(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] == '.' && std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-                names.push_back(e->d_name);
-        closedir(d);
-    }
-    return names;
 }
 
 ProcessResult run(const TempDir& dir, const std::vector<std::string>& args)

@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -37,18 +36,6 @@ int logRecords(const std::string& folder)
     int n = 0;
     for (auto at = log.find("\r\n"); at != std::string::npos; at = log.find("\r\n", at + 2)) ++n;
     return n;
-}
-
-std::vector<std::string> hiddenFiles(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] == '.' && std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-                names.push_back(e->d_name);
-        closedir(d);
-    }
-    return names;
 }
 
 // A job of many rows, each taking pages 1-3 of one source into out.pdf.

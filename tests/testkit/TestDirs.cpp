@@ -5,6 +5,7 @@
 #include <poppler/cpp/poppler-toc.h>
 
 #include <chrono>
+#include <dirent.h>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -114,6 +115,19 @@ ProcessResult runProgram(const std::string& exe, const std::vector<std::string>&
                          const std::string& workingDirectory, int timeoutSeconds)
 {
     return RunningProgram(exe, args, workingDirectory).wait(timeoutSeconds);
+}
+
+std::vector<std::string> hiddenFiles(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name[0] == '.' && name != "." && name != "..") names.push_back(name);
+        }
+        closedir(d);
+    }
+    return names;
 }
 
 std::vector<std::string> pdfPageTexts(const std::string& path)

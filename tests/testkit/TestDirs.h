@@ -56,6 +56,10 @@ private:
     bool waited_ = false;
 };
 
+// The names starting with "." in a folder ("." and ".." aside): where the
+// program's temporary files would be.
+std::vector<std::string> hiddenFiles(const std::string& folder);
+
 // Page texts and outline titles of a PDF, read back with poppler.
 std::vector<std::string> pdfPageTexts(const std::string& path);
 struct OutlineEntry {
