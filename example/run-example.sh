@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The bundled example: makes example PDFs, writes a batch file for them and runs
-# it unattended, as a cron job would.
+# it unattended, as a cron job would. MERVO names another program to run (such
+# as an installed /usr/bin/mervo); BUILD_DIR another build for the sample maker.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$root/example/out"
-maker="$root/build/make-sample-pdf"
-mervo="$root/build/mervo"
+build="${BUILD_DIR:-$root/build}"
+maker="$build/make-sample-pdf"
+mervo="${MERVO:-$build/mervo}"
 rm -rf "$out"
 mkdir -p "$out/inbox" "$out/done"
 "$maker" "$out/inbox/invoice-001.pdf" "Invoice 001" 3 --outline

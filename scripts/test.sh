@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: a normal build, then one with
 # AddressSanitizer and UndefinedBehaviorSanitizer; then the kill test and the
-# fuzz targets.
+# fuzz targets; the Debian package is built and checked from the first build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -10,6 +10,8 @@ jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs" --timeout 300
+# The Debian package from that build: lintian, install, example, window, removal.
+bash scripts/deb-package.sh
 # A real run killed twenty times: outputs stay whole and no source is lost.
 timeout 600 bash bench/kill-test.sh build
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFOLIOBAND_SANITIZE=ON >/dev/null

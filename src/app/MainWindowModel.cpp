@@ -5,13 +5,17 @@
 #include "common/Files.h"
 #include "common/StopSignals.h"
 #include "common/Text.h"
+#include "common/Version.h"
 
 #include <cstdio>
 #include <unistd.h>
 
 namespace fb {
 
-std::string mainWindowCaption() { return "Folioband Batch v1.07  -= By Quillon =-"; }
+std::string mainWindowCaption()
+{
+    return std::string("Folioband Batch v") + kVersion + "  -= By Quillon =-";
+}
 
 MainWindowModel::MainWindowModel(MainWindowServices services, std::string logPath,
                                  std::string settingsPath)
@@ -36,6 +40,7 @@ MainWindowModel::MainWindowModel(MainWindowServices services, std::string logPat
         if (view_) view_->titleChanged(title_);
     });
     jobs_.setObserver(this);
+    if (services_.files) run_.setFiles(*services_.files);
 }
 
 void MainWindowModel::setView(MainWindowView* view)
@@ -100,7 +105,7 @@ bool MainWindowModel::initialise(const std::vector<std::string>& slots,
     totalItems_ = 0;
     options_ = RunOptions{};
     options_.argumentCount = slots.size() > 1 ? static_cast<int>(slots.size()) : 0;
-    if (!log_.open()) {
+    if (!(services_.files ? services_.files->openLog(log_) : log_.open())) {
         logFailed_ = true;
         services_.messages.show("Can't open append.log", "Log File Error");
         if (options_.argumentCount > 0)

@@ -37,6 +37,8 @@ struct MainWindowServices {
     // Page counts get a server of their own: its clean-up closes every
     // document, which must not hit a run's open documents.
     AutomationServer* pageCountAutomation = nullptr;
+    // The run's file system; the real one when not given (a plan gives its own).
+    RunFiles* files = nullptr;
 };
 
 // What the model tells the window that draws it. The list notifications come

@@ -5,6 +5,10 @@
 
 #include <vector>
 
+#ifndef FB_QT_MODULE_DIR
+#define FB_QT_MODULE_DIR "lib/mervo"
+#endif
+
 namespace fb {
 
 namespace {
@@ -23,7 +27,7 @@ QtProgramEntry loadQtModule(std::string& error)
 {
     const std::string folder = executableFolder();
     const std::string candidates[] = {folder + "libmervo-qt.so",
-                                      folder + "../lib/mervo/libmervo-qt.so"};
+                                      folder + "../" FB_QT_MODULE_DIR "/libmervo-qt.so"};
     error.clear();
     for (const std::string& path : candidates) {
         if (::access(path.c_str(), F_OK) != 0) continue;

@@ -8,7 +8,7 @@ namespace fb {
 // that runs without a display never load Qt.
 using QtProgramEntry = int (*)(int argc, char** argv);
 
-// Looks beside the executable, then in ../lib/mervo/ (an installed program).
+// Looks beside the executable, then in ../lib/<multiarch>/mervo/ (an installed program).
 // Null, with the reason in error, when the module can't be loaded.
 QtProgramEntry loadQtModule(std::string& error);
 

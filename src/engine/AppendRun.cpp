@@ -66,18 +66,6 @@ std::string collapseDoubleSlashes(std::string path)
     return path;
 }
 
-// An existing output is only replaced through the save, so it must be a plain
-// file in a folder we may write to; otherwise the save would fail after Acrobat
-// had already done the work, or (worse) the old file would be gone for nothing.
-bool canReplace(const std::string& output)
-{
-    if (!isRegularFile(output)) return false;
-    std::string folder = folderPartWithSlash(output);
-    if (folder.empty()) folder = ".";
-    else if (folder.size() > 1) folder.pop_back();
-    return ::access(folder.c_str(), W_OK) == 0;
-}
-
 } // namespace
 
 struct AppendRun::Session {
@@ -405,7 +393,7 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
         return RunResult::Failed;
     }
 
-    if (!log_.writeRecord(output, source)) {
+    if (!files_->writeLogRecord(log_, output, source)) {
         warn("Unable to write the record for " + output + " to " + log_.path(), true);
         undone_.push_back("no log record written for " + output);
     }

@@ -2,6 +2,7 @@
 #include "common/EventPump.h"
 #include "common/Messages.h"
 #include "engine/FillerFiles.h"
+#include "engine/RunFiles.h"
 
 #include <memory>
 #include <optional>
@@ -65,6 +66,9 @@ public:
     // the row it ended at, rows left out, moves, fillers and log records that failed.
     const std::vector<std::string>& undone() const { return undone_; }
 
+    // Where the run's file-system questions and changes go; the real one by default.
+    void setFiles(RunFiles& files) { files_ = &files; }
+
 private:
     struct Session;
     // nullopt: the walk goes on; a value: the run ended with that result.
@@ -84,6 +88,19 @@ private:
     void closeAll(Session& s, bool exitToo);
     void recordMissing(const std::string& path);
 
+    // The row steps call these by their plain names, so they all reach files_.
+    bool canOpenForReading(const std::string& p) { return files_->canOpenForReading(p); }
+    bool isRegularFile(const std::string& p) { return files_->isRegularFile(p); }
+    bool isReadableRegularFile(const std::string& p) { return files_->isReadableRegularFile(p); }
+    bool pathExists(const std::string& p) { return files_->pathExists(p); }
+    bool sameFile(const std::string& a, const std::string& b) { return files_->sameFile(a, b); }
+    bool sameContent(const std::string& a, const std::string& b) { return files_->sameContent(a, b); }
+    bool canReplace(const std::string& p) { return files_->canReplace(p); }
+    bool createFolderOneLevel(const std::string& p) { return files_->createFolderOneLevel(p); }
+    bool copyFileReplacing(const std::string& a, const std::string& b) { return files_->copyFileReplacing(a, b); }
+    bool copyFileNoReplace(const std::string& a, const std::string& b) { return files_->copyFileNoReplace(a, b); }
+    bool removeFile(const std::string& p) { return files_->removeFile(p); }
+
     JobList& jobs_;
     AutomationServer& server_;
     MessageBoxes& messages_;
@@ -93,6 +110,7 @@ private:
     AppendRunHost& host_;
     ConnectionWindow& connection_;
     const RunOptions& options_;
+    RunFiles* files_ = &realRunFiles();
 
     std::string caption_ = "Append Files";
     bool running_ = false;

@@ -1,5 +1,7 @@
 #include "support/SystemInfo.h"
 
+#include "common/Version.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -173,7 +175,7 @@ void applyOperatingSystemRules(const OsFacts& facts, SystemInfo& info)
 SystemInfo readSystemInfo(const SystemSources& sources)
 {
     SystemInfo info;
-    info.productVersion = "1.07";
+    info.productVersion = kVersion;
     long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
     if (processors > 0) info.processors = std::to_string(processors);
 

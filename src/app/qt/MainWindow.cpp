@@ -2,7 +2,9 @@
 
 #include "app/qt/AppendParametersDialog.h"
 #include "app/qt/FolderChooserDialog.h"
+#include "app/qt/JobPlanDialog.h"
 #include "app/qt/JobTableModel.h"
+#include "app/qt/PreviewPanel.h"
 #include "app/qt/SetupDialog.h"
 #include "app/qt/QtMessageBoxes.h"
 #include "bulk/qt/QtBulkLoad.h"
@@ -137,6 +139,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::showRowContextMenu);
 
     buildMenus();
+    new PreviewPanel(this, model_->jobs(), list_);
     model_->setView(this);
 
     splashTimer_ = new QTimer(this);
@@ -309,6 +312,7 @@ void MainWindow::runCommand(int command, CommandOrigin origin)
     case kCmdHtmlHelp: showHtmlHelp(); break;
     case kCmdEmailBug: emailBugReport(); break;
     case kCmdAbout: showAbout(); break;
+    case kCmdPreviewJob: showJobPlan(this, *model_); break;
     default: break;
     }
 }
@@ -340,6 +344,8 @@ void MainWindow::showAbout()
     icon->setPixmap(programIcon().pixmap(48, 48));
     layout->addWidget(icon, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
+    // The About box has always named the release its text was last written for
+    // (v1.04); the program's version is the caption's and --version's.
     texts->addWidget(new QLabel(QStringLiteral("Folioband Batch v1.04"), &about));
     auto* web = new HyperLink(QStringLiteral("Go to Quillon Website"), &about);
     web->setUrl(kWebsiteUrl);

@@ -3,6 +3,7 @@
 #include "jobs/JobList.h"
 #include "cli/CommandLine.h"
 #include "app/qt/DialogDriver.h"
+#include "app/qt/PromptStack.h"
 #include "testkit/RecordingMessageBoxes.h"
 #include "testkit/TestDirs.h"
 
@@ -16,13 +17,8 @@ using namespace fb::test;
 
 namespace {
 
-struct AppendParametersDialogTest : ::testing::Test {
+struct AppendParametersDialogTest : ::testing::Test, PromptStack {
     TempDir dir;
-    RecordingMessageBoxes messages;
-    ScriptedFolderChooser folders;
-    ScriptedFileDialogs files;
-    QtParametersPrompt prompt{nullptr, folders, files, messages};
-    JobList jobs{messages, prompt, {}};
 
     std::string pdf(const std::string& name, int pages)
     {
