@@ -56,7 +56,8 @@ int dryRunRequested(const std::vector<std::string>& arguments)
         const std::string& arg = arguments[i];
         if (arg == fb::kDryRunSwitch) {
             if (!runSeen) return fb::kExitOk;
-            std::cerr << "mervo: " << fb::kDryRunSwitch << " must come before the -r it changes\n";
+            std::cerr << fb::applicationName() << ": " << fb::kDryRunSwitch
+                      << " must come before the -r it changes\n";
             return fb::kExitUsage;
         }
         if (arg.size() >= 2 && arg[0] == '-' && arg[1] == 'r') runSeen = true;

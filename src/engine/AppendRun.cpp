@@ -10,9 +10,6 @@
 #include "common/StopSignals.h"
 #include "common/Text.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -137,10 +134,7 @@ void AppendRun::recordMissing(const std::string& path)
     // Said once, in the unattended run's closing line, with the reason: a file
     // that is there but may not be read is not "not found".
     missingSources_.push_back(path);
-    errno = 0;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    const int why = fd < 0 ? errno : (isDirectory(path) ? EISDIR : 0);
-    if (fd >= 0) ::close(fd);
+    const int why = files_->openError(path);
     if (why == ENOENT || why == 0)
         undone_.push_back("source file not found: " + path);
     else
