@@ -155,6 +155,10 @@ void AppendRun::run()
     unreadableFillers_.clear();
     currentRow_ = -1;
     currentFile_.clear();
+    rowsDone_ = 0;
+    rowsToRun_ = 0;
+    for (int i = 0; i < jobs_.rowCount(); ++i) rowsToRun_ += jobs_.entry(i).takesPartInRun();
+    host_.runProgress(true, 0, rowsToRun_);
 
     Session s;
     try {
@@ -193,6 +197,7 @@ void AppendRun::run()
     }
     setCaption(kIdle);
     running_ = false;
+    host_.runProgress(false, rowsDone_, rowsToRun_);
 }
 
 RunResult AppendRun::walk(Session& s)
@@ -254,7 +259,7 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
 
     // A copy: the list may change under us whenever a message is dispatched.
     const JobEntry row = jobs_.entry(i);
-    if (row.selected != "Yes" || row.appendParameters.empty() || row.outputFile.empty()) {
+    if (!row.takesPartInRun()) {
         if (options_.argumentCount > 0 && row.selected != "Yes" && row.status == "No File.")
             recordMissing(row.fileName);
         if (row.selected == "Yes")
@@ -394,6 +399,7 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
 
     host_.dispatchOnePending();
     setStatus(i, "Done");
+    host_.runProgress(true, ++rowsDone_, rowsToRun_);
 
     if (stopping()) {
         if (!row.moveToDirectory.empty())

@@ -33,6 +33,11 @@ class AppendRunHost : public EventPump {
 public:
     virtual void beep(int hz, int ms) { (void)hz; (void)ms; }
     virtual void captionChanged(const std::string& caption) { (void)caption; }
+    // The run began (running, done 0), finished a row, or ended.
+    virtual void runProgress(bool running, int done, int total)
+    {
+        (void)running, (void)done, (void)total;
+    }
 };
 
 enum class RunResult { NotRun, Completed, Stopped, Failed };
@@ -119,6 +124,8 @@ private:
     std::vector<std::string> missingSources_;
     std::vector<std::string> undone_;
     int currentRow_ = -1;
+    int rowsToRun_ = 0;
+    int rowsDone_ = 0;
     std::string currentFile_;
     std::set<std::string> unreadableFillers_;
 };

@@ -93,6 +93,7 @@ void BatchFiles::readLines(const std::string& path, bool firstLineOnly)
         undone_.push_back("batch file not read: " + path);
         return;
     }
+    JobList::LoadScope load(jobs_);
     std::string line;
     int number = 0;
     for (;;) {
@@ -102,6 +103,11 @@ void BatchFiles::readLines(const std::string& path, bool firstLineOnly)
         }
         const LineReader::Result got = in.next(line);
         if (got == LineReader::Result::End) break;
+        if (jobs_.loadStopped()) {
+            undone_.push_back("reading " + path + " was stopped before line " +
+                              std::to_string(number + 1));
+            break;
+        }
         addLine(line, path, ++number, got == LineReader::Result::TooLong);
         if (firstLineOnly) break;
     }

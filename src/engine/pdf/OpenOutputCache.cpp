@@ -1,6 +1,7 @@
 #include "engine/pdf/OpenOutputCache.h"
 
 #include "engine/pdf/IncrementalWriter.h"
+#include "engine/pdf/PageCopier.h"
 
 #include <sys/stat.h>
 
@@ -17,6 +18,9 @@ std::optional<FileIdentity> identityOf(const std::string& path)
     id.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     return id;
 }
+
+OpenOutput::OpenOutput() = default;
+OpenOutput::~OpenOutput() = default;
 
 OpenOutputCache::OpenOutputCache() = default;
 OpenOutputCache::~OpenOutputCache() = default;

@@ -10,6 +10,7 @@
 namespace fb::pdf {
 
 class IncrementalWriter;
+class PageCopier;
 
 // Which file a path names, and which version of it: another program's change
 // or a replacement shows as a different identity.
@@ -23,10 +24,14 @@ struct FileIdentity {
 std::optional<FileIdentity> identityOf(const std::string& path);
 
 // An output as the last row left it: open, with what its incremental writer
-// knows, and the source documents its copied pages still read from.
+// knows, the source documents its copied pages still read from, and where
+// their pages went (so a later row of the same source goes on the same copy).
 struct OpenOutput {
+    OpenOutput();
+    ~OpenOutput();
     std::shared_ptr<QPDF> pdf;
     std::unique_ptr<IncrementalWriter> writer;
+    std::unique_ptr<PageCopier> copier;
     std::vector<std::shared_ptr<QPDF>> sources;
     long pageCount = 0;
 };
