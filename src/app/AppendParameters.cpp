@@ -104,10 +104,12 @@ ParametersAnswer AppendParameters::answer() const
     return {true, held_, useSame_};
 }
 
-void AppendParameters::hold(const std::string& fileName, const JobParameters& values)
+void AppendParameters::hold(const std::string& fileName, const CommandLineColumns& values)
 {
     fileName_ = fileName;
-    held_ = values;
+    held_ = {values.appendParameters, values.moveToDirectory, values.outputFile,
+             values.keepBookmarks,    values.createNew,       values.appendExisting,
+             held_.bookmarkFilename};
     drawFromHeld();
 }
 

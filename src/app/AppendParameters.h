@@ -56,8 +56,9 @@ public:
     // The answer the caller copies into the row.
     ParametersAnswer answer() const;
 
-    // The row the command line was shown for becomes the held values.
-    void hold(const std::string& fileName, const JobParameters& values);
+    // The row the command line was shown for gives the held values, all but
+    // the file-name bookmark.
+    void hold(const std::string& fileName, const CommandLineColumns& values);
 
 private:
     // Says so when the file behind a page count below 0 is missing or unreadable.

@@ -3,6 +3,8 @@
 #include "app/ExitCodes.h"
 #include "engine/AcrobatPageCount.h"
 #include "common/Files.h"
+#include "common/StopSignals.h"
+#include "common/Text.h"
 #include "common/Version.h"
 
 #include <cstdio>
@@ -89,7 +91,9 @@ bool MainWindowModel::initialise(const std::vector<std::string>& slots,
         // Thousands of files may come as arguments (a file manager's "Open
         // with"): they arrive as one load.
         JobList::LoadScope load(jobs_);
-        ProcessCommandLine(slots, jobs_, *this, options_, startDirectory);
+        if (!ProcessCommandLine(slots, jobs_, *this, options_, startDirectory))
+            undone_.push_back("stopped by " + signalName(stopSignal()) +
+                              " before the whole command line was carried out");
         batch_.setQuietMode(options_.quietMode);
     }
     return true;
@@ -108,6 +112,8 @@ void MainWindowModel::runAppend()
     run_.click();
     RunResult result = run_.lastResult();
     if (result == RunResult::Stopped || result == RunResult::Failed) incomplete_ = true;
+    if (result == RunResult::Stopped && stopSignal() != 0)
+        undone_.push_back("stopped by " + signalName(stopSignal()));
     if (!run_.missingSources().empty()) incomplete_ = true;
     const auto& undone = run_.undone();
     undone_.insert(undone_.end(), undone.begin(), undone.end());
@@ -122,6 +128,8 @@ void MainWindowModel::appendFilesClicked()
     }
     runAppend();
 }
+
+bool MainWindowModel::stopRequested() const { return stopSignal() != 0; }
 
 void MainWindowModel::readBatchFile(const std::string& path)
 {
@@ -232,13 +240,17 @@ int MainWindowModel::exitCode() const
 std::string MainWindowModel::closingLine() const
 {
     if (options_.argumentCount == 0 || undone_.empty()) return "";
+    // One readable line however much was left undone: the first items, then a count.
+    constexpr std::size_t kShown = 10;
     std::string line = applicationName() + ": not everything was done: ";
-    for (std::size_t i = 0; i < undone_.size(); ++i) {
+    for (std::size_t i = 0; i < undone_.size() && i < kShown; ++i) {
         if (i > 0) line += "; ";
         line += undone_[i];
     }
+    if (undone_.size() > kShown) line += "; and " + std::to_string(undone_.size() - kShown) + " more";
+    line = escapeControls(line);
     for (char& c : line)
-        if (c == '\n' || c == '\r') c = ' ';
+        if (c == '\n' || c == '\t') c = ' ';
     return line + "\n";
 }
 

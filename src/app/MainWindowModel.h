@@ -107,6 +107,7 @@ public:
     void closeMainWindow() override { close(); }
     void readBatchFile(const std::string& path) override;
     void refreshTotalItems() override;
+    bool stopRequested() const override;
 
 private:
     int acrobatPageCount(const std::string& path);

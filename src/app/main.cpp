@@ -4,6 +4,9 @@
 #include "app/MainWindowModel.h"
 #include "app/QtModule.h"
 #include "cli/CommandLine.h"
+#include "common/Messages.h"
+#include "common/StopSignals.h"
+#include "common/Text.h"
 #include "engine/QpdfAutomation.h"
 
 #include <cstdio>
@@ -53,7 +56,8 @@ int dryRunRequested(const std::vector<std::string>& arguments)
         const std::string& arg = arguments[i];
         if (arg == fb::kDryRunSwitch) {
             if (!runSeen) return fb::kExitOk;
-            std::cerr << "mervo: " << fb::kDryRunSwitch << " must come before the -r it changes\n";
+            std::cerr << fb::applicationName() << ": " << fb::kDryRunSwitch
+                      << " must come before the -r it changes\n";
             return fb::kExitUsage;
         }
         if (arg.size() >= 2 && arg[0] == '-' && arg[1] == 'r') runSeen = true;
@@ -65,6 +69,9 @@ int dryRunRequested(const std::vector<std::string>& arguments)
 
 int main(int argc, char** argv)
 {
+    // Before anything is written: a closed pipe or a file-size limit must
+    // never end a job part way.
+    fb::ignoreWriteSignals();
     std::vector<std::string> arguments(argv, argv + argc);
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -79,7 +86,7 @@ int main(int argc, char** argv)
     }
     std::string tooLong;
     if (fb::commandLineTooLong(arguments, tooLong)) {
-        std::cerr << "mervo: " << tooLong << "\n";
+        std::cerr << fb::escapeControls(fb::applicationName() + ": " + tooLong) << "\n";
         return fb::kExitUsage;
     }
     if (int code = dryRunRequested(arguments); code != kNoDryRun) {
@@ -89,13 +96,19 @@ int main(int argc, char** argv)
     if (!fb::runningHeadless()) {
         std::string why;
         if (fb::QtProgramEntry window = fb::loadQtModule(why)) return window(argc, argv);
-        std::cerr << "mervo: can't show a window (" << why << ")\n";
+        std::cerr << fb::applicationName() << ": can't show a window (" << why << ")\n";
     }
     if (argc < 2) {
         std::cerr << fb::usageText();
         return fb::kExitUsage;
     }
+    fb::installStopSignals(fb::applicationName() +
+                               ": not everything was done: ended at once by a second signal\n",
+                           fb::kExitJobIncomplete);
     fb::StderrMessageBoxes messages;
     fb::NoClipboard clipboard;
-    return runModel(messages, clipboard, arguments);
+    const int code = runModel(messages, clipboard, arguments);
+    // Whatever a stopped run's end did not reach: no hidden file of ours stays behind.
+    if (fb::stopSignal() != 0) fb::removeOwnTempFiles();
+    return code;
 }

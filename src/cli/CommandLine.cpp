@@ -83,7 +83,7 @@ void ExpandWildcard(const std::string& pattern, const RowValues& values, JobList
     }
 }
 
-void ProcessCommandLine(const std::vector<std::string>& slots, JobList& jobs,
+bool ProcessCommandLine(const std::vector<std::string>& slots, JobList& jobs,
                         CommandLineHost& host, RunOptions& options,
                         const std::string& startDirectory)
 {
@@ -97,7 +97,12 @@ void ProcessCommandLine(const std::vector<std::string>& slots, JobList& jobs,
     options.noConnectionWindow = false;
     options.quietMode = false;
 
+    bool whole = true;
     for (std::size_t i = 1; i < slots.size(); ++i) {
+        if (host.stopRequested()) {
+            whole = false;
+            break;
+        }
         const std::string& slot = slots[i];
         if (!slot.empty() && slot[0] == '-') {
             if (slot.size() < 2) continue;
@@ -135,6 +140,7 @@ void ProcessCommandLine(const std::vector<std::string>& slots, JobList& jobs,
         }
     }
     host.refreshTotalItems();
+    return whole;
 }
 
 std::string buildCommandLine(const JobEntry& entry)
@@ -159,10 +165,9 @@ void ShowCommandLine(JobList& jobs, MessageBoxes& messages, Clipboard& clipboard
     }
     // A copy: the message box may let the list change under us.
     const JobEntry entry = jobs.entry(row);
-    JobParameters held{entry.appendParameters, entry.moveToDirectory, entry.outputFile,
-                       entry.keepBookmarks,    entry.createNew,       entry.appendExisting,
-                       entry.bookmarkFilename};
-    prompt.holdValues(entry.fileName, held);
+    prompt.holdValues(entry.fileName,
+                      {entry.appendParameters, entry.moveToDirectory, entry.outputFile,
+                       entry.keepBookmarks, entry.createNew, entry.appendExisting});
     std::string text = buildCommandLine(entry);
     MessageAnswer answer = messages.show(text + "\n\ncopy command to clipboard ?",
                                          "Command Line Parameters", MessageButtons::YesNo);

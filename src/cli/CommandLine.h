@@ -25,6 +25,9 @@ public:
     virtual void closeMainWindow() = 0;  // as the "&Close" button
     virtual void readBatchFile(const std::string& path) = 0;
     virtual void refreshTotalItems() {}
+    // True once the program has been asked to stop (a stop signal): the
+    // arguments after that point are not interpreted.
+    virtual bool stopRequested() const { return false; }
 };
 
 // The values every row added from the command line is given.
@@ -41,8 +44,9 @@ bool commandLineTooLong(const std::vector<std::string>& slots, std::string& mess
 void ExpandWildcard(const std::string& pattern, const RowValues&, JobList&);
 
 // Interprets the arguments (slot 0 is the program). startDirectory is where
-// the default output file "default.pdf" lives.
-void ProcessCommandLine(const std::vector<std::string>& slots, JobList&, CommandLineHost&,
+// the default output file "default.pdf" lives. False when a stop request cut
+// the interpretation short.
+bool ProcessCommandLine(const std::vector<std::string>& slots, JobList&, CommandLineHost&,
                         RunOptions&, const std::string& startDirectory);
 
 // The command line that reproduces one row.

@@ -1,5 +1,7 @@
 #include "common/Files.h"
 
+#include "common/StopSignals.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -240,6 +242,7 @@ int openTempNamedFor(const std::string& target, std::string& tempPath) {
         return -1;
     }
     tempPath.assign(buf.data());
+    noteOwnTempFile(tempPath);
     return fd;
 }
 

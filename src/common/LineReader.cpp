@@ -102,7 +102,8 @@ LineReader LineReader::fromText(std::string_view text)
 
 LineReader::LineReader(LineReader&& other) noexcept
     : fd_(other.fd_), open_(other.open_), failed_(other.failed_), atEnd_(other.atEnd_),
-      buffer_(std::move(other.buffer_)), pos_(other.pos_), end_(other.end_)
+      started_(other.started_), buffer_(std::move(other.buffer_)), pos_(other.pos_),
+      end_(other.end_)
 {
     other.fd_ = -1;
     other.open_ = false;
@@ -166,6 +167,12 @@ LineReader::Result LineReader::next(std::string& line, std::size_t limit)
     if (!open_) {
         line.clear();
         return Result::End;
+    }
+    if (!started_) {
+        started_ = true;
+        // A UTF-8 byte-order mark, as some editors write one, is no part of the first line.
+        static const char kBom[] = "\xEF\xBB\xBF";
+        if (fill() && end_ - pos_ >= 3 && std::memcmp(buffer_.data() + pos_, kBom, 3) == 0) pos_ += 3;
     }
     return readLine(*this, line, limit);
 }

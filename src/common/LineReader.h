@@ -11,7 +11,8 @@ namespace fb {
 // Reads the lines of a text file, never holding more than one line's worth of
 // it: a line longer than the limit is reported as too long, its first `limit`
 // characters kept and the rest skipped unread into memory. CR CR LF, CR LF, LF
-// and a lone CR all end a line. Only regular files are opened (see
+// and a lone CR all end a line; a UTF-8 byte-order mark at the start of the
+// text is skipped. Only regular files are opened (see
 // openRegularForReading), so a FIFO, device or folder is refused at once.
 class LineReader {
 public:
@@ -44,6 +45,7 @@ private:
     bool open_ = false;
     bool failed_ = false;
     bool atEnd_ = false;
+    bool started_ = false;
     std::vector<char> buffer_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;

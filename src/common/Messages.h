@@ -32,11 +32,12 @@ public:
     }
 };
 
-// The caption of the program's own message boxes: the executable's name.
+// The caption of the program's own message boxes: the name the program was
+// started under, without folder and extension ("mervo", or a link's own name).
 std::string applicationName();
 
-// Without a display nobody can answer: write the box to standard error and
-// take its default answer (OK; No for Yes/No).
+// Without a display nobody can answer: write the box to standard error, its
+// control characters escaped, and take its default answer (OK; No for Yes/No).
 class StderrMessageBoxes : public MessageBoxes {
 public:
     MessageAnswer show(const std::string& text, const std::string& caption,

@@ -61,6 +61,31 @@ std::string toLowerAscii(std::string_view s) {
     return out;
 }
 
+std::string escapeControls(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    auto escape = [&out](unsigned char c) {
+        static const char kHex[] = "0123456789abcdef";
+        out += "\\x";
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    };
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7f) {
+            escape(c);
+        } else if (c == 0xc2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(s[i + 1]) <= 0x9f) {
+            // U+0080..U+009F: CSI and its kind, as a UTF-8 terminal reads them.
+            escape(c);
+            escape(static_cast<unsigned char>(s[++i]));
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 std::string formatLocalTime(std::time_t t) {
     std::tm tm{};
     if (!localtime_r(&t, &tm))

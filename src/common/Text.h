@@ -32,6 +32,12 @@ bool endsWith(std::string_view s, std::string_view suffix);
 bool contains(std::string_view s, std::string_view part);
 std::string toLowerAscii(std::string_view s);
 
+// Control characters written as \xNN (ESC as \x1b), so bytes taken from
+// files and names cannot drive a terminal or hide in a message box. Line feeds
+// and tabs stay, as the program's own texts use them; DEL and the C1 controls
+// (UTF-8 encoded) are escaped too.
+std::string escapeControls(std::string_view s);
+
 // Local time as "YYYY-MM-DD hh:mm:ss" (19 characters).
 std::string formatLocalTime(std::time_t t);
 

@@ -8,6 +8,7 @@
 #include "pages/PageSpec.h"
 #include "common/FileLock.h"
 #include "common/Files.h"
+#include "common/StopSignals.h"
 #include "common/Text.h"
 
 #include <cerrno>
@@ -159,39 +160,23 @@ void AppendRun::closeAll(Session& s, bool exitToo)
     if (exitToo) s.app->Exit();
 }
 
+bool AppendRun::stopping() const { return stopRequested_ || stopSignal() != 0; }
+
 void AppendRun::recordMissing(const std::string& path)
 {
-    // Said once, in the unattended run's closing line.
+    // Said once, in the unattended run's closing line, with the reason: a file
+    // that is there but may not be read is not "not found".
     missingSources_.push_back(path);
-    undone_.push_back("source file not found: " + path);
+    const int why = files_->openError(path);
+    if (why == ENOENT || why == 0)
+        undone_.push_back("source file not found: " + path);
+    else
+        undone_.push_back("source file can't be read: " + path + " (" + std::strerror(why) + ")");
 }
 
 std::string AppendRun::rowName(int row, const std::string& fileName) const
 {
     return "row " + std::to_string(row + 1) + " (" + fileName + ")";
-}
-
-bool AppendRun::pageSelectionsValid()
-{
-    // A selection that takes nothing would still save the output (replacing an
-    // old one) and move the source; every row is checked before any is touched.
-    for (int i = 0; i < jobs_.rowCount(); ++i) {
-        const JobEntry& row = jobs_.entry(i);
-        if (!row.takesPartInRun()) continue;
-        // A source that is missing or not a plain file ends the run at its own
-        // row, with its own report.
-        if (!isReadableRegularFile(row.fileName)) continue;
-        if (auto error = validatePageSpec(row.appendParameters, parseLeadingInt(row.pages))) {
-            if (!options_.quietMode)
-                messages_.show(*error + "\n" + row.fileName, "Error in parameters",
-                               MessageButtons::Ok, MessageIcon::Warning);
-            undone_.push_back(rowName(i, row.fileName) + ": page selection \"" +
-                              row.appendParameters + "\" refused (" + *error +
-                              "); nothing was run");
-            return false;
-        }
-    }
-    return true;
 }
 
 void AppendRun::run()
@@ -252,7 +237,6 @@ void AppendRun::run()
 
 RunResult AppendRun::walk(Session& s)
 {
-    if (!pageSelectionsValid()) return RunResult::Failed;
     readers_.closeReaders();
     setCaption(kRunning);
 
@@ -328,7 +312,7 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     runs = expandPageSpec(row.appendParameters, parseLeadingInt(row.pages));
 
     host_.dispatchOnePending();
-    if (stopRequested_) {
+    if (stopping()) {
         setStatus(i, "Stopped");
         return RunResult::Stopped;
     }
@@ -347,12 +331,16 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
         closeAll(s, true);
         return RunResult::Failed;
     }
-    // Checked again here, before the output is touched: the list may have been
-    // edited since the run began.
+    // A selection that takes nothing valid would still save the output
+    // (replacing an old one) and move the source: the run ends here instead,
+    // before this row touches anything; the rows before it stay done.
     if (auto error = validatePageSpec(row.appendParameters, parseLeadingInt(row.pages))) {
         if (!options_.quietMode)
             messages_.show(*error + "\n" + source, "Error in parameters", MessageButtons::Ok,
                            MessageIcon::Warning);
+        undone_.push_back(rowName(i, source) + ": page selection \"" + row.appendParameters +
+                          "\" refused (" + *error + ")");
+        setStatus(i, "Stopped");
         closeAll(s, true);
         return RunResult::Failed;
     }
@@ -406,7 +394,9 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     setStatus(i, "Done");
     host_.runProgress(true, ++rowsDone_, rowsToRun_);
 
-    if (stopRequested_) {
+    if (stopping()) {
+        if (!row.moveToDirectory.empty())
+            undone_.push_back(source + " not moved to " + row.moveToDirectory + " (stopped)");
         closeAll(s, false);
         return RunResult::Stopped;
     }
@@ -544,7 +534,7 @@ AppendRun::Outcome AppendRun::writeOutput(Session& s, int i, const JobEntry& row
 
     if (!files_->writeLogRecord(log_, output, source)) {
         const std::string why = reasonText(errno);
-        warn("Unable to write the record for " + output + " to " + log_.path() + "\n" + why, true);
+        warn("Unable to write the record for " + output + " to " + log_.path(), true, why);
         undone_.push_back("no log record written for " + output + (options_.quietMode ? " (" + why + ")" : ""));
     }
 

@@ -67,6 +67,8 @@ public:
 
     void requestStop() { stopRequested_ = true; }
     bool stopRequested() const { return stopRequested_; }
+    // The Stop button's request, or a stop signal (SIGTERM, SIGINT, SIGHUP).
+    bool stopping() const;
 
     RunResult lastResult() const { return lastResult_; }
     // Sources an unattended run could not find.
@@ -93,7 +95,6 @@ private:
     void addFileBookmark(Session& s, long page, const std::string& sourcePath,
                          const std::string& outputPath);
     bool moveSource(const std::string& source, const std::string& folder);
-    bool pageSelectionsValid();
     std::string rowName(int row, const std::string& fileName) const;
     void setCaption(const std::string& caption);
     void setStatus(int row, const std::string& status);

@@ -320,6 +320,12 @@ bool PlanWorld::canOpenForReading(const std::string& path)
     return !removed(path) && fb::canOpenForReading(path);
 }
 
+int PlanWorld::openError(const std::string& path)
+{
+    if (made(path)) return 0;
+    return removed(path) ? ENOENT : RunFiles::openError(path);
+}
+
 bool PlanWorld::isRegularFile(const std::string& path)
 {
     if (made(path)) return true;

@@ -79,6 +79,7 @@ public:
     AutomationServer& server();
 
     bool canOpenForReading(const std::string& path) override;
+    int openError(const std::string& path) override;
     bool isRegularFile(const std::string& path) override;
     bool isReadableRegularFile(const std::string& path) override;
     bool pathExists(const std::string& path) override;

@@ -3,11 +3,25 @@
 #include "common/Files.h"
 #include "log/AppendLog.h"
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fb {
 
 bool RunFiles::canOpenForReading(const std::string& path) { return fb::canOpenForReading(path); }
+int RunFiles::openError(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return path.empty() ? ENOENT : errno;
+    struct stat st{};
+    const int why = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? EISDIR : 0;
+    ::close(fd);
+    return why;
+}
+
 bool RunFiles::isRegularFile(const std::string& path) { return fb::isRegularFile(path); }
 bool RunFiles::isReadableRegularFile(const std::string& path) { return fb::isReadableRegularFile(path); }
 bool RunFiles::pathExists(const std::string& path) { return fb::pathExists(path); }

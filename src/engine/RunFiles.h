@@ -14,6 +14,9 @@ class RunFiles {
 public:
     virtual ~RunFiles() = default;
     virtual bool canOpenForReading(const std::string& path);
+    // Why path does not open for reading (errno: ENOENT, EACCES, EISDIR for a
+    // folder...); 0 when it opens.
+    virtual int openError(const std::string& path);
     virtual bool isRegularFile(const std::string& path);
     virtual bool isReadableRegularFile(const std::string& path);
     virtual bool pathExists(const std::string& path);

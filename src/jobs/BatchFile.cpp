@@ -2,6 +2,7 @@
 
 #include "common/Files.h"
 #include "common/LineReader.h"
+#include "common/StopSignals.h"
 #include "common/Text.h"
 
 #include <cerrno>
@@ -100,6 +101,10 @@ void BatchFiles::readLines(const std::string& path, bool firstLineOnly)
     std::string line;
     int number = 0;
     for (;;) {
+        if (stopSignal() != 0) {
+            undone_.push_back("batch file not read to its end (stopped): " + path);
+            break;
+        }
         const LineReader::Result got = in.next(line);
         if (got == LineReader::Result::End) break;
         if (jobs_.loadStopped()) {

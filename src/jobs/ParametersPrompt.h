@@ -10,6 +10,14 @@ struct JobParameters {
         appendExisting, bookmarkFilename;
 };
 
+// What Show Command Line hands the dialog besides the file name: the row's
+// columns 2 and 5 to 9. "Bookmark Filename" is not among them: the dialog
+// keeps the value it held.
+struct CommandLineColumns {
+    std::string appendParameters, moveToDirectory, outputFile, keepBookmarks, createNew,
+        appendExisting;
+};
+
 struct ParametersRequest {
     std::string fileName;
     int pageCount = 0;
@@ -29,7 +37,7 @@ public:
     virtual ~ParametersPrompt() = default;
     virtual ParametersAnswer prompt(const ParametersRequest&) = 0;
     // Remember a row's values, so the next opening starts from them.
-    virtual void holdValues(const std::string&, const JobParameters&) {}
+    virtual void holdValues(const std::string&, const CommandLineColumns&) {}
 };
 
 // Nobody to ask: the dialog's default answer, Cancel.

@@ -61,7 +61,7 @@ TEST_P(ConcurrentRunsTest, EveryRunsRowsAreInTheOutputInItsOwnOrder)
             FB_MERVO_EXE, std::vector<std::string>{"-e", "job" + std::to_string(k) + ".app", "-r", "-q"},
             dir.path()));
     for (auto& p : started) {
-        const ProcessResult r = p->finish(300);
+        const ProcessResult r = p->wait(300);
         EXPECT_FALSE(r.timedOut);
         EXPECT_EQ(r.exitCode, 0) << r.err;
     }

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
+#include <grp.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -55,18 +55,6 @@ std::string batchLine(const std::vector<std::string>& fields)
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "; " : "") + fields[i];
     return line + "\r\r\n";
-}
-
-std::vector<std::string> hiddenFiles(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] == '.' && std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-                names.push_back(e->d_name);
-        closedir(d);
-    }
-    return names;
 }
 
 ProcessResult run(const TempDir& dir, const std::vector<std::string>& args)
@@ -195,7 +183,7 @@ TEST(UnattendedSafety, HandWrittenBatchLinesKeepTheirFieldsAndALoneCrEndsALine)
     EXPECT_TRUE(exists(dir / "a.pdf") && exists(dir / "b.pdf"));
 }
 
-TEST(UnattendedSafety, PageSelectionThatTakesNothingIsRefusedBeforeAnythingIsTouched)
+TEST(UnattendedSafety, PageSelectionThatTakesNothingEndsTheRunAtItsRowBeforeItTouchesAnything)
 {
     TempDir dir;
     makePdf(dir / "a.pdf", "A", 2);
@@ -204,25 +192,31 @@ TEST(UnattendedSafety, PageSelectionThatTakesNothingIsRefusedBeforeAnythingIsTou
     const std::string before = readFileBytes(dir / "out.pdf");
     for (const char* spec : {"-pfoo", "-p0", "-p3-0n"}) {
         auto r = run(dir, {"-c", spec, "-oout.pdf", "a.pdf", "-r", "-q"});
-        EXPECT_NE(r.exitCode, 0) << spec;
+        EXPECT_EQ(r.exitCode, 3) << spec;
         EXPECT_EQ(occurrences(r.err, "Error in parameters: "), 1) << r.err;
         EXPECT_NE(closingLine(r.err), "") << r.err;
         EXPECT_EQ(readFileBytes(dir / "out.pdf"), before) << spec;
     }
 
-    // In a batch file, under -e: a good row before the bad one is not run
-    // either, nothing is moved, and only the closing line speaks.
+    // In a batch file, under -e: the good row before the refused one is
+    // appended and moved, the refused row and the row after it are left as
+    // they were, and only the closing line speaks.
     makePdf(dir / "b.pdf", "B", 2);
+    makePdf(dir / "c.pdf", "C", 1);
     writeFileBytes(dir / "job.app",
                    batchLine({"b.pdf", "all", "", "", "done", "new.pdf", "N", "Y", "N", "N"}) +
-                       batchLine({"a.pdf", "3-0n", "", "", "done", "new.pdf", "N", "N", "Y", "N"}));
+                       batchLine({"a.pdf", "3-0n", "", "", "done", "new.pdf", "N", "N", "Y", "N"}) +
+                       batchLine({"c.pdf", "all", "", "", "done", "new.pdf", "N", "N", "Y", "N"}));
     auto quiet = run(dir, {"-e", "job.app", "-r", "-q"});
-    EXPECT_EQ(quiet.exitCode, 3);
+    EXPECT_EQ(quiet.exitCode, 3) << quiet.err;
     EXPECT_EQ(quiet.err, closingLine(quiet.err));
-    EXPECT_NE(quiet.err.find("3-0n"), std::string::npos) << quiet.err;
-    EXPECT_FALSE(exists(dir / "new.pdf") || exists(dir / "done"));
-    EXPECT_TRUE(exists(dir / "a.pdf") && exists(dir / "b.pdf"));
-    EXPECT_FALSE(exists(dir / "append.log") && !readFileBytes(dir / "append.log").empty());
+    EXPECT_NE(quiet.err.find("row 2 (a.pdf): page selection \"3-0n\" refused"), std::string::npos)
+        << quiet.err;
+    EXPECT_EQ(pdfPageTexts(dir / "new.pdf"), (std::vector<std::string>{"B p1", "B p2"}));
+    EXPECT_TRUE(exists(dir / "done/b.pdf") && !exists(dir / "b.pdf"));
+    EXPECT_TRUE(exists(dir / "a.pdf") && exists(dir / "c.pdf"));
+    EXPECT_FALSE(exists(dir / "done/a.pdf") || exists(dir / "done/c.pdf"));
+    EXPECT_EQ(occurrences(readFileBytes(dir / "append.log"), "\r\n"), 1);
 }
 
 TEST(UnattendedSafety, EveryMessageOnce)
@@ -283,4 +277,53 @@ TEST(UnattendedSafety, ALaterSaveRemovesTheTemporaryFilesADeadRunLeft)
     EXPECT_FALSE(exists(dir / litter));
     EXPECT_EQ(pdfPageTexts(dir / "out.pdf"), (std::vector<std::string>{"A p1"}));
     EXPECT_EQ(hiddenFiles(dir.path()), std::vector<std::string>{});
+}
+
+TEST(UnattendedSafety, MessagesStayReadableSayWhyAndUseTheProgramsOwnName)
+{
+    TempDir dir;
+    makePdf(dir / "a.pdf", "A", 1);
+    makePdf(dir / "filler.pdf", "FILL", 1);
+    makePdf(dir / "locked.pdf", "L", 1);
+    mkdir((dir / "done").c_str(), 0755);
+    writeFileBytes(dir / "done/a.pdf", "another file of that name");
+    // Both files as an editor that writes a byte-order mark leaves them.
+    const std::string bom = "\xEF\xBB\xBF";
+    writeFileBytes(dir / "setup.ini", bom + "ODDEVERY;filler.pdf\r\n");
+    auto row = [](const std::string& name, const std::string& moveTo = "") {
+        return batchLine({name, "all", "", "", moveTo, "out.pdf", "N", "N", "Y", "N"});
+    };
+    std::string job = bom + row("a.pdf", "done") + row("locked.pdf") + row("\x1b[31mred.pdf");
+    for (int i = 1; i <= 12; ++i) job += row("gone" + std::to_string(i) + ".pdf");
+    writeFileBytes(dir / "job.app", job);
+    ASSERT_EQ(symlink(kMervo.c_str(), (dir / "folio").c_str()), 0);
+
+    // As root every file is readable: the program then runs as nobody, in a
+    // folder of its own, to meet a file it may not read.
+    const bool root = geteuid() == 0;
+    if (root) {
+        for (const char* name : {"", "a.pdf", "filler.pdf", "done", "done/a.pdf", "setup.ini", "job.app"})
+            ASSERT_EQ(chown((dir.path() + "/" + name).c_str(), 65534, 65534), 0) << name;
+    }
+    ASSERT_EQ(chmod((dir / "locked.pdf").c_str(), 0), 0);
+    RunningProgram program(dir / "folio", {"job.app", "-r", "-q"}, dir.path(), {}, [root] {
+        if (root && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(125);
+    });
+    ProcessResult r = program.wait(kPatience);
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    EXPECT_EQ(pdfPageTexts(dir / "out.pdf"), (std::vector<std::string>{"A p1", "FILL p1"}));
+    EXPECT_EQ(occurrences(r.err, "folio: done/a.pdf already holds another file"), 1) << r.err;
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << "a raw escape reached the terminal";
+
+    const std::string closing = "folio: not everything was done: ";
+    const auto at = r.err.rfind(closing);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const std::string line = r.err.substr(at);
+    EXPECT_NE(line.find("source file can't be read: locked.pdf (Permission denied)"), std::string::npos)
+        << line;
+    EXPECT_NE(line.find("source file not found: \\x1b[31mred.pdf"), std::string::npos) << line;
+    // Fourteen sources missing: the first ten, then a count.
+    EXPECT_NE(line.find("gone8.pdf"), std::string::npos) << line;
+    EXPECT_EQ(line.find("gone9.pdf"), std::string::npos) << line;
+    EXPECT_NE(line.find("; and 4 more\n"), std::string::npos) << line;
 }

@@ -247,8 +247,9 @@ TEST_F(AppendRunTest, TooManyPageRunsEndTheRunInsteadOfDroppingPages)
     run.click();
     EXPECT_EQ(messages.texts(), (Strings{"too many page runs: at most 19999 are allowed\n" + src}));
     EXPECT_EQ(messages.shown[0].caption, "Error in parameters");
-    EXPECT_EQ(status(row), "Ready.");
-    EXPECT_TRUE(server.calls().empty());
+    EXPECT_EQ(status(row), "Stopped");
+    EXPECT_TRUE(server.callsNamed("PDDoc.Open").empty() && server.callsNamed("PDDoc.Save").empty());
+    EXPECT_FALSE(pathExists(dir / "o.pdf"));
     EXPECT_EQ(run.lastResult(), RunResult::Failed);
 }
 

@@ -249,28 +249,33 @@ TEST_F(AppendRunTest, MissingSourceStopsTheRunSilently)
     EXPECT_EQ(run.missingSources(), (Strings{gone}));
 }
 
-TEST_F(AppendRunTest, PageSelectionThatTakesNothingIsRefusedBeforeAnyRowIsTouched)
+TEST_F(AppendRunTest, PageSelectionThatTakesNothingEndsTheRunAtItsRowBeforeItTouchesAnything)
 {
     const std::string good = source("good.pdf", 3);
     const std::string src = source("a.pdf", 3);
     const std::string out = dir / "out.pdf";
-    addRow(good, "all", out, "N", dir / "done");
+    addRow(good, "all", out);
+    int runs = 0;
     for (const char* spec : {"zzz", "0", "3-0n", "4"}) {
         messages.shown.clear();
         const int row = addRow(src, spec, out, "N", dir / "done");
+        addRow(good, "all", out);  // after the refused row: never reached
         run.click();
-        EXPECT_EQ(messages.shown.size(), 1u) << spec;
+        ++runs;
+        ASSERT_EQ(messages.shown.size(), 1u) << spec;
         EXPECT_EQ(messages.shown[0].caption, "Error in parameters") << spec;
-        EXPECT_TRUE(server.calls().empty()) << spec;
+        EXPECT_EQ(status(row), "Stopped") << spec;
         EXPECT_EQ(run.lastResult(), RunResult::Failed);
-        EXPECT_EQ(run.undone().size(), 1u);
+        // The row before it is appended on every run, the refused row never.
+        EXPECT_EQ(pagesOf(out).size(), 3u * runs) << spec;
+        EXPECT_EQ(logLines(), runs);
+        jobs.clearSelection();
         jobs.setRowSelected(row, true);
+        jobs.setRowSelected(row + 1, true);
         jobs.DeleteSelectedEntries();
     }
-    EXPECT_FALSE(pathExists(out));
-    EXPECT_EQ(logLines(), 0);
     EXPECT_TRUE(pathExists(src));
-    EXPECT_TRUE(pathExists(good));
+    EXPECT_FALSE(pathExists(dir / "done"));
 }
 
 TEST_F(AppendRunTest, DoubleSlashesInOutputPathCollapse)

@@ -5,6 +5,7 @@
 #include <poppler/cpp/poppler-toc.h>
 
 #include <chrono>
+#include <dirent.h>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -51,13 +52,10 @@ void writeFileBytes(const std::string& path, const std::string& bytes)
 }
 
 RunningProgram::RunningProgram(const std::string& exe, const std::vector<std::string>& args,
-                               const std::string& workingDirectory, const ProcessSetup& setup)
+                               const std::string& workingDirectory, const ProcessSetup& setup,
+                               const std::function<void()>& inChild)
 {
-    std::string outPath = capture_ / "out", errPath = capture_ / "err";
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(exe.c_str()));
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
+    const std::string outPath = capture_ / "out", errPath = capture_ / "err";
     pid_ = fork();
     if (pid_ == 0) {
         if (chdir(workingDirectory.c_str()) != 0) _exit(127);
@@ -76,6 +74,11 @@ RunningProgram::RunningProgram(const std::string& exe, const std::vector<std::st
             const rlimit limit{static_cast<rlim_t>(setup.fileSizeLimit), static_cast<rlim_t>(setup.fileSizeLimit)};
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
         }
+        if (inChild) inChild();
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(exe.c_str()));
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
         execv(exe.c_str(), argv.data());
         _exit(127);
     }
@@ -83,15 +86,17 @@ RunningProgram::RunningProgram(const std::string& exe, const std::vector<std::st
 
 RunningProgram::~RunningProgram()
 {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
+    if (pid_ > 0 && !waited_) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
 }
 
-ProcessResult RunningProgram::finish(int timeoutSeconds)
+ProcessResult RunningProgram::wait(int timeoutSeconds)
 {
     ProcessResult r;
-    if (pid_ <= 0) return r;
+    if (pid_ <= 0 || waited_) return r;
+    waited_ = true;
     int status = 0;
     struct rusage usage {};
     if (timeoutSeconds > 0) {
@@ -119,7 +124,20 @@ ProcessResult RunningProgram::finish(int timeoutSeconds)
 ProcessResult runProgram(const std::string& exe, const std::vector<std::string>& args,
                          const std::string& workingDirectory, int timeoutSeconds, const ProcessSetup& setup)
 {
-    return RunningProgram(exe, args, workingDirectory, setup).finish(timeoutSeconds);
+    return RunningProgram(exe, args, workingDirectory, setup).wait(timeoutSeconds);
+}
+
+std::vector<std::string> hiddenFiles(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name[0] == '.' && name != "." && name != "..") names.push_back(name);
+        }
+        closedir(d);
+    }
+    return names;
 }
 
 std::vector<std::string> pdfPageTexts(const std::string& path)

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,21 +47,30 @@ ProcessResult runProgram(const std::string& exe, const std::vector<std::string>&
                          const std::string& workingDirectory, int timeoutSeconds = 0,
                          const ProcessSetup& setup = {});
 
-// The same, started without waiting for it, so that several run at once.
+// The same, started and left running for the test to act on (send it a
+// signal, watch its files) until wait(). inChild runs in the new process just
+// before the program starts: a place to drop privileges, set a limit or
+// replace a standard stream.
 class RunningProgram {
 public:
     RunningProgram(const std::string& exe, const std::vector<std::string>& args,
-                   const std::string& workingDirectory, const ProcessSetup& setup = {});
-    ~RunningProgram(); // kills it if it was never finished
+                   const std::string& workingDirectory, const ProcessSetup& setup = {},
+                   const std::function<void()>& inChild = {});
+    ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
-    // Waits for it to end, killing it past timeoutSeconds (0: no limit).
-    ProcessResult finish(int timeoutSeconds = 0);
+    int pid() const { return pid_; }
+    ProcessResult wait(int timeoutSeconds = 0);
 
 private:
     TempDir capture_;
     int pid_ = -1;
+    bool waited_ = false;
 };
+
+// The names starting with "." in a folder ("." and ".." aside): where the
+// program's temporary files would be.
+std::vector<std::string> hiddenFiles(const std::string& folder);
 
 // Page texts and outline titles of a PDF, read back with poppler.
 std::vector<std::string> pdfPageTexts(const std::string& path);

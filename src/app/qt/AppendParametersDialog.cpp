@@ -249,7 +249,7 @@ ParametersAnswer QtParametersPrompt::prompt(const ParametersRequest& request)
     return values_.answer();
 }
 
-void QtParametersPrompt::holdValues(const std::string& fileName, const JobParameters& values)
+void QtParametersPrompt::holdValues(const std::string& fileName, const CommandLineColumns& values)
 {
     values_.hold(fileName, values);
 }

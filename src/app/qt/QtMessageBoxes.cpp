@@ -1,5 +1,7 @@
 #include "app/qt/QtMessageBoxes.h"
 
+#include "common/Text.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QMessageBox>
@@ -20,11 +22,13 @@ MessageAnswer QtMessageBoxes::showWithReason(const std::string& text, const std:
     QMessageBox box(QApplication::activeModalWidget() ? QApplication::activeModalWidget()
                                                       : QApplication::activeWindow());
     box.setObjectName(QStringLiteral("MessageBox"));
-    box.setWindowTitle(QString::fromStdString(caption));
-    box.setText(QString::fromStdString(text));
+    // Names and job lines come from files: their control characters are shown, not obeyed.
+    box.setWindowTitle(QString::fromStdString(escapeControls(caption)));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(QString::fromStdString(escapeControls(text)));
     // Paths and addresses in a message can be copied.
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    if (!reason.empty()) box.setDetailedText(QString::fromStdString(reason));
+    if (!reason.empty()) box.setDetailedText(QString::fromStdString(escapeControls(reason)));
     switch (icon) {
     case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
     case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;

@@ -1,6 +1,7 @@
 #include "app/qt/AppendParametersDialog.h"
 #include "common/SamplePdf.h"
 #include "jobs/JobList.h"
+#include "cli/CommandLine.h"
 #include "app/qt/DialogDriver.h"
 #include "app/qt/PromptStack.h"
 #include "testkit/RecordingMessageBoxes.h"
@@ -220,4 +221,36 @@ TEST_F(AppendParametersDialogTest, AMissingFileIsCalledMissingNotOneGreaterThanM
         EXPECT_EQ(m.text, "The file is missing:\n" + gone);
         EXPECT_EQ(m.reason, "No such file or directory");
     }
+}
+
+TEST_F(AppendParametersDialogTest, ShowCommandLineHandsOverEveryColumnButTheFileNameBookmark)
+{
+    // The file-name bookmark ticked and confirmed once...
+    addWithDialog(pdf("a.pdf", 3), [&](QDialog* d) {
+        QTest::keyClicks(control<QLineEdit>(d, "1004"), "all");
+        QTest::keyClicks(control<QLineEdit>(d, "1009"), QString::fromStdString(dir / "first.pdf"));
+        click(control<QCheckBox>(d, "1027"));
+        click(control<QPushButton>(d, "1006"));
+    });
+    ASSERT_EQ(parameters(0)[6], "Y");
+
+    // ...then the command line shown for a row without one.
+    jobs.AddJobEntry(pdf("b.pdf", 3), 1, "2-3", "/moved", "/out/b.pdf", "Y", "Y", "N", "N");
+    jobs.clearSelection();
+    jobs.setRowSelected(1, true);
+    struct : Clipboard {
+        bool setText(const std::string&) override { return false; }
+    } clipboard;
+    ShowCommandLine(jobs, messages, clipboard, prompt);
+
+    bool shown = addWithDialog(pdf("c.pdf", 3), [&](QDialog* d) {
+        EXPECT_EQ(text(d, "1004"), "2-3");
+        EXPECT_EQ(text(d, "1007"), "/moved");
+        EXPECT_EQ(text(d, "1009"), "/out/b.pdf");
+        EXPECT_TRUE(checked(d, "1022"));
+        EXPECT_TRUE(checked(d, "1026"));
+        EXPECT_TRUE(checked(d, "1027")) << "the row's \"Bookmark Filename\" was handed over";
+        click(control<QPushButton>(d, "1003"));
+    });
+    EXPECT_TRUE(shown);
 }

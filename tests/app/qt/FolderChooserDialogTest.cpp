@@ -43,7 +43,7 @@ TEST(FolderChooserDialog, TypedPathIsTestedAndCreatedOnYes)
         click(ok);
         ASSERT_EQ(messages.shown.size(), 1u);
         EXPECT_EQ(messages.shown[0].text, "The folder:\n\n" + deep + "/\n\nis invalid. Please reenter.");
-        EXPECT_EQ(messages.shown[0].caption, "mervo");
+        EXPECT_EQ(messages.shown[0].caption, applicationName());
         EXPECT_EQ(messages.shown[0].icon, MessageIcon::Exclamation);
         EXPECT_TRUE(d->isVisible());
         EXPECT_EQ(d->focusWidget(), edit);
