@@ -1,6 +1,7 @@
 #pragma once
 #include "common/EventPump.h"
 #include "common/Messages.h"
+#include "common/RunOptions.h"
 #include "engine/FillerFiles.h"
 
 #include <memory>
@@ -19,13 +20,6 @@ class ConnectionWindow;
 class App;
 class AVDoc;
 class PDDoc;
-
-// Set only by the command line; all off for a run started from the window.
-struct RunOptions {
-    int argumentCount = 0;
-    bool noConnectionWindow = false;
-    bool quietMode = false;
-};
 
 // What the run needs from the window around it besides message pumping.
 class AppendRunHost : public EventPump {
