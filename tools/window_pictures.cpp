@@ -2,7 +2,7 @@
 // README. Run it through scripts/window-pictures.sh, which gives it an X
 // server (Xvfb) and a folder holding the example job.
 #include "app/qt/MainWindow.h"
-#include "app/qt/QtMessageBoxes.h"
+#include "common/qt/QtMessageBoxes.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,6 +3,7 @@
 #include "app/MainWindowModel.h"
 #include "app/QtModule.h"
 #include "cli/CommandLine.h"
+#include "common/Desktop.h"
 #include "engine/QpdfAutomation.h"
 
 #include <cstdio>

@@ -2,7 +2,7 @@
 #include "common/EventPump.h"
 #include "common/Messages.h"
 #include "common/RunOptions.h"
-#include "engine/FillerFiles.h"
+#include "common/FillerFiles.h"
 
 #include <memory>
 #include <optional>

@@ -4,7 +4,7 @@
 #include "app/qt/FolderChooserDialog.h"
 #include "app/qt/JobTableModel.h"
 #include "app/qt/SetupDialog.h"
-#include "app/qt/QtMessageBoxes.h"
+#include "common/qt/QtMessageBoxes.h"
 #include "bulk/qt/QtBulkLoad.h"
 #include "engine/QpdfAutomation.h"
 #include "log/LogTable.h"
