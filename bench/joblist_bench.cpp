@@ -1,6 +1,7 @@
 // joblist-bench ROWS: adds ROWS rows of missing files to a job list, sorts it
 // on the file name and deletes every other row; prints the three times in
 // seconds as "add SORT delete" on one line.
+#include "SilentMessages.h"
 #include "common/Messages.h"
 #include "jobs/JobEntry.h"
 #include "jobs/JobList.h"
@@ -13,14 +14,7 @@
 
 namespace {
 
-class SilentMessages : public fb::MessageBoxes {
-public:
-    fb::MessageAnswer show(const std::string&, const std::string&, fb::MessageButtons,
-                           fb::MessageIcon) override
-    {
-        return fb::MessageAnswer::Ok;
-    }
-};
+using fb::bench::SilentMessages;
 
 double since(std::chrono::steady_clock::time_point start)
 {

@@ -14,6 +14,8 @@ ctest --test-dir build --output-on-failure -j"$jobs" --timeout 300
 bash scripts/deb-package.sh
 # A real run killed twenty times: outputs stay whole and no source is lost.
 timeout 600 bash bench/kill-test.sh build
+# Two, then four runs at once on one output, killed at random: no page lost.
+timeout 600 bash bench/kill-test.sh --concurrent build
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFOLIOBAND_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -1,4 +1,4 @@
-// make-sample-pdf OUT.pdf NAME PAGES [--outline] [--link-form] [--rich]
+// make-sample-pdf OUT.pdf NAME PAGES [--outline] [--outline-items N] [--link-form] [--rich]
 // Writes a test PDF whose page k shows "NAME pK".
 #include "testkit/SamplePdf.h"
 
@@ -11,7 +11,7 @@ namespace {
 
 int usage(const char* why)
 {
-    std::fprintf(stderr, "make-sample-pdf: %s\nusage: make-sample-pdf OUT.pdf NAME PAGES [--outline] [--link-form] [--rich]\n", why);
+    std::fprintf(stderr, "make-sample-pdf: %s\nusage: make-sample-pdf OUT.pdf NAME PAGES [--outline] [--outline-items N] [--link-form] [--rich]\n", why);
     return 2;
 }
 
@@ -34,7 +34,22 @@ int main(int argc, char** argv)
     options.pages = static_cast<int>(pages);
     for (int i = 4; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "--outline") {
+        if (arg == "--outline-items" && i + 1 < argc) {
+            // N items in all: one chapter per page, each with an even share of
+            // the rest as sections on its page.
+            const long items = std::strtol(argv[++i], nullptr, 10);
+            if (items < options.pages || items > 1000000) return usage("--outline-items must be from PAGES to 1000000");
+            long left = items;
+            for (int p = 1; p <= options.pages; ++p) {
+                fb::SampleOutlineItem chapter{name + " chapter " + std::to_string(p), p, {}};
+                --left;
+                const long share = left / (options.pages - p + 1);
+                for (long k = 0; k < share; ++k)
+                    chapter.kids.push_back({name + " section " + std::to_string(p) + "." + std::to_string(k + 1), p, {}});
+                left -= share;
+                options.outline.push_back(std::move(chapter));
+            }
+        } else if (arg == "--outline") {
             // One chapter per started group of three pages: the chapter at its first
             // page, its sections at the following pages of the group.
             for (int first = 1; first <= options.pages; first += 3) {

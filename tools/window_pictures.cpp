@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
@@ -16,6 +17,11 @@
 #if __has_include("app/qt/AppendParametersDialog.h")
 #include "app/qt/AppendParametersDialog.h"
 #define FB_HAVE_PARAMETERS_DIALOG 1
+#endif
+#if __has_include("app/qt/JobPlanDialog.h")
+#include "app/qt/JobPlanDialog.h"
+#include "app/qt/PreviewPanel.h"
+#define FB_HAVE_PREVIEWS 1
 #endif
 #if __has_include("app/qt/FolderChooserDialog.h")
 #include "app/qt/FolderChooserDialog.h"
@@ -35,6 +41,19 @@ bool save(QWidget* w, const QString& path)
 [[maybe_unused]] void pictureModal(const QString& path, const std::function<void()>& open)
 {
     QTimer::singleShot(700, [path] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        save(dialog, path);
+        if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();
+    });
+    open();
+}
+
+// As pictureModal, with a step on the dialog before the picture is taken.
+[[maybe_unused]] void pictureModalAfter(const QString& path, const std::function<void(QWidget*)>& prepare,
+                                        const std::function<void()>& open)
+{
+    QTimer::singleShot(300, [prepare] { prepare(QApplication::activeModalWidget()); });
+    QTimer::singleShot(1500, [path] {
         QWidget* dialog = QApplication::activeModalWidget();
         save(dialog, path);
         if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();
@@ -75,6 +94,29 @@ int main(int argc, char** argv)
             chooser.chooseFolder({"Move To Directory...", "Choose the folder to move the sources into",
                                   QDir::currentPath().toStdString()});
         });
+#endif
+#ifdef FB_HAVE_PREVIEWS
+        // The report row: "1-2,odd" marked on its pages, in insertion order.
+        window.listView()->selectRow(2);
+        QApplication::processEvents();
+        pictureModalAfter(out + "/append-parameters-preview.png", [](QWidget*) {},
+                          [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); });
+        pictureModalAfter(
+            out + "/job-plan.png",
+            [](QWidget* w) {
+                if (auto* plan = qobject_cast<fb::JobPlanDialog*>(w)) plan->showPages(0);
+            },
+            [&] { window.runCommand(fb::kCmdPreviewJob, fb::CommandOrigin::MenuBar); });
+        // Shown directly, not through its menu item, which would remember the choice.
+        if (auto* panel = window.findChild<fb::PreviewPanel*>()) {
+            window.resize(1280, 560);
+            panel->setVisible(true);
+            window.listView()->selectRow(2);
+            QEventLoop settle;
+            QTimer::singleShot(1500, &settle, &QEventLoop::quit);
+            settle.exec();
+            failures += !save(&window, out + "/preview-panel.png");
+        }
 #endif
         app.quit();
     });

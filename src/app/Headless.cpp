@@ -23,6 +23,7 @@ std::string usageText()
            "  -d        no \"Acrobat Connection\" window\n"
            "  -e        quiet: do not show the run's error messages\n"
            "  -r        run the job list now             -q  close the program\n"
+           "  --dry-run print what the runs (-r) that follow would do; touch nothing\n"
            "  --help    show this text                   --version  show the version\n"
            "\n"
            "A JOB.app argument loads a saved batch file; a quoted wildcard adds every PDF it\n"
@@ -39,7 +40,20 @@ std::string usageText()
            "     left out, a page selection refused, a missing source, a failure or stop,\n"
            "     a move, filler or log record that failed\n"
            "When not everything was done, the last line on standard error says what:\n"
-           "  mervo: not everything was done: ...\n";
+           "  mervo: not everything was done: ...\n"
+           "\n"
+           "--dry-run prints the plan on standard output, one line each, in run order:\n"
+           "  output create|append OUTPUT   a row's output is written (new or added to)\n"
+           "  pages SOURCE:FIRST-LAST       pages the output receives (fillers too)\n"
+           "  keep-bookmarks SOURCE:RUN     the source's own bookmarks come with them\n"
+           "  bookmark PAGE TITLE           a file-name bookmark at that output page\n"
+           "  total PAGES OUTPUT            the output's page count once saved\n"
+           "  log OUTPUT                    the record append.log receives\n"
+           "  move SOURCE -> TARGET         the source moved after its row\n"
+           "  message CAPTION: TEXT         a message the run would give\n"
+           "  not-done TEXT                 a row left out, or other work not done\n"
+           "  exit CODE                     the exit code the real run would give\n"
+           "The exit code and the closing line are those of the real run.\n";
 }
 
 } // namespace fb

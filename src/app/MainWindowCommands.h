@@ -45,6 +45,7 @@ enum MainWindowCommand : int {
     kCmdExportLogToCsv = 32807,
     kCmdBulkLoadToOneOutput = 32808,
     kCmdReverseSort = 32809,
+    kCmdPreviewJob = 32810,
 };
 
 enum class CommandOrigin { MenuBar, ContextMenu, Accelerator, Button };

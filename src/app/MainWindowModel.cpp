@@ -37,7 +37,9 @@ MainWindowModel::MainWindowModel(MainWindowServices services, std::string logPat
         title_ = title;
         if (view_) view_->titleChanged(title_);
     });
-    jobs_.setObserver(this);
+    jobs_.subscribe(this);
+    jobs_.setLoadPump(&services_.host);
+    if (services_.files) run_.setFiles(*services_.files);
 }
 
 void MainWindowModel::setView(MainWindowView* view)
@@ -46,43 +48,11 @@ void MainWindowModel::setView(MainWindowView* view)
     if (!view_) return;
     view_->titleChanged(title_);
     view_->totalItemsChanged(totalItems_);
-    view_->alwaysShowParametersChanged(jobs_.alwaysShowParameters());
-}
-
-void MainWindowModel::rowsAboutToBeReset() { if (view_) view_->rowsAboutToBeReset(); }
-void MainWindowModel::rowsReset() { if (view_) view_->rowsReset(); }
-void MainWindowModel::rowAboutToBeInserted(int row) { if (view_) view_->rowAboutToBeInserted(row); }
-void MainWindowModel::rowInserted(int row) { if (view_) view_->rowInserted(row); }
-void MainWindowModel::rowAboutToBeRemoved(int row) { if (view_) view_->rowAboutToBeRemoved(row); }
-void MainWindowModel::rowRemoved(int row) { if (view_) view_->rowRemoved(row); }
-void MainWindowModel::repaintNow() { if (view_) view_->repaintNow(); }
-
-void MainWindowModel::alwaysShowParametersChanged(bool on)
-{
-    if (view_) view_->alwaysShowParametersChanged(on);
-}
-
-void MainWindowModel::rowChanged(int row)
-{
-    if (run_.isRunning()) countRunProgress(row);
-    if (view_) view_->rowChanged(row);
-}
-
-// A row counts as done when the run turns it from "Processing" to "Done".
-void MainWindowModel::countRunProgress(int row)
-{
-    const std::string& status = jobs_.text(row, kStatus);
-    if (status == "Processing") {
-        processingRow_ = row;
-    } else if (status == "Done" && row == processingRow_) {
-        processingRow_ = -1;
-        ++runDone_;
-        if (view_) view_->runProgress(true, runDone_, runEligible_);
-    }
 }
 
 MainWindowModel::~MainWindowModel()
 {
+    jobs_.unsubscribe(this);
     watcher_.requestStop();
     watcher_.join();
 }
@@ -102,7 +72,7 @@ bool MainWindowModel::initialise(const std::vector<std::string>& slots,
     totalItems_ = 0;
     options_ = RunOptions{};
     options_.argumentCount = slots.size() > 1 ? static_cast<int>(slots.size()) : 0;
-    if (!log_.open()) {
+    if (!(services_.files ? services_.files->openLog(log_) : log_.open())) {
         logFailed_ = true;
         services_.messages.show("Can't open append.log", "Log File Error");
         if (options_.argumentCount > 0)
@@ -115,6 +85,9 @@ bool MainWindowModel::initialise(const std::vector<std::string>& slots,
     watcher_.start();
     if (options_.argumentCount > 0) {
         interpretedArguments_ = true;
+        // Thousands of files may come as arguments (a file manager's "Open
+        // with"): they arrive as one load.
+        JobList::LoadScope load(jobs_);
         ProcessCommandLine(slots, jobs_, *this, options_, startDirectory);
         batch_.setQuietMode(options_.quietMode);
     }
@@ -125,21 +98,13 @@ void MainWindowModel::runAppend()
 {
     // Batch-file messages follow the quiet switch as far as it has been read.
     batch_.setQuietMode(options_.quietMode);
+    // -r inside the command line's load: the window shows every row first.
+    jobs_.showLoadedRows();
     if (run_.isRunning() || run_.buttonCaption() == "Stop" || jobs_.rowCount() == 0) {
         run_.click();
         return;
     }
-    runEligible_ = 0;
-    for (int i = 0; i < jobs_.rowCount(); ++i) {
-        const JobEntry& e = jobs_.entry(i);
-        if (e.selected == "Yes" && !e.appendParameters.empty() && !e.outputFile.empty())
-            ++runEligible_;
-    }
-    runDone_ = 0;
-    processingRow_ = -1;
-    if (view_) view_->runProgress(true, 0, runEligible_);
     run_.click();
-    if (view_) view_->runProgress(false, runDone_, runEligible_);
     RunResult result = run_.lastResult();
     if (result == RunResult::Stopped || result == RunResult::Failed) incomplete_ = true;
     if (!run_.missingSources().empty()) incomplete_ = true;
@@ -147,7 +112,15 @@ void MainWindowModel::runAppend()
     undone_.insert(undone_.end(), undone.begin(), undone.end());
 }
 
-void MainWindowModel::appendFilesClicked() { runAppend(); }
+void MainWindowModel::appendFilesClicked()
+{
+    // During a long load the button reads "Stop" and ends the load.
+    if (jobs_.loading() && !run_.isRunning()) {
+        jobs_.stopLoad();
+        return;
+    }
+    runAppend();
+}
 
 void MainWindowModel::readBatchFile(const std::string& path)
 {
@@ -165,7 +138,9 @@ void MainWindowModel::refreshTotalItems()
 
 void MainWindowModel::dropFiles(const std::vector<std::string>& paths)
 {
+    JobList::LoadScope load(jobs_);
     for (const std::string& path : paths) {
+        if (jobs_.loadStopped()) break;
         if (!pathExists(path) || isDirectory(path)) continue;
         jobs_.AddJobEntry(path, 1, "", "", "", "", "", "", "");
     }

@@ -37,19 +37,17 @@ struct MainWindowServices {
     // Page counts get a server of their own: its clean-up closes every
     // document, which must not hit a run's open documents.
     AutomationServer* pageCountAutomation = nullptr;
+    // The run's file system; the real one when not given (a plan gives its own).
+    RunFiles* files = nullptr;
 };
 
-// What the model tells the window that draws it. The list notifications come
-// first-hand from the job list; the rest is the window's own furniture.
-class MainWindowView : public JobListObserver {
+// What the model tells the window that draws it, besides what the window
+// hears from the job list itself.
+class MainWindowView {
 public:
+    virtual ~MainWindowView() = default;
     virtual void totalItemsChanged(int) {}
     virtual void titleChanged(const std::string&) {}
-    // A run has started, moved on a row, or ended (running false).
-    virtual void runProgress(bool running, int done, int eligible)
-    {
-        (void)running, (void)done, (void)eligible;
-    }
     // The window is to go away (Close, Exit, the close box or -q).
     virtual void closeRequested() {}
 };
@@ -113,22 +111,7 @@ public:
 private:
     int acrobatPageCount(const std::string& path);
 
-    // Job list notifications, passed on to the view.
-    void rowsAboutToBeReset() override;
-    void rowsReset() override;
-    void rowAboutToBeInserted(int row) override;
-    void rowInserted(int row) override;
-    void rowAboutToBeRemoved(int row) override;
-    void rowRemoved(int row) override;
-    void rowChanged(int row) override;
-    void repaintNow() override;
-    void alwaysShowParametersChanged(bool on) override;
-    void countRunProgress(int row);
-
     MainWindowView* view_ = nullptr;
-    int runEligible_ = 0;
-    int runDone_ = 0;
-    int processingRow_ = -1;
 
     MainWindowServices services_;
     RunOptions options_;

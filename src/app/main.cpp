@@ -1,3 +1,4 @@
+#include "app/DryRun.h"
 #include "app/ExitCodes.h"
 #include "app/Headless.h"
 #include "app/MainWindowModel.h"
@@ -42,6 +43,25 @@ int runModel(fb::MessageBoxes& messages, fb::Clipboard& clipboard,
     return model.exitCode();
 }
 
+constexpr int kNoDryRun = -1;
+
+// kExitOk when the command line is to be planned, not run; the switch only
+// changes the runs that follow it, so one after a run is refused.
+int dryRunRequested(const std::vector<std::string>& arguments)
+{
+    bool runSeen = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& arg = arguments[i];
+        if (arg == fb::kDryRunSwitch) {
+            if (!runSeen) return fb::kExitOk;
+            std::cerr << "mervo: " << fb::kDryRunSwitch << " must come before the -r it changes\n";
+            return fb::kExitUsage;
+        }
+        if (arg.size() >= 2 && arg[0] == '-' && arg[1] == 'r') runSeen = true;
+    }
+    return kNoDryRun;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -62,6 +82,10 @@ int main(int argc, char** argv)
     if (fb::commandLineTooLong(arguments, tooLong)) {
         std::cerr << "mervo: " << tooLong << "\n";
         return fb::kExitUsage;
+    }
+    if (int code = dryRunRequested(arguments); code != kNoDryRun) {
+        if (code != fb::kExitOk) return code;
+        return fb::runDryRun(arguments, currentDirectory(), std::cout);
     }
     if (!fb::runningHeadless()) {
         std::string why;

@@ -111,6 +111,7 @@ void BulkLoader::run(Mode mode)
     // The root keeps its one slash: an empty folder means "nothing to walk".
 
     added_ = 0;
+    JobList::LoadScope load(services_.jobs);
     progress_ = services_.openProgress ? services_.openProgress()
                                        : std::make_unique<SilentScanProgress>();
     progress_->showFolder(folder);
@@ -176,10 +177,10 @@ void BulkLoader::walk(const std::string& folder, const std::string& extension, b
             } catch (const std::exception&) {
                 // One entry's failure costs that entry only.
             }
-            if (!first) {
-                services_.pump.dispatchOnePending();
-                services_.pump.repaintNow();
-            }
+            // The main window is painted at the list's turns, not after every
+            // entry: a repaint costs more than a row.
+            if (!first) services_.pump.dispatchOnePending();
+            services_.jobs.loadPoint();
         }
     }
     if (services_.fitFileNameColumn) services_.fitFileNameColumn();

@@ -107,7 +107,11 @@ private:
               const std::string& contains);
     void addFile(const std::string& folder, const std::string& name, const std::string& extension,
                  Mode mode, const std::string& contains);
-    bool stopRequested() const { return progress_ && progress_->stopRequested(); }
+    // The "Scanning" window's Stop, or the main window's Escape.
+    bool stopRequested() const
+    {
+        return services_.jobs.loadStopped() || (progress_ && progress_->stopRequested());
+    }
     void showFolder(const std::string& folder);
 
     BulkLoadServices services_;

@@ -72,7 +72,9 @@ void ExpandWildcard(const std::string& pattern, const RowValues& values, JobList
         prefix = pattern.substr(0, slash) + "/";
         namePattern = pattern.substr(slash + 1);
     }
+    JobList::LoadScope load(jobs);
     for (const std::string& name : matchingFileNames(folder, namePattern)) {
+        if (jobs.loadStopped()) break;
         std::string fullPath = prefix + name;
         if (!contains(toLowerAscii(fullPath), ".pdf")) continue;
         jobs.AddJobEntry(fullPath, 1, values.appendParameters, values.moveToDirectory,

@@ -6,12 +6,14 @@
 #include "jobs/JobList.h"
 #include "log/AppendLog.h"
 #include "pages/PageSpec.h"
+#include "common/FileLock.h"
 #include "common/Files.h"
 #include "common/Text.h"
 
-#include <unistd.h>
-
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <iostream>
 
@@ -41,6 +43,11 @@ const char* const kFillerInsertFailed =
 const char* const kCloseFailed = "Failed to get Close doc";
 const char* const kSaveFailed = "Failed to save file: ";
 const char* const kNoBookmark = "Failed to create PDBookmark object";
+// How long a row waits for another run to let go of its output.
+constexpr std::chrono::seconds kOutputLockWait{300};
+// How often a row reads its output again after something that takes no lock
+// replaced it under the row, before the row gives up.
+constexpr int kMaxRereads = 10;
 // How many numbered names a moved file may try before the move is given up.
 constexpr int kMaxNumberedNames = 9999;
 
@@ -63,18 +70,6 @@ std::string collapseDoubleSlashes(std::string path)
     return path;
 }
 
-// An existing output is only replaced through the save, so it must be a plain
-// file in a folder we may write to; otherwise the save would fail after Acrobat
-// had already done the work, or (worse) the old file would be gone for nothing.
-bool canReplace(const std::string& output)
-{
-    if (!isRegularFile(output)) return false;
-    std::string folder = folderPartWithSlash(output);
-    if (folder.empty()) folder = ".";
-    else if (folder.size() > 1) folder.pop_back();
-    return ::access(folder.c_str(), W_OK) == 0;
-}
-
 } // namespace
 
 struct AppendRun::Session {
@@ -94,6 +89,13 @@ AppendRun::AppendRun(JobList& jobs, AutomationServer& server, MessageBoxes& mess
 }
 
 AppendRun::~AppendRun() = default;
+
+void AppendRunHost::notice(const std::string& text)
+{
+    const std::string line = applicationName() + ": " + text + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
 
 void AppendRun::click()
 {
@@ -157,7 +159,7 @@ bool AppendRun::pageSelectionsValid()
     // old one) and move the source; every row is checked before any is touched.
     for (int i = 0; i < jobs_.rowCount(); ++i) {
         const JobEntry& row = jobs_.entry(i);
-        if (row.selected != "Yes" || row.appendParameters.empty() || row.outputFile.empty()) continue;
+        if (!row.takesPartInRun()) continue;
         // A source that is missing or not a plain file ends the run at its own
         // row, with its own report.
         if (!isReadableRegularFile(row.fileName)) continue;
@@ -183,6 +185,10 @@ void AppendRun::run()
     unreadableFillers_.clear();
     currentRow_ = -1;
     currentFile_.clear();
+    rowsDone_ = 0;
+    rowsToRun_ = 0;
+    for (int i = 0; i < jobs_.rowCount(); ++i) rowsToRun_ += jobs_.entry(i).takesPartInRun();
+    host_.runProgress(true, 0, rowsToRun_);
 
     Session s;
     try {
@@ -221,6 +227,7 @@ void AppendRun::run()
     }
     setCaption(kIdle);
     running_ = false;
+    host_.runProgress(false, rowsDone_, rowsToRun_);
 }
 
 RunResult AppendRun::walk(Session& s)
@@ -283,7 +290,7 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
 
     // A copy: the list may change under us whenever a message is dispatched.
     const JobEntry row = jobs_.entry(i);
-    if (row.selected != "Yes" || row.appendParameters.empty() || row.outputFile.empty()) {
+    if (!row.takesPartInRun()) {
         if (options_.argumentCount > 0 && row.selected != "Yes" && row.status == "No File.")
             recordMissing(row.fileName);
         if (row.selected == "Yes")
@@ -338,6 +345,88 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
         return RunResult::Failed;
     }
 
+    // Other runs may write the same output at the same time. The row holds
+    // the output's lock from reading it to its log record; when something
+    // that does not take the lock replaced the output meanwhile, the row reads
+    // the new version and does its work again rather than overwrite it.
+    FileLock lock;
+    for (int attempt = 1;; ++attempt) {
+        if (Outcome end = lockOutput(s, i, output, lock)) return end;
+        bool replaced = false;
+        if (Outcome end = writeOutput(s, i, row, runs, output, lock, replaced)) return end;
+        if (!replaced) break;
+        lock.release();
+        if (attempt == kMaxRereads) {
+            warn(kSaveFailed + output + "\nanother program replaced it " + std::to_string(attempt) +
+                     " times while this row was written",
+                 true);
+            undone_.push_back(output + " kept being replaced by another program");
+            closeAll(s, false);
+            return RunResult::Failed;
+        }
+        s.output = server_.createPDDoc();
+        if (!s.output) {
+            warn(kNoPDDoc, false);
+            return RunResult::Failed;
+        }
+    }
+    lock.release();
+
+    host_.dispatchOnePending();
+    setStatus(i, "Done");
+    host_.runProgress(true, ++rowsDone_, rowsToRun_);
+
+    if (stopRequested_) {
+        closeAll(s, false);
+        return RunResult::Stopped;
+    }
+
+    host_.dispatchOnePending();
+    if (!row.moveToDirectory.empty() && !moveSource(source, row.moveToDirectory))
+        undone_.push_back(source + " not moved to " + row.moveToDirectory);
+    host_.dispatchOnePending();
+    return std::nullopt;
+}
+
+AppendRun::Outcome AppendRun::lockOutput(Session& s, int i, const std::string& output, FileLock& lock)
+{
+    LockWait wait;
+    wait.limit = kOutputLockWait;
+    wait.onWait = [&] {
+        host_.notice(output + " is being written by another run; waiting for it (at most " +
+                     std::to_string(kOutputLockWait.count()) + " seconds)");
+    };
+    // The window stays alive while we wait, and Stop ends the wait.
+    wait.keepWaiting = [&] {
+        host_.dispatchOnePending();
+        return !stopRequested_;
+    };
+    lock = files_->lockOutput(output, wait);
+    if (lock.state() == FileLock::State::Unlocked && lock.error() != 0)
+        host_.notice("cannot lock " + output + " (" + std::strerror(lock.error()) +
+                     "); a run writing it at the same time would be noticed only before the save");
+    if (lock.state() != FileLock::State::Failed) return std::nullopt;
+    if (lock.error() == ECANCELED) {
+        setStatus(i, "Stopped");
+        return RunResult::Stopped;
+    }
+    const std::string why = lock.error() == ETIMEDOUT
+                                ? "another run kept it locked for more than " +
+                                      std::to_string(kOutputLockWait.count()) + " seconds"
+                                : std::string("cannot lock it: ") + std::strerror(lock.error());
+    warn(kOpenFailed + output + "\n" + why, true);
+    undone_.push_back(output + ": " + why);
+    closeAll(s, true);
+    return RunResult::Failed;
+}
+
+// Steps from reading the output to its log record, under the output's lock.
+// replaced: the output is not the version read any more and nothing was
+// saved; the caller reads it again.
+AppendRun::Outcome AppendRun::writeOutput(Session& s, int i, const JobEntry& row, const PageRunList& runs,
+                                          const std::string& output, FileLock& lock, bool& replaced)
+{
+    const std::string& source = row.fileName;
     const bool outputExists = canOpenForReading(output);
     const bool makeNew = row.createNew == "Y" || !outputExists;
     if (makeNew) {
@@ -399,6 +488,13 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
     }
 
     if (!s.output->Save(33, output)) {
+        if (!lock.stillCurrent()) {
+            // Left as it was: the new version was never put in its place.
+            s.output->Close();
+            s.output.reset();
+            replaced = true;
+            return std::nullopt;
+        }
         warn(kSaveFailed + output, true);
         closeAll(s, false);
         return RunResult::Failed;
@@ -412,23 +508,11 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
         return RunResult::Failed;
     }
 
-    if (!log_.writeRecord(output, source)) {
+    if (!files_->writeLogRecord(log_, output, source)) {
         warn("Unable to write the record for " + output + " to " + log_.path(), true);
         undone_.push_back("no log record written for " + output);
     }
 
-    host_.dispatchOnePending();
-    setStatus(i, "Done");
-
-    if (stopRequested_) {
-        closeAll(s, false);
-        return RunResult::Stopped;
-    }
-
-    host_.dispatchOnePending();
-    if (!row.moveToDirectory.empty() && !moveSource(source, row.moveToDirectory))
-        undone_.push_back(source + " not moved to " + row.moveToDirectory);
-    host_.dispatchOnePending();
     return std::nullopt;
 }
 

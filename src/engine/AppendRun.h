@@ -1,8 +1,10 @@
 #pragma once
 #include "common/EventPump.h"
 #include "common/Messages.h"
-#include "common/RunOptions.h"
 #include "common/FillerFiles.h"
+#include "common/RunOptions.h"
+#include "engine/RunFiles.h"
+#include "pages/PageSpec.h"
 
 #include <memory>
 #include <optional>
@@ -20,12 +22,22 @@ class ConnectionWindow;
 class App;
 class AVDoc;
 class PDDoc;
+class FileLock;
+struct JobEntry;
 
 // What the run needs from the window around it besides message pumping.
 class AppendRunHost : public EventPump {
 public:
     virtual void beep(int hz, int ms) { (void)hz; (void)ms; }
     virtual void captionChanged(const std::string& caption) { (void)caption; }
+    // The run began (running, done 0), finished a row, or ended.
+    virtual void runProgress(bool running, int done, int total)
+    {
+        (void)running, (void)done, (void)total;
+    }
+    // A passing remark that needs no answer, such as waiting for another run;
+    // standard error unless the host shows it elsewhere.
+    virtual void notice(const std::string& text);
 };
 
 enum class RunResult { NotRun, Completed, Stopped, Failed };
@@ -57,6 +69,9 @@ public:
     // the row it ended at, rows left out, moves, fillers and log records that failed.
     const std::vector<std::string>& undone() const { return undone_; }
 
+    // Where the run's file-system questions and changes go; the real one by default.
+    void setFiles(RunFiles& files) { files_ = &files; }
+
 private:
     struct Session;
     // nullopt: the walk goes on; a value: the run ended with that result.
@@ -65,6 +80,9 @@ private:
     void run();
     RunResult walk(Session& s);
     Outcome processRow(Session& s, int row);
+    Outcome lockOutput(Session& s, int row, const std::string& output, FileLock& lock);
+    Outcome writeOutput(Session& s, int row, const JobEntry& entry, const PageRunList& runs,
+                        const std::string& output, FileLock& lock, bool& replaced);
     Outcome addFiller(Session& s, const std::string& filler);
     void addFileBookmark(Session& s, long page, const std::string& sourcePath,
                          const std::string& outputPath);
@@ -77,6 +95,19 @@ private:
     void closeAll(Session& s, bool exitToo);
     void recordMissing(const std::string& path);
 
+    // The row steps call these by their plain names, so they all reach files_.
+    bool canOpenForReading(const std::string& p) { return files_->canOpenForReading(p); }
+    bool isRegularFile(const std::string& p) { return files_->isRegularFile(p); }
+    bool isReadableRegularFile(const std::string& p) { return files_->isReadableRegularFile(p); }
+    bool pathExists(const std::string& p) { return files_->pathExists(p); }
+    bool sameFile(const std::string& a, const std::string& b) { return files_->sameFile(a, b); }
+    bool sameContent(const std::string& a, const std::string& b) { return files_->sameContent(a, b); }
+    bool canReplace(const std::string& p) { return files_->canReplace(p); }
+    bool createFolderOneLevel(const std::string& p) { return files_->createFolderOneLevel(p); }
+    bool copyFileReplacing(const std::string& a, const std::string& b) { return files_->copyFileReplacing(a, b); }
+    bool copyFileNoReplace(const std::string& a, const std::string& b) { return files_->copyFileNoReplace(a, b); }
+    bool removeFile(const std::string& p) { return files_->removeFile(p); }
+
     JobList& jobs_;
     AutomationServer& server_;
     MessageBoxes& messages_;
@@ -86,6 +117,7 @@ private:
     AppendRunHost& host_;
     ConnectionWindow& connection_;
     const RunOptions& options_;
+    RunFiles* files_ = &realRunFiles();
 
     std::string caption_ = "Append Files";
     bool running_ = false;
@@ -94,6 +126,8 @@ private:
     std::vector<std::string> missingSources_;
     std::vector<std::string> undone_;
     int currentRow_ = -1;
+    int rowsToRun_ = 0;
+    int rowsDone_ = 0;
     std::string currentFile_;
     std::set<std::string> unreadableFillers_;
 };

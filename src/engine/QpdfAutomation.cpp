@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -43,6 +44,16 @@ struct ServerState {
     // Outputs let go with a chain of updates: the file as it was left, and how
     // many updates since its full write, so the count goes on when it is read again.
     std::map<std::string, std::pair<pdf::FileIdentity, int>> chains;
+    // Sources pages were copied from, by path, while an output still holds
+    // them: a later row opening the same file takes the same document, so
+    // its pages go on the same copy (links and bookmarks between the rows
+    // kept, shared resources copied once).
+    struct HeldSource {
+        pdf::FileIdentity identity;
+        std::weak_ptr<QPDF> pdf;
+        std::weak_ptr<pdf::SourceIndex> index;
+    };
+    std::map<std::string, HeldSource> sources;
     void closeAll();
 };
 
@@ -59,6 +70,7 @@ public:
             if (auto kept = state_->outputs.take(path, state_->changes)) {
                 pdf_ = std::move(kept->pdf);
                 writer_ = std::move(kept->writer);
+                copier_ = std::move(kept->copier);
                 keepAlive_ = std::move(kept->sources);
                 pageCount_ = kept->pageCount;
                 tracking_ = true;
@@ -67,7 +79,10 @@ public:
                 registerOpen();
                 return 1;
             }
+            const auto identity = pdf::identityOf(path);
+            if (identity && borrowHeld(path, *identity)) return 1;
             pdf_ = pdf::openPdf(path);
+            openedAs_ = identity;
             pageCount_ = static_cast<long>(pdf_->getAllPages().size());
             path_ = path;
             registerOpen();
@@ -87,6 +102,7 @@ public:
             auto kept = std::make_unique<pdf::OpenOutput>();
             kept->pdf = pdf_;
             kept->writer = std::move(writer_);
+            kept->copier = std::move(copier_);
             kept->sources = keepAlive_;
             kept->pageCount = pageCount_;
             state_->outputs.keep(path_, std::move(kept), state_->changes);
@@ -122,6 +138,7 @@ public:
     {
         try {
             auto* src = dynamic_cast<QpdfPDDoc*>(&source);
+            if (pdf_) makePrivate();
             if (!pdf_ || !src || src == this || !src->pdf_ || src->pdf_ == pdf_) return 0;
             return insertFrom(*src, insertAfter, firstPage, count, bookmarks != 0) ? 1 : 0;
         } catch (...) {
@@ -136,12 +153,15 @@ public:
         (void)type; // a full rewrite drops unreferenced objects; an update only adds
         if (!pdf_ || path.empty()) return 0;
         try {
+            makePrivate();
+            if (copier_) copier_->finishOutlines();
             // A higher version goes in the header, which only a full rewrite changes.
             const std::string version = copier_ ? copier_->minimumVersion() : std::string();
             const bool update = writer_ && !untracked_ && path == path_ && version.empty() &&
                                 writer_->savesSinceFullWrite() < kMaxUpdates;
             if (update && writer_->save(*pdf_, path, touched())) {
                 if (appender_) appender_->clearTouched();
+                if (copier_) copier_->clearTouched();
                 savedAt_ = state_->changes;
                 if (keepAlive_.size() >= kMaxHeldSources) {
                     if (auto id = pdf::identityOf(path)) state_->chains[path] = {*id, writer_->savesSinceFullWrite()};
@@ -181,11 +201,27 @@ public:
         untracked_ = false;
         pageCacheStale_ = false;
         savedAt_ = -1;
+        shared_ = false;
+        openedAs_.reset();
+    }
+
+    // A document shared with other rows' copies is about to change: from now
+    // on this one works on a copy of its own, read afresh from its file.
+    void makePrivate()
+    {
+        if (!shared_) return;
+        auto held = state_->sources.find(path_);
+        if (held != state_->sources.end() && held->second.pdf.lock() == pdf_) state_->sources.erase(held);
+        shared_ = false;
+        index_.reset();
+        pdf_ = pdf::openPdf(path_);
+        pageCount_ = static_cast<long>(pdf_->getAllPages().size());
     }
 
     bool addBookmarkAt(long page, const std::string& title)
     {
         if (!pdf_ || pageCount_ < 1) return false;
+        makePrivate();
         startTracking();
         ++state_->changes;
         if (page < 0) page = 0;
@@ -213,11 +249,36 @@ public:
             if (pageCacheStale_) pdf_->updateAllPagesCache();
             pageCacheStale_ = false;
             index_ = std::make_shared<pdf::SourceIndex>(pdf_);
+            if (!tracking_ && openedAs_ && !path_.empty()) {
+                state_->sources[path_] = {*openedAs_, pdf_, index_};
+                shared_ = true;
+            }
         }
         return index_;
     }
 
 private:
+    // The document a copy still holds for this very file, when there is one.
+    bool borrowHeld(const std::string& path, const pdf::FileIdentity& identity)
+    {
+        auto held = state_->sources.find(path);
+        if (held == state_->sources.end()) return false;
+        auto pdf = held->second.pdf.lock();
+        auto index = held->second.index.lock();
+        if (!pdf || !index || !(held->second.identity == identity)) {
+            state_->sources.erase(held);
+            return false;
+        }
+        pdf_ = std::move(pdf);
+        index_ = std::move(index);
+        shared_ = true;
+        openedAs_ = identity;
+        pageCount_ = static_cast<long>(index_->pages().size());
+        path_ = path;
+        registerOpen();
+        return true;
+    }
+
     void registerOpen()
     {
         auto& docs = state_->docs;
@@ -262,7 +323,12 @@ private:
 
     std::vector<QPDFObjectHandle> touched()
     {
-        return appender_ ? appender_->touched() : std::vector<QPDFObjectHandle>{};
+        std::vector<QPDFObjectHandle> all = appender_ ? appender_->touched() : std::vector<QPDFObjectHandle>{};
+        if (copier_) {
+            auto more = copier_->touched();
+            all.insert(all.end(), more.begin(), more.end());
+        }
+        return all;
     }
 
     bool insertFrom(QpdfPDDoc& src, long insertAfter, long firstPage, long count, bool bookmarks)
@@ -314,6 +380,8 @@ private:
     bool tracking_ = false;       // changes since opening are followed
     bool untracked_ = false;      // a change an update cannot carry: save in full
     bool pageCacheStale_ = false; // qpdf's list of pages misses appended ones
+    bool shared_ = false;         // pdf_ may be a source other documents' copies read from
+    std::optional<pdf::FileIdentity> openedAs_; // the file as it was when read
     long savedAt_ = -1;           // the change count at the last update saved
 };
 
@@ -424,6 +492,7 @@ void ServerState::closeAll()
     docs.clear();
     activeView.reset();
     outputs.clear();
+    sources.clear();
 }
 
 class QpdfApp : public App {
@@ -472,6 +541,7 @@ public:
             owner_.reset();
             auto* qdoc = dynamic_cast<QpdfPDDoc*>(&doc);
             if (!qdoc || !qdoc->pdf()) return 0;
+            qdoc->makePrivate();
             OH found = qdoc->newBookmarkTitled(title);
             if (!found.isInitialized()) found = pdf::findOutlineItem(*qdoc->pdf(), title);
             if (!found.isInitialized()) return 0;

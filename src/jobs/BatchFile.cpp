@@ -92,11 +92,17 @@ void BatchFiles::readLines(const std::string& path, bool firstLineOnly)
         undone_.push_back("batch file not read: " + path);
         return;
     }
+    JobList::LoadScope load(jobs_);
     std::string line;
     int number = 0;
     for (;;) {
         const LineReader::Result got = in.next(line);
         if (got == LineReader::Result::End) break;
+        if (jobs_.loadStopped()) {
+            undone_.push_back("reading " + path + " was stopped before line " +
+                              std::to_string(number + 1));
+            break;
+        }
         addLine(line, path, ++number, got == LineReader::Result::TooLong);
         if (firstLineOnly) break;
     }

@@ -31,6 +31,11 @@ struct JobEntry {
 
     std::string& column(int c);
     const std::string& column(int c) const;
+    // Selected, with a page selection and an output: an append run takes it.
+    bool takesPartInRun() const
+    {
+        return selected == "Yes" && !appendParameters.empty() && !outputFile.empty();
+    }
     bool operator==(const JobEntry&) const = default;
 };
 

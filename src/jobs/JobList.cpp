@@ -42,9 +42,82 @@ JobList::JobList(MessageBoxes& messages, ParametersPrompt& prompt,
 {
 }
 
+void JobList::subscribe(JobListObserver* observer)
+{
+    if (observer) observers_.push_back(observer);
+}
+
+void JobList::unsubscribe(JobListObserver* observer)
+{
+    for (auto& o : observers_)
+        if (o == observer) o = nullptr;
+    if (notifying_ == 0) std::erase(observers_, nullptr);
+}
+
+template <class F> void JobList::notify(F&& call)
+{
+    // By index: an observer may subscribe or leave while it is being told.
+    ++notifying_;
+    for (std::size_t i = 0; i < observers_.size(); ++i)
+        if (JobListObserver* o = observers_[i]) call(*o);
+    if (--notifying_ == 0) std::erase(observers_, nullptr);
+}
+
 void JobList::notifyChanged(int row)
 {
-    if (observer_) observer_->rowChanged(row);
+    notify([row](JobListObserver& o) { o.rowChanged(row); });
+}
+
+void JobList::notifyTotalItems()
+{
+    notify([](JobListObserver& o) { o.refreshTotalItems(); });
+}
+
+namespace {
+// How long rows may arrive before the window gets a turn: short enough that
+// nothing a person does waits noticeably, long enough that turns cost little.
+constexpr auto kLoadSlice = std::chrono::milliseconds(25);
+} // namespace
+
+void JobList::beginLoad()
+{
+    if (loadDepth_++ > 0) return;
+    loadStopped_ = false;
+    lastTurn_ = std::chrono::steady_clock::now();
+    const int rows = rowCount();
+    notify([rows](JobListObserver& o) { o.loadProgress(true, rows); });
+}
+
+void JobList::endLoad()
+{
+    if (--loadDepth_ > 0) return;
+    loadStopped_ = false;
+    const int rows = rowCount();
+    notify([rows](JobListObserver& o) { o.loadProgress(false, rows); });
+}
+
+void JobList::stopLoad()
+{
+    if (loading()) loadStopped_ = true;
+}
+
+void JobList::showLoadedRows()
+{
+    if (!loading()) return;
+    const int rows = rowCount();
+    notify([rows](JobListObserver& o) { o.loadProgress(true, rows); });
+}
+
+void JobList::loadPoint()
+{
+    if (!loading()) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastTurn_ < kLoadSlice) return;
+    notifyTotalItems();
+    const int rows = rowCount();
+    notify([rows](JobListObserver& o) { o.loadProgress(true, rows); });
+    if (loadPump_) loadPump_->dispatchAllPending();
+    lastTurn_ = std::chrono::steady_clock::now();
 }
 
 void JobList::setText(int row, int column, const std::string& text)
@@ -56,8 +129,9 @@ void JobList::setText(int row, int column, const std::string& text)
 
 void JobList::setRowSelected(int row, bool on)
 {
-    rows_.at(row).highlighted = on;
-    notifyChanged(row);
+    if (rows_.at(row).highlighted == on) return;
+    rows_[row].highlighted = on;
+    notify([row](JobListObserver& o) { o.rowHighlightChanged(row); });
 }
 
 int JobList::firstSelectedRow() const
@@ -84,7 +158,7 @@ void JobList::clearSelection()
 void JobList::setAlwaysShowParameters(bool on)
 {
     alwaysShowParameters_ = on;
-    if (observer_) observer_->alwaysShowParametersChanged(on);
+    notify([on](JobListObserver& o) { o.alwaysShowParametersChanged(on); });
 }
 
 int JobList::rowPageCount(const std::string& path, int row)
@@ -96,7 +170,9 @@ int JobList::rowPageCount(const std::string& path, int row)
 
 void JobList::writeParameters(int row, const JobParameters& v)
 {
-    JobEntry& e = rows_.at(row).entry;
+    // The dialog pumps events: the row may have gone meanwhile.
+    if (row < 0 || row >= rowCount()) return;
+    JobEntry& e = rows_[row].entry;
     e.appendParameters = v.appendParameters;
     e.moveToDirectory = v.moveToDirectory;
     e.outputFile = v.outputFile;
@@ -114,6 +190,8 @@ int JobList::AddJobEntry(const std::string& fileName, int selected,
                          const std::string& bookmarkFilename)
 {
     if (!endsInPdf(fileName)) return -1;
+    // A stopped load keeps the rows it has and takes no more.
+    if (loadStopped_) return -1;
     const std::pair<int, const std::string*> fields[] = {
         {kFileName, &fileName},           {kAppendParameters, &appendParameters},
         {kMoveToDirectory, &moveToDirectory}, {kOutputFile, &outputFile},
@@ -130,13 +208,13 @@ int JobList::AddJobEntry(const std::string& fileName, int selected,
         }
     }
     int row = rowCount();
-    if (observer_) observer_->rowAboutToBeInserted(row);
+    notify([row](JobListObserver& o) { o.rowAboutToBeInserted(row); });
     Row r;
     r.entry.selected = selected == 1 ? "Yes" : "No";
     r.entry.fileName = fileName;
     r.iconKey = iconKeyFor(fileName);
     rows_.push_back(std::move(r));
-    if (observer_) observer_->rowInserted(row);
+    notify([row](JobListObserver& o) { o.rowInserted(row); });
 
     int count = rowPageCount(fileName, row);
     JobEntry& e = rows_[row].entry;
@@ -145,9 +223,12 @@ int JobList::AddJobEntry(const std::string& fileName, int selected,
     writeParameters(row, {appendParameters, moveToDirectory, outputFile, keepBookmarks, createNew,
                           appendExisting, bookmarkFilename});
     if (count == -1) setText(row, kStatus, "No File.");
-    if (observer_) observer_->repaintNow();
 
     if (appendParameters.empty()) {
+        // The new row is on screen before the dialog covers the window. Rows
+        // that need no dialog (none, or one that confirms itself) are painted
+        // with the rest: a repaint per row would cost more than the row.
+        if (alwaysShowParameters_) notify([](JobListObserver& o) { o.repaintNow(); });
         ParametersAnswer answer =
             prompt_.prompt({fileName, count, std::nullopt, alwaysShowParameters_});
         if (answer.ok) {
@@ -155,6 +236,7 @@ int JobList::AddJobEntry(const std::string& fileName, int selected,
             writeParameters(row, answer.values);
         }
     }
+    loadPoint();
     return 1;
 }
 
@@ -196,7 +278,7 @@ void JobList::DeleteSelectedEntries()
         // One pass: erasing row by row costs a copy of the rest of the list
         // each time, which on a list of 100,000 rows takes minutes. A view
         // follows it as one reset, for the same reason.
-        if (observer_) observer_->rowsAboutToBeReset();
+        notify([](JobListObserver& o) { o.rowsAboutToBeReset(); });
         std::vector<int> removedAt; // each row's index at the moment it goes, in order
         int kept = 0;
         const int total = rowCount();
@@ -212,20 +294,18 @@ void JobList::DeleteSelectedEntries()
             ++kept;
         }
         rows_.resize(kept);
-        if (observer_) observer_->rowsReset();
+        notify([](JobListObserver& o) { o.rowsReset(); });
     }
-    if (observer_) observer_->refreshTotalItems();
+    notifyTotalItems();
 }
 
 void JobList::ClearAll()
 {
-    if (observer_) observer_->rowsAboutToBeReset();
+    notify([](JobListObserver& o) { o.rowsAboutToBeReset(); });
     rows_.clear();
     focused_ = -1;
-    if (observer_) {
-        observer_->rowsReset();
-        observer_->refreshTotalItems();
-    }
+    notify([](JobListObserver& o) { o.rowsReset(); });
+    notifyTotalItems();
 }
 
 void JobList::swapRows(int a, int b)
@@ -244,6 +324,7 @@ void JobList::MoveEntryUp()
     std::swap(rows_[t].entry, rows_[s].entry);
     std::swap(rows_[t].iconKey, rows_[s].iconKey);
     notifyChanged(s);
+    notifyChanged(t);
     setRowSelected(t, true);
     focused_ = t;
 }
@@ -257,6 +338,7 @@ void JobList::MoveEntryDown()
     std::swap(rows_[t].entry, rows_[s].entry);
     std::swap(rows_[t].iconKey, rows_[s].iconKey);
     notifyChanged(s);
+    notifyChanged(t);
     setRowSelected(t, true);
     focused_ = t;
 }
@@ -267,9 +349,9 @@ void JobList::SortEntries(int column, bool ascending, int first, int last)
     if (last == -1) last = rowCount() - 1;
     if (first < 0 || last >= rowCount()) return;
     if (first >= last) return;
-    if (observer_) observer_->rowsAboutToBeReset();
+    notify([](JobListObserver& o) { o.rowsAboutToBeReset(); });
     sortRange(column, ascending, first, last);
-    if (observer_) observer_->rowsReset();
+    notify([](JobListObserver& o) { o.rowsReset(); });
 }
 
 // Hand-written on purpose: rows that compare equal end up in the order this

@@ -2,14 +2,18 @@
 #include "jobs/JobEntry.h"
 #include "jobs/ParametersPrompt.h"
 #include "pages/PageCount.h"
+#include "common/EventPump.h"
 #include "common/Messages.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 namespace fb {
 
-// Lets a view follow the list; the list itself is the only copy of the rows.
+// Lets views follow the list; the list itself is the only copy of the rows.
+// Any number of observers may subscribe; each hears every change, in the
+// order they subscribed.
 class JobListObserver {
 public:
     virtual ~JobListObserver() = default;
@@ -19,24 +23,48 @@ public:
     virtual void rowsReset() {}
     virtual void rowAboutToBeInserted(int) {}
     virtual void rowInserted(int) {}
-    virtual void rowAboutToBeRemoved(int) {}
-    virtual void rowRemoved(int) {}
     virtual void rowChanged(int) {}
+    // Only the row's list view state (selected or not) changed, not its texts.
+    virtual void rowHighlightChanged(int) {}
     virtual void repaintNow() {}
     virtual void alwaysShowParametersChanged(bool) {}
     virtual void refreshTotalItems() {}
+    // A long load began (active), has added more rows, or ended.
+    virtual void loadProgress(bool active, int rows) { (void)active, (void)rows; }
 };
 
 class JobList {
 public:
     JobList(MessageBoxes& messages, ParametersPrompt& prompt, AcrobatPageCounter acrobatFallback);
 
-    void setObserver(JobListObserver* observer) { observer_ = observer; }
+    void subscribe(JobListObserver* observer);
+    void unsubscribe(JobListObserver* observer);
     // For loaders that add rows in bulk and then want "Total Items:" shown again.
-    void notifyTotalItems()
-    {
-        if (observer_) observer_->refreshTotalItems();
-    }
+    void notifyTotalItems();
+
+    // Long loads (batch files, bulk load, drops, arguments) run on the
+    // user-interface thread. Between rows the list hands the pump a turn every
+    // few hundredths of a second, so the window keeps answering and shows the
+    // count so far; stopLoad() (Escape, Stop) ends the load, keeping its rows.
+    // Loads started inside a load join it.
+    class LoadScope {
+    public:
+        explicit LoadScope(JobList& jobs) : jobs_(jobs) { jobs_.beginLoad(); }
+        ~LoadScope() { jobs_.endLoad(); }
+        LoadScope(const LoadScope&) = delete;
+        LoadScope& operator=(const LoadScope&) = delete;
+
+    private:
+        JobList& jobs_;
+    };
+    void setLoadPump(EventPump* pump) { loadPump_ = pump; }
+    bool loading() const { return loadDepth_ > 0; }
+    void stopLoad();
+    bool loadStopped() const { return loadStopped_; }
+    // Called between rows; a turn for the pump when one is due.
+    void loadPoint();
+    // Views that wait for a turn to show new rows show them now.
+    void showLoadedRows();
 
     int rowCount() const { return static_cast<int>(rows_.size()); }
     const JobEntry& entry(int row) const { return rows_.at(row).entry; }
@@ -81,12 +109,20 @@ private:
     void writeParameters(int row, const JobParameters& values);
     void swapRows(int a, int b);
     void notifyChanged(int row);
+    template <class F> void notify(F&& call);
+    void beginLoad();
+    void endLoad();
     void sortRange(int column, bool ascending, int first, int last);
 
     MessageBoxes& messages_;
     ParametersPrompt& prompt_;
     AcrobatPageCounter acrobatFallback_;
-    JobListObserver* observer_ = nullptr;
+    std::vector<JobListObserver*> observers_;
+    int notifying_ = 0;  // observers that leave meanwhile are only nulled
+    EventPump* loadPump_ = nullptr;
+    int loadDepth_ = 0;
+    bool loadStopped_ = false;
+    std::chrono::steady_clock::time_point lastTurn_;
     std::vector<Row> rows_;
     int focused_ = -1;
     bool alwaysShowParameters_ = true;

@@ -1,9 +1,12 @@
 #include "log/AppendLog.h"
 
+#include "common/FileLock.h"
 #include "common/Files.h"
+#include "common/Messages.h"
 #include "common/Text.h"
 
 #include <cerrno>
+#include <chrono>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -100,9 +103,42 @@ void AppendLog::close()
 
 bool AppendLog::clear()
 {
-    close();
-    file_ = openRegularForAppending(path_, true);
-    return file_ != nullptr;
+    // Emptied under the lock, so that no other run's record is cut in half.
+    if (!open() || !lockCurrentLog()) return false;
+    const int fd = fileno(file_);
+    const bool ok = ::ftruncate(fd, 0) == 0;
+    unlockDescriptor(fd);
+    return ok;
+}
+
+bool AppendLog::lockCurrentLog()
+{
+    LockWait wait;
+    wait.limit = std::chrono::seconds(60);
+    wait.onWait = [this] {
+        const std::string line = applicationName() + ": " + path_ +
+                                 " is being written by another run; waiting for it\n";
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fflush(stderr);
+    };
+    // A log moved away or replaced since it was opened (rotated, say) is not
+    // the one to write: the name's file is opened again.
+    for (int tries = 0; tries < 100; ++tries) {
+        const int fd = fileno(file_);
+        const int r = lockDescriptor(fd, wait);
+        const bool locked = r == 0;
+        if (!locked && r != ENOLCK && r != EOPNOTSUPP && r != EINVAL) return false;
+        struct stat held {}, named {};
+        if (::fstat(fd, &held) == 0 && ::stat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            return true;
+        if (locked) unlockDescriptor(fd);
+        std::FILE* current = openRegularForAppending(path_, false);
+        if (!current) return false;
+        std::fclose(file_);
+        file_ = current;
+    }
+    return false;
 }
 
 void AppendLog::setClock(std::function<std::time_t()> clock)
@@ -117,25 +153,28 @@ bool AppendLog::writeRecord(const std::string& outputPath, const std::string& so
     OutputFacts facts = readOutputFacts(outputPath);
     std::string line = formatLogRecord(formatLocalTime(clock_()), facts.size, outputPath,
                                        facts.created, facts.modified, sourcePath);
+    // Other runs may log at the same time. Under the log's lock, at the end of
+    // the file the name holds now, in one write: records never interleave, and
+    // a failed one can be cut off without touching anyone else's.
+    if (!lockCurrentLog()) return false;
     // Written straight to the descriptor, so a failed write leaves nothing
     // behind in a buffer to surface later.
     const int fd = fileno(file_);
     struct stat before {};
     const bool sized = ::fstat(fd, &before) == 0;
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < line.size();) {
-        const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
+    ssize_t n = -1;
+    do {
+        n = ::write(fd, line.data(), line.size());
+    } while (n < 0 && errno == EINTR);
+    bool ok = n == static_cast<ssize_t>(line.size());
     // On disk at once, so a viewer opened right afterwards sees the record.
     ok = ::fsync(fd) == 0 && ok;
     if (!ok) {
         // A half-written record (a full disk) would shift every later line.
-        if (sized) (void)::ftruncate(fileno(file_), before.st_size);
+        if (sized) (void)::ftruncate(fd, before.st_size);
         std::clearerr(file_);
     }
+    unlockDescriptor(fd);
     return ok;
 }
 

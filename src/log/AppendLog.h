@@ -25,6 +25,9 @@ public:
     const std::string& path() const { return path_; }
 
 private:
+    // Locks the open log, first opening it again when the name holds another file now.
+    bool lockCurrentLog();
+
     std::string path_;
     std::FILE* file_ = nullptr;
     std::function<std::time_t()> clock_;

@@ -82,7 +82,7 @@ struct BulkLoadTest : ::testing::Test {
                        [this] { ++fits; }}};
     TempDir dir;
 
-    BulkLoadTest() { jobs.setObserver(&observer); }
+    BulkLoadTest() { jobs.subscribe(&observer); }
 
     std::string file(const std::string& relative)
     {

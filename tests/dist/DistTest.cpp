@@ -60,7 +60,7 @@ std::set<std::string> sorted(const std::vector<std::string>& v) { return {v.begi
 std::set<std::string> helpSwitches(const std::string& help)
 {
     std::set<std::string> found;
-    const std::regex option(R"((?:^|\s{2,})(--[a-z]+|-[a-z])(?=[A-Z]|\s|$))");
+    const std::regex option(R"((?:^|\s{2,})(--[a-z][a-z-]*|-[a-z])(?=[A-Z]|\s|$))");
     for (const std::string& line : lines(help)) {
         if (line.rfind("  -", 0) != 0) continue;
         for (std::sregex_iterator m(line.begin(), line.end(), option), end; m != end; ++m)
@@ -75,7 +75,7 @@ std::set<std::string> manualSwitches(const std::string& roff)
     std::set<std::string> found;
     const auto all = lines(roff);
     bool inOptions = false;
-    const std::regex term(R"(^\\fB(--?[a-z]+)\\fR)");
+    const std::regex term(R"(^\\fB(--?[a-z][a-z-]*)\\fR)");
     for (std::size_t i = 0; i + 1 < all.size(); ++i) {
         if (all[i].rfind(".SH", 0) == 0) inOptions = all[i] == ".SH OPTIONS";
         std::smatch m;
@@ -142,7 +142,7 @@ TEST(Completion, BashCompletesSwitchesOutputFoldersSourcesAndBatchFiles)
     };
     using S = std::set<std::string>;
     EXPECT_EQ(complete({"mervo", "-"}), (S{"-a", "-b", "-c", "-d", "-e", "-f", "-n", "-o", "-p", "-q", "-r",
-                                      "-s", "--help", "--version"}));
+                                      "-s", "--dry-run", "--help", "--version"}));
     EXPECT_EQ(complete({"mervo", "-p"}), (S{"-pall", "-podd", "-peven"}));
     // -o's value sits in the same word: folders to go on into, PDFs to append to.
     EXPECT_EQ(complete({"mervo", "-oout"}), (S{"-oout\\ dir/"}));
@@ -185,10 +185,13 @@ std::vector<LogRecord> readLog(const std::string& path)
 
 // Each output's records in log order: the order of one output's rows is kept
 // however the parts' records interleave.
+// Sizes are left out: how often an output is rewritten whole rather than
+// updated depends on how many sources the run holds open, which differs
+// between one run and four; the page texts are compared instead.
 std::map<std::string, std::vector<std::string>> recordsByOutput(const std::vector<LogRecord>& log)
 {
     std::map<std::string, std::vector<std::string>> by;
-    for (const auto& r : log) by[r.output].push_back(r.source + " " + r.size);
+    for (const auto& r : log) by[r.output].push_back(r.source);
     return by;
 }
 
@@ -273,8 +276,6 @@ TEST(ParallelParts, FourPartsUnderParallelMatchOneRun)
 // lose no pages and no records.
 TEST(ParallelParts, TwoPartsSharingAnOutputLoseNothing)
 {
-    if (const char* why = std::getenv("MERVO_TEST_NO_OUTPUT_LOCK"); why && *why)
-        GTEST_SKIP() << "outputs are not locked yet against a second run: " << why;
     if (!haveProgram("parallel")) GTEST_SKIP() << "GNU parallel is not installed";
     constexpr int kEach = 40;
     TempDir dir;

@@ -492,12 +492,13 @@ TEST_F(QpdfAutomationTest, RunsOfOneSourceKeepLinksBookmarksLabelsAndVersion)
                                                               {"web", 1, -1},
                                                               {"four", 1, 2},
                                                               {"five", 2, 3},
-                                                              {"site", 0, -1}}));
+                                                              {"site", 0, -1},
+                                                              {"six web", 0, -1}}));
     QPDF pdf;
     pdf.processFile(out.c_str());
     QPDFObjectHandle outlines = pdf.getRoot().getKey("/Outlines");
     QPDFObjectHandle first = outlines.getKey("/First");
-    EXPECT_EQ(outlines.getKey("/Count").getIntValue(), 2);   // Part is closed
+    EXPECT_EQ(outlines.getKey("/Count").getIntValue(), 3);   // Part is closed
     EXPECT_EQ(first.getKey("/Count").getIntValue(), -4);     // four of its items show once opened
     EXPECT_EQ(first.getKey("/C").unparse(), "[ 1 0 0 ]");
     EXPECT_EQ(first.getKey("/F").getIntValue(), 3);

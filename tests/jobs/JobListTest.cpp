@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <deque>
 
@@ -186,8 +188,13 @@ TEST_F(JobListTest, OverlongNamesAreRefusedNotTruncated)
 namespace {
 struct RecordingObserver : JobListObserver {
     void rowInserted(int r) override { events.push_back("insert " + std::to_string(r)); }
-    void rowRemoved(int r) override { events.push_back("remove " + std::to_string(r)); }
     void rowsReset() override { events.push_back("reset"); }
+    void rowChanged(int r) override { events.push_back("change " + std::to_string(r)); }
+    void rowHighlightChanged(int r) override { events.push_back("highlight " + std::to_string(r)); }
+    void loadProgress(bool active, int rows) override
+    {
+        events.push_back((active ? "loading " : "loaded ") + std::to_string(rows));
+    }
     void repaintNow() override { events.push_back("repaint"); }
     void alwaysShowParametersChanged(bool on) override
     {
@@ -201,7 +208,7 @@ struct RecordingObserver : JobListObserver {
 TEST_F(JobListTest, WithAlwaysShowOffRowsTakeTheHeldParameters)
 {
     RecordingObserver observer;
-    jobs.setObserver(&observer);
+    jobs.subscribe(&observer);
     std::string a = pdf("a.pdf", 1), b = pdf("b.pdf", 2);
     JobParameters p{"1", "", "/out.pdf", "N", "N", "Y", "N"};
     prompt.answers.push_back({true, p, true});
@@ -212,8 +219,12 @@ TEST_F(JobListTest, WithAlwaysShowOffRowsTakeTheHeldParameters)
     EXPECT_FALSE(prompt.requests[1].alwaysShow);
     EXPECT_EQ(jobs.text(1, kOutputFile), "/out.pdf");
     EXPECT_EQ(jobs.text(1, kPages), "2");
-    EXPECT_EQ(observer.events, (std::vector<std::string>{"insert 0", "repaint", "always off",
-                                                         "insert 1", "repaint"}));
+    auto structural = [](std::vector<std::string> events) {
+        std::erase_if(events, [](const std::string& e) { return e.rfind("change", 0) == 0; });
+        return events;
+    };
+    EXPECT_EQ(structural(observer.events),
+              (std::vector<std::string>{"insert 0", "repaint", "always off", "insert 1"}));
     // The context menu forces the dialog; the flag itself stays off.
     jobs.setRowSelected(1, true);
     prompt.answers.push_back({true, {"2", "", "/x.pdf", "Y", "Y", "N", "Y"}, false});
@@ -225,7 +236,7 @@ TEST_F(JobListTest, WithAlwaysShowOffRowsTakeTheHeldParameters)
     EXPECT_EQ(jobs.text(1, kOutputFile), "/x.pdf");
     EXPECT_EQ(jobs.text(1, kFileName), b);  // the file name is never written back
     EXPECT_FALSE(jobs.alwaysShowParameters());
-    jobs.setObserver(nullptr);
+    jobs.unsubscribe(&observer);
 }
 
 TEST_F(JobListTest, MovesAndSortsCarryIconAndRowState)
@@ -249,6 +260,48 @@ TEST_F(JobListTest, MovesAndSortsCarryIconAndRowState)
     jobs.RefreshPageCounts();
     ASSERT_EQ(jobs.rowCount(), 1);
     EXPECT_EQ(jobs.text(0, kPages), "Unknown");
+}
+
+TEST_F(JobListTest, EveryObserverHearsEveryChangeAndOneMayLeaveWhileBeingTold)
+{
+    RecordingObserver table, window;
+    // Leaves at the first thing it hears; the others must still hear it.
+    struct Leaving : RecordingObserver {
+        JobList* jobs = nullptr;
+        void rowAboutToBeInserted(int) override { jobs->unsubscribe(this); }
+    } leaving;
+    leaving.jobs = &jobs;
+    jobs.subscribe(&leaving);
+    jobs.subscribe(&table);
+    jobs.subscribe(&window);
+    {
+        JobList::LoadScope load(jobs);
+        add("/x/b.pdf");
+        JobList::LoadScope nested(jobs);  // a batch file named inside a load joins it
+        add("/x/a.pdf");
+    }
+    jobs.setRowSelected(1, true);
+    jobs.ToggleSelected();
+    jobs.SortEntries(kFileName, true, 0, -1);
+    jobs.setAlwaysShowParameters(false);
+    jobs.DeleteSelectedEntries();
+    jobs.ClearAll();
+    EXPECT_EQ(table.events, window.events);
+    EXPECT_EQ(leaving.events, (std::vector<std::string>{"loading 0"}));
+    for (const char* e : {"loading 0", "insert 0", "change 0", "insert 1", "loaded 2", "highlight 1",
+                          "change 1", "reset", "always off", "total"})
+        EXPECT_NE(std::find(table.events.begin(), table.events.end(), e), table.events.end()) << e;
+    EXPECT_EQ(std::count(table.events.begin(), table.events.end(), "loaded 2"), 1);
+    // A stopped load takes no more rows, and the next load starts afresh.
+    {
+        JobList::LoadScope load(jobs);
+        jobs.stopLoad();
+        EXPECT_EQ(jobs.AddJobEntry("/x/c.pdf", 1, "all", "", "/o.pdf", "N", "N", "Y", "N"), -1);
+    }
+    add("/x/d.pdf");
+    EXPECT_EQ(names(), (std::vector<std::string>{"/x/d.pdf"}));
+    jobs.unsubscribe(&table);
+    jobs.unsubscribe(&window);
 }
 
 TEST(FileIconCache, FirstRequestAllocatesLaterOnesReuse)

@@ -149,6 +149,21 @@ TEST_F(AppendLogFile, ClearEmptiesTheFileAndOpenKeepsOldRecords)
     EXPECT_EQ(recordLines(bytes).size(), 1u);
 }
 
+// A log moved away (rotated) since it was opened keeps its records, and the
+// next one goes to the file the name holds now.
+TEST_F(AppendLogFile, RecordsGoToTheFileTheNameHolds)
+{
+    writeFileBytes(dir / "out.pdf", "x");
+    ASSERT_TRUE(log.writeRecord(dir / "out.pdf", "first"));
+    ASSERT_EQ(std::rename((dir / "append.log").c_str(), (dir / "append.log.1").c_str()), 0);
+    ASSERT_TRUE(log.writeRecord(dir / "out.pdf", "second"));
+
+    EXPECT_EQ(recordLines(readFileBytes(dir / "append.log.1")).size(), 1u);
+    const std::vector<std::string> now = recordLines(readFileBytes(dir / "append.log"));
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_EQ(now[0].substr(159, 6), "second");
+}
+
 TEST(AppendLog, OpenCreatesTheFileAndRefusesWhenItCannot)
 {
     TempDir dir;

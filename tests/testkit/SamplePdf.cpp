@@ -75,7 +75,7 @@ int buildOutlineLevel(QPDF& pdf, OH parent, const std::vector<SampleOutlineItem>
             OH action = OH::parse("<< /S /URI >>");
             action.replaceKey("/URI", OH::newString(item.uri));
             node.replaceKey("/A", action);
-        } else {
+        } else if (item.page > 0) {
             node.replaceKey("/Dest", sampleDest(pages, item.page, item.dest, named));
         }
         if (previous.isInitialized()) {

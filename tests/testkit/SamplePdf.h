@@ -10,7 +10,7 @@ enum class SampleDest { Explicit, NameTree, OldDests };
 
 struct SampleOutlineItem {
     std::string title;
-    int page = 1; // 1-based
+    int page = 1; // 1-based; 0: no action at all
     std::vector<SampleOutlineItem> kids;
     bool closed = false;
     bool styled = false; // red and bold italic

@@ -49,13 +49,16 @@ void writeFileBytes(const std::string& path, const std::string& bytes)
     out << bytes;
 }
 
-ProcessResult runProgram(const std::string& exe, const std::vector<std::string>& args,
-                         const std::string& workingDirectory, int timeoutSeconds)
+RunningProgram::RunningProgram(const std::string& exe, const std::vector<std::string>& args,
+                               const std::string& workingDirectory)
 {
-    TempDir capture;
-    std::string outPath = capture / "out", errPath = capture / "err";
-    pid_t pid = fork();
-    if (pid == 0) {
+    std::string outPath = capture_ / "out", errPath = capture_ / "err";
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(exe.c_str()));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_ = fork();
+    if (pid_ == 0) {
         if (chdir(workingDirectory.c_str()) != 0) _exit(127);
         FILE* o = freopen(outPath.c_str(), "w", stdout);
         FILE* e = freopen(errPath.c_str(), "w", stderr);
@@ -64,35 +67,50 @@ ProcessResult runProgram(const std::string& exe, const std::vector<std::string>&
         (void)e;
         (void)i;
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(exe.c_str()));
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
         execv(exe.c_str(), argv.data());
         _exit(127);
     }
+}
+
+RunningProgram::~RunningProgram()
+{
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+}
+
+ProcessResult RunningProgram::finish(int timeoutSeconds)
+{
     ProcessResult r;
+    if (pid_ <= 0) return r;
     int status = 0;
     struct rusage usage {};
     if (timeoutSeconds > 0) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-        while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+        while (wait4(pid_, &status, WNOHANG, &usage) == 0) {
             if (std::chrono::steady_clock::now() >= deadline) {
                 r.timedOut = true;
-                kill(pid, SIGKILL);
-                wait4(pid, &status, 0, &usage);
+                kill(pid_, SIGKILL);
+                wait4(pid_, &status, 0, &usage);
                 break;
             }
             usleep(20000);
         }
     } else {
-        wait4(pid, &status, 0, &usage);
+        wait4(pid_, &status, 0, &usage);
     }
+    pid_ = -1;
     r.maxRssKb = usage.ru_maxrss;
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = readFileBytes(outPath);
-    r.err = readFileBytes(errPath);
+    r.out = readFileBytes(capture_ / "out");
+    r.err = readFileBytes(capture_ / "err");
     return r;
+}
+
+ProcessResult runProgram(const std::string& exe, const std::vector<std::string>& args,
+                         const std::string& workingDirectory, int timeoutSeconds)
+{
+    return RunningProgram(exe, args, workingDirectory).finish(timeoutSeconds);
 }
 
 std::vector<std::string> pdfPageTexts(const std::string& path)

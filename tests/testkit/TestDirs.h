@@ -35,6 +35,22 @@ struct ProcessResult {
 ProcessResult runProgram(const std::string& exe, const std::vector<std::string>& args,
                          const std::string& workingDirectory, int timeoutSeconds = 0);
 
+// The same, started without waiting for it, so that several run at once.
+class RunningProgram {
+public:
+    RunningProgram(const std::string& exe, const std::vector<std::string>& args,
+                   const std::string& workingDirectory);
+    ~RunningProgram(); // kills it if it was never finished
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+    // Waits for it to end, killing it past timeoutSeconds (0: no limit).
+    ProcessResult finish(int timeoutSeconds = 0);
+
+private:
+    TempDir capture_;
+    int pid_ = -1;
+};
+
 // Page texts and outline titles of a PDF, read back with poppler.
 std::vector<std::string> pdfPageTexts(const std::string& path);
 struct OutlineEntry {

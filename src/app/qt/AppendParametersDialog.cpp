@@ -1,6 +1,7 @@
 #include "app/qt/AppendParametersDialog.h"
 
 #include "common/Text.h"
+#include "pages/qt/PagePreview.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -13,6 +14,8 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace fb {
 
@@ -123,13 +126,20 @@ AppendParametersDialog::AppendParametersDialog(QWidget* parent, AppendParameters
     buttons->addWidget(save);
     buttons->addWidget(cancel);
 
-    auto* layout = new QVBoxLayout(this);
+    // The source's pages beside the fields, the selection marked as it is typed.
+    preview_ = new PagePreview(this);
+    auto* sides = new QHBoxLayout(this);
+    auto* layout = new QVBoxLayout;
+    sides->addLayout(layout, 1);
+    sides->addWidget(preview_);
+    connect(pageSpec_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { preview_->setSelection(text.toStdString()); });
     layout->addLayout(grid);
     layout->addLayout(choices);
     layout->addLayout(bookmarks);
     layout->addWidget(useSame_);
     layout->addLayout(buttons);
-    resize(560, sizeHint().height());
+    resize(560 + preview_->minimumSizeHint().width(), std::max(sizeHint().height(), 420));
 
     // Tab through the controls in the order they are read, top to bottom.
     QWidget* order[] = {fileName_,      pageCount_,   pageSpec_, moveTo_,           moveToButton,
@@ -183,6 +193,8 @@ void AppendParametersDialog::draw(const AppendParametersControls& c)
     bookmarkFilename_->setChecked(c.bookmarkFilename);
     (c.createNew ? create_ : append_)->setChecked(true);
     useSame_->setChecked(c.useSameParameters);
+    preview_->setSelection(c.appendParameters);
+    preview_->setSource(c.fileName, c.pageCount);
 }
 
 void AppendParametersDialog::browseMoveTo()

@@ -14,6 +14,10 @@ class QLineEdit;
 class QRadioButton;
 
 namespace fb {
+class PagePreview;
+}
+
+namespace fb {
 
 // The "Append Parameters" window: it draws the held values and hands the
 // controls back to AppendParameters whenever a button takes them.
@@ -45,6 +49,7 @@ private:
     QRadioButton* create_;
     QRadioButton* append_;
     QCheckBox* useSame_;
+    PagePreview* preview_;
 };
 
 // The job list's parameters prompt with a face: one set of held values for

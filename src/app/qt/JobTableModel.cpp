@@ -3,22 +3,27 @@
 #include "jobs/FileIconCache.h"
 
 #include <QFont>
+#include <QItemSelectionModel>
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <algorithm>
 #include <vector>
 
 namespace fb {
 
 JobTableModel::JobTableModel(JobList& jobs, QObject* parent)
-    : QAbstractTableModel(parent), jobs_(jobs)
+    : QAbstractTableModel(parent), jobs_(jobs), shown_(jobs.rowCount())
 {
+    jobs_.subscribe(this);
 }
+
+JobTableModel::~JobTableModel() { jobs_.unsubscribe(this); }
 
 int JobTableModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : jobs_.rowCount();
+    return parent.isValid() ? 0 : shown_;
 }
 
 int JobTableModel::columnCount(const QModelIndex& parent) const
@@ -28,7 +33,7 @@ int JobTableModel::columnCount(const QModelIndex& parent) const
 
 QVariant JobTableModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= jobs_.rowCount()) return {};
+    if (!index.isValid() || index.row() >= shown_ || index.row() >= jobs_.rowCount()) return {};
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
@@ -57,10 +62,99 @@ Qt::ItemFlags JobTableModel::flags(const QModelIndex& index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
-void JobTableModel::changed(int row)
+void JobTableModel::followSelection(QItemSelectionModel* selection)
 {
-    if (row < 0 || row >= jobs_.rowCount()) return;
+    selection_ = selection;
+    connect(selection, &QItemSelectionModel::selectionChanged, this,
+            &JobTableModel::selectionToList);
+    connect(selection, &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                jobs_.setFocusedRow(current.isValid() ? current.row() : -1);
+            });
+}
+
+void JobTableModel::rowsAboutToBeReset()
+{
+    beginResetModel();
+}
+
+void JobTableModel::rowsReset()
+{
+    shown_ = jobs_.rowCount();
+    endResetModel();
+    selectionFromList();
+}
+
+void JobTableModel::rowInserted(int)
+{
+    // Rows only ever arrive at the end; during a load they wait for a turn.
+    if (!jobs_.loading()) showNewRows();
+}
+
+void JobTableModel::loadProgress(bool, int)
+{
+    showNewRows();
+}
+
+void JobTableModel::showNewRows()
+{
+    const int total = jobs_.rowCount();
+    if (total <= shown_) return;
+    beginInsertRows({}, shown_, total - 1);
+    shown_ = total;
+    endInsertRows();
+}
+
+void JobTableModel::rowChanged(int row)
+{
+    if (row < 0 || row >= shown_) return;
     emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+    rowHighlightChanged(row);
+}
+
+void JobTableModel::rowHighlightChanged(int row)
+{
+    if (!selection_ || row < 0 || row >= shown_) return;
+    // Each side changes only what differs, so a change that came from the view
+    // ends here when the list reports it back.
+    const bool want = jobs_.isRowSelected(row);
+    if (selection_->isRowSelected(row, {}) == want) return;
+    selection_->select(index(row, 0), (want ? QItemSelectionModel::Select
+                                            : QItemSelectionModel::Deselect) |
+                                          QItemSelectionModel::Rows);
+}
+
+void JobTableModel::selectionToList(const QItemSelection& selected,
+                                    const QItemSelection& deselected)
+{
+    for (const QItemSelection* ranges : {&deselected, &selected}) {
+        for (const QItemSelectionRange& range : *ranges) {
+            for (int r = range.top(); r <= range.bottom() && r < jobs_.rowCount(); ++r) {
+                const bool want = selection_->isRowSelected(r, {});
+                if (jobs_.isRowSelected(r) != want) jobs_.setRowSelected(r, want);
+            }
+        }
+    }
+}
+
+void JobTableModel::selectionFromList()
+{
+    if (!selection_) return;
+    // Runs of selected rows as one range each: a range per row would make
+    // selecting half of a long list slow.
+    QItemSelection selection;
+    const int rows = std::min(shown_, jobs_.rowCount());
+    for (int r = 0; r < rows; ++r) {
+        if (!jobs_.isRowSelected(r)) continue;
+        int last = r;
+        while (last + 1 < rows && jobs_.isRowSelected(last + 1)) ++last;
+        selection.append(QItemSelectionRange(index(r, 0), index(last, kColumnCount - 1)));
+        r = last;
+    }
+    selection_->select(selection, QItemSelectionModel::ClearAndSelect);
+    const int focused = jobs_.focusedRow();
+    if (focused >= 0 && focused < rows)
+        selection_->setCurrentIndex(index(focused, 0), QItemSelectionModel::NoUpdate);
 }
 
 namespace {

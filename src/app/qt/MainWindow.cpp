@@ -2,7 +2,9 @@
 
 #include "app/qt/AppendParametersDialog.h"
 #include "app/qt/FolderChooserDialog.h"
+#include "app/qt/JobPlanDialog.h"
 #include "app/qt/JobTableModel.h"
+#include "app/qt/PreviewPanel.h"
 #include "app/qt/SetupDialog.h"
 #include "common/qt/QtMessageBoxes.h"
 #include "bulk/qt/QtBulkLoad.h"
@@ -103,7 +105,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     automation_ = makeQpdfAutomationServer();
     pageCountAutomation_ = makeQpdfAutomationServer();
     connection_ = std::make_unique<QtConnectionWindow>(this);
-    host_ = std::make_unique<QtRunHost>(this, appendButton_);
+    host_ = std::make_unique<QtRunHost>(this, appendButton_, progress_);
     MainWindowServices services{*options_.messages, *options_.prompt, *fileDialogs_, *clipboard_,
                                 *automation_,       *connection_,     *host_,        readers_,
                                 &busyPresser_,      options_.exitNow, pageCountAutomation_.get()};
@@ -127,17 +129,15 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     for (int c = 0; c < kColumnCount; ++c) header->resizeSection(c, columnInfo(c).width);
     connect(header, &QHeaderView::sectionClicked, this,
             [this](int column) { model_->headerClicked(column); });
-    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { selectionToList(); });
-    connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                if (!syncing_) model_->jobs().setFocusedRow(current.isValid() ? current.row() : -1);
-            });
+    table_->followSelection(list_->selectionModel());
     connect(list_, &QTableView::doubleClicked, this, [this] { model_->doubleClicked(); });
     connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::showRowContextMenu);
 
     buildMenus();
+    new PreviewPanel(this, model_->jobs(), list_);
     model_->setView(this);
+    model_->jobs().subscribe(this);
+    alwaysShowParametersChanged(model_->jobs().alwaysShowParameters());
 
     splashTimer_ = new QTimer(this);
     splashTimer_->setInterval(10);
@@ -152,6 +152,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
 MainWindow::~MainWindow()
 {
     qApp->removeEventFilter(this);
+    model_->jobs().unsubscribe(this);
     model_->setView(nullptr);
     list_->setModel(nullptr);
     delete table_;
@@ -291,12 +292,9 @@ void MainWindow::runCommand(int command, CommandOrigin origin)
 {
     if (model_->execute(command, origin)) {
         int focused = model_->jobs().focusedRow();
-        if (focused >= 0 && focused < table_->rowCount()) {
-            syncing_ = true;
+        if (focused >= 0 && focused < table_->rowCount())
             list_->selectionModel()->setCurrentIndex(table_->index(focused, 0),
                                                      QItemSelectionModel::NoUpdate);
-            syncing_ = false;
-        }
         return;
     }
     switch (command) {
@@ -309,6 +307,7 @@ void MainWindow::runCommand(int command, CommandOrigin origin)
     case kCmdHtmlHelp: showHtmlHelp(); break;
     case kCmdEmailBug: emailBugReport(); break;
     case kCmdAbout: showAbout(); break;
+    case kCmdPreviewJob: showJobPlan(this, *model_); break;
     default: break;
     }
 }
@@ -389,6 +388,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
         int key = static_cast<QKeyEvent*>(event)->key();
+        // Escape ends a long load, keeping the rows read so far.
+        if (key == Qt::Key_Escape && model_->jobs().loading()) {
+            model_->jobs().stopLoad();
+            return true;
+        }
         if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) return true;
     }
     return QMainWindow::eventFilter(watched, event);
@@ -397,6 +401,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     bulk_->stop();
+    model_->jobs().stopLoad();
     if (!model_->isClosed()) model_->close();
     event->accept();
 }
@@ -423,88 +428,6 @@ void MainWindow::dropEvent(QDropEvent* event)
     QTimer::singleShot(0, this, [this, paths] { model_->dropFiles(paths); });
 }
 
-void MainWindow::selectionToList()
-{
-    if (syncing_) return;
-    QItemSelectionModel* sel = list_->selectionModel();
-    JobList& jobs = model_->jobs();
-    syncing_ = true;
-    for (int r = 0; r < jobs.rowCount(); ++r) {
-        bool want = sel->isRowSelected(r, {});
-        if (jobs.isRowSelected(r) != want) jobs.setRowSelected(r, want);
-    }
-    syncing_ = false;
-}
-
-void MainWindow::selectionFromList()
-{
-    JobList& jobs = model_->jobs();
-    QItemSelection selection;
-    for (int r = 0; r < jobs.rowCount(); ++r) {
-        if (jobs.isRowSelected(r))
-            selection.select(table_->index(r, 0), table_->index(r, kColumnCount - 1));
-    }
-    syncing_ = true;
-    list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-    int focused = jobs.focusedRow();
-    if (focused >= 0 && focused < jobs.rowCount())
-        list_->selectionModel()->setCurrentIndex(table_->index(focused, 0),
-                                                 QItemSelectionModel::NoUpdate);
-    syncing_ = false;
-}
-
-void MainWindow::rowsAboutToBeReset()
-{
-    syncing_ = true;
-    table_->aboutToReset();
-}
-
-void MainWindow::rowsReset()
-{
-    table_->reset();
-    syncing_ = false;
-    selectionFromList();
-}
-
-void MainWindow::rowAboutToBeInserted(int row)
-{
-    syncing_ = true;
-    table_->aboutToInsert(row);
-}
-
-void MainWindow::rowInserted(int)
-{
-    table_->inserted();
-    syncing_ = false;
-}
-
-void MainWindow::rowAboutToBeRemoved(int row)
-{
-    syncing_ = true;
-    table_->aboutToRemove(row);
-}
-
-void MainWindow::rowRemoved(int)
-{
-    table_->removed();
-    syncing_ = false;
-    selectionFromList();
-}
-
-void MainWindow::rowChanged(int row)
-{
-    table_->changed(row);
-    if (syncing_ || row >= model_->jobs().rowCount()) return;
-    QItemSelectionModel* sel = list_->selectionModel();
-    bool want = model_->jobs().isRowSelected(row);
-    if (sel->isRowSelected(row, {}) == want) return;
-    syncing_ = true;
-    sel->select(table_->index(row, 0), (want ? QItemSelectionModel::Select
-                                             : QItemSelectionModel::Deselect) |
-                                           QItemSelectionModel::Rows);
-    syncing_ = false;
-}
-
 void MainWindow::repaintNow()
 {
     if (isVisible()) repaint();
@@ -519,11 +442,22 @@ void MainWindow::totalItemsChanged(int count) { totalItems_->setText(QString::nu
 
 void MainWindow::titleChanged(const std::string& title) { setWindowTitle(qs(title)); }
 
-void MainWindow::runProgress(bool running, int done, int eligible)
+void MainWindow::loadProgress(bool active, int rows)
 {
-    progress_->setRange(0, std::max(eligible, 1));
-    progress_->setValue(done);
-    progress_->setVisible(running);
+    // The load's end leaves the button as the run has it; runs have their
+    // own progress.
+    if (!active) {
+        progress_->hide();
+        appendButton_->setText(qs(model_->appendRun().buttonCaption()));
+        return;
+    }
+    if (!progress_->isVisible()) {
+        progress_->setRange(0, 0);  // how many rows will come is not known
+        progress_->setFormat(QStringLiteral("%1 rows read").arg(rows));
+        progress_->show();
+        appendButton_->setText(QStringLiteral("Stop"));
+    }
+    progress_->setAccessibleDescription(QStringLiteral("%1 rows read").arg(rows));
 }
 
 void MainWindow::closeRequested()

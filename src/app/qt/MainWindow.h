@@ -40,7 +40,7 @@ struct MainWindowOptions {
 
 // The program's window: draws the job list and hands every command, click,
 // key and drop to the MainWindowModel, which does the work.
-class MainWindow : public QMainWindow, public MainWindowView {
+class MainWindow : public QMainWindow, public MainWindowView, private JobListObserver {
     Q_OBJECT
 public:
     explicit MainWindow(MainWindowOptions options = {}, QWidget* parent = nullptr);
@@ -82,27 +82,18 @@ protected:
 
 private:
     // MainWindowView
-    void rowsAboutToBeReset() override;
-    void rowsReset() override;
-    void rowAboutToBeInserted(int row) override;
-    void rowInserted(int row) override;
-    void rowAboutToBeRemoved(int row) override;
-    void rowRemoved(int row) override;
-    void rowChanged(int row) override;
-    void repaintNow() override;
-    void alwaysShowParametersChanged(bool on) override;
     void totalItemsChanged(int count) override;
     void titleChanged(const std::string& title) override;
-    void runProgress(bool running, int done, int eligible) override;
     void closeRequested() override;
+    // JobListObserver
+    void repaintNow() override;
+    void alwaysShowParametersChanged(bool on) override;
+    void loadProgress(bool active, int rows) override;
 
     void buildControls();
     void buildMenus();
     void showRowContextMenu(const QPoint& pos);
     void showSplash();
-    // The list's row state is the truth; the view's selection follows it.
-    void selectionFromList();
-    void selectionToList();
 
     MainWindowOptions options_;
     QTableView* list_ = nullptr;
@@ -132,7 +123,6 @@ private:
     std::unique_ptr<LinkServices> links_;
     std::unique_ptr<QtBulkLoad> bulk_;
     JobTableModel* table_ = nullptr;
-    bool syncing_ = false;
 };
 
 } // namespace fb

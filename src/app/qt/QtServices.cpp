@@ -5,8 +5,11 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace fb {
 
@@ -103,6 +106,15 @@ void QtRunHost::beep(int, int) { QApplication::beep(); }
 void QtRunHost::captionChanged(const std::string& caption)
 {
     if (button_) button_->setText(QString::fromStdString(caption));
+}
+
+void QtRunHost::runProgress(bool running, int done, int total)
+{
+    if (!progress_) return;
+    progress_->setRange(0, std::max(total, 1));
+    progress_->setValue(done);
+    progress_->setFormat(QStringLiteral("%v of %m"));
+    progress_->setVisible(running);
 }
 
 bool QtBusyPromptPresser::pressRetryOnServerBusy()

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <QDialog>
+class QProgressBar;
 class QPushButton;
 class QWidget;
 
@@ -39,19 +40,25 @@ private:
     QPointer<QDialog> window_;
 };
 
-// Keeps the window alive during a run and shows the button's caption.
+// Keeps the window alive during a run and shows the button's caption and the
+// run's progress.
 class QtRunHost : public AppendRunHost {
 public:
-    QtRunHost(QWidget* window, QPushButton* button) : window_(window), button_(button) {}
+    QtRunHost(QWidget* window, QPushButton* button, QProgressBar* progress = nullptr)
+        : window_(window), button_(button), progress_(progress)
+    {
+    }
     void dispatchOnePending() override;
     void dispatchAllPending() override;
     void repaintNow() override;
     void beep(int hz, int ms) override;
     void captionChanged(const std::string& caption) override;
+    void runProgress(bool running, int done, int total) override;
 
 private:
     QWidget* window_;
     QPushButton* button_;
+    QProgressBar* progress_;
 };
 
 // Called from the watcher thread; the press itself happens on the

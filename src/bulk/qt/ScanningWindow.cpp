@@ -24,6 +24,10 @@ ScanningWindow::ScanningWindow(QWidget* parent) : QDialog(parent)
     folder_->setAccessibleName("Folder");
     count_ = new QLabel("Files added: 0", this);
     count_->setObjectName(bulkids::kScanningCount);
+    // A fixed size: a label that may change size lays the window out again at
+    // every new count, which costs more than the file it counts.
+    count_->setFixedSize(count_->fontMetrics().horizontalAdvance("Files added: 00000000") + 4,
+                         count_->sizeHint().height());
     auto* stop = new QPushButton("&Stop", this);
     stop->setObjectName(bulkids::kScanningStop);
     connect(stop, &QPushButton::clicked, this, &ScanningWindow::requestStop);

@@ -26,6 +26,7 @@ struct CopySet {
     // Made items whose own page is not copied (yet), kept so that the items
     // below them stay below them; they show their first copied descendant's page.
     std::vector<bool> standInItems;
+    bool bookmarks = false; // some run of the set carried bookmarks
     std::multimap<long, PendingLink> pendingLinks;   // by the source page they wait for
 
     QPDFObjectHandle copyOf(long page) const

@@ -1,5 +1,6 @@
 #include "engine/pdf/IncrementalWriter.h"
 
+#include "common/FileLock.h"
 #include "common/Files.h"
 #include "engine/pdf/PdfSave.h"
 
@@ -211,6 +212,10 @@ std::string IncrementalWriter::updateFor(QPDF& pdf, const std::vector<OH>& touch
         // The first half names the document, the second this version of it.
         std::string fresh(16, '\0');
         QUtil::initializeWithRandomBytes(reinterpret_cast<unsigned char*>(fresh.data()), fresh.size());
+        // High bytes only, so it is always written in hex: a literal string's
+        // length would vary with the bytes, and with it the size of every
+        // update, which then differs between two runs of the same job.
+        for (char& c : fresh) c = static_cast<char>(static_cast<unsigned char>(c) | 0x80);
         trailer.replaceKey("/ID", OH::newArray({id.getArrayItem(0), OH::newString(fresh)}));
     }
     trailer.replaceKey("/Prev", OH::newInteger(lastXref_));
@@ -290,7 +295,7 @@ bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::st
         return false;
     }
     const std::string next = linkBeside(path);
-    if (std::rename(shadow_.path.c_str(), path.c_str()) != 0) {
+    if (!renameIntoPlace(shadow_.path, path)) {
         if (!next.empty()) unlink(next.c_str());
         dropShadow();
         return false;

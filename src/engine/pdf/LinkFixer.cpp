@@ -65,7 +65,7 @@ void fixCopiedLinks(CopySet& set, OH from, OH to)
     }
 }
 
-void linksArrived(CopySet& set, long page)
+void linksArrived(CopySet& set, long page, std::vector<OH>& touched)
 {
     auto [begin, end] = set.pendingLinks.equal_range(page);
     OH target = set.copyOf(page);
@@ -73,6 +73,7 @@ void linksArrived(CopySet& set, long page)
     for (auto it = begin; it != end; ++it) {
         try {
             pointAt(it->second, target);
+            touched.push_back(it->second.link);
         } catch (...) {
         }
     }

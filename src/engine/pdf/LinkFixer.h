@@ -9,7 +9,8 @@ namespace fb::pdf {
 // it back (linksArrived).
 void fixCopiedLinks(CopySet& set, QPDFObjectHandle from, QPDFObjectHandle to);
 
-// Gives the links waiting for source page `page` their destination.
-void linksArrived(CopySet& set, long page);
+// Gives the links waiting for source page `page` their destination; the
+// links changed go on touched.
+void linksArrived(CopySet& set, long page, std::vector<QPDFObjectHandle>& touched);
 
 } // namespace fb::pdf

@@ -1,22 +1,12 @@
 #include "engine/pdf/OpenOutputCache.h"
 
 #include "engine/pdf/IncrementalWriter.h"
-
-#include <sys/stat.h>
+#include "engine/pdf/PageCopier.h"
 
 namespace fb::pdf {
 
-std::optional<FileIdentity> identityOf(const std::string& path)
-{
-    struct stat st{};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    FileIdentity id;
-    id.device = st.st_dev;
-    id.inode = st.st_ino;
-    id.size = st.st_size;
-    id.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-    return id;
-}
+OpenOutput::OpenOutput() = default;
+OpenOutput::~OpenOutput() = default;
 
 OpenOutputCache::OpenOutputCache() = default;
 OpenOutputCache::~OpenOutputCache() = default;

@@ -1,32 +1,30 @@
 #pragma once
+#include "common/FileLock.h"
+
 #include <qpdf/QPDF.hh>
 
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace fb::pdf {
 
 class IncrementalWriter;
+class PageCopier;
 
-// Which file a path names, and which version of it: another program's change
-// or a replacement shows as a different identity.
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    long long mtimeNs = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
-std::optional<FileIdentity> identityOf(const std::string& path);
+using fb::FileIdentity;
+using fb::identityOf;
 
 // An output as the last row left it: open, with what its incremental writer
-// knows, and the source documents its copied pages still read from.
+// knows, the source documents its copied pages still read from, and where
+// their pages went (so a later row of the same source goes on the same copy).
 struct OpenOutput {
+    OpenOutput();
+    ~OpenOutput();
     std::shared_ptr<QPDF> pdf;
     std::unique_ptr<IncrementalWriter> writer;
+    std::unique_ptr<PageCopier> copier;
     std::vector<std::shared_ptr<QPDF>> sources;
     long pageCount = 0;
 };

@@ -81,7 +81,9 @@ void OutlineWriter::append(OH parent, OH node, bool closed)
     node.replaceKey("/Parent", into);
     node.removeKey("/Prev");
     node.removeKey("/Next");
+    changed(into);
     if (last.isInitialized()) {
+        changed(last);
         last.replaceKey("/Next", node);
         node.replaceKey("/Prev", last);
     } else {
@@ -89,7 +91,7 @@ void OutlineWriter::append(OH parent, OH node, bool closed)
     }
     into.replaceKey("/Last", node);
     last = node;
-    made_[node.getObjGen()] = Made{madeParent != made_.end() ? parent : OH(), closed, OH(), 0};
+    made_[node.getObjGen()] = Made{madeParent != made_.end() ? parent : OH(), closed, OH(), 0, generation_};
 
     // One more item shows under every open ancestor up to the first closed one.
     for (OH cur = into;;) {
@@ -99,6 +101,7 @@ void OutlineWriter::append(OH parent, OH node, bool closed)
         }
         Made& m = made_[cur.getObjGen()];
         ++m.count;
+        changed(cur);
         cur.replaceKey("/Count", OH::newInteger(m.closed ? -m.count : m.count));
         if (m.closed) break;
         if (!m.parent.isInitialized()) {
@@ -107,6 +110,21 @@ void OutlineWriter::append(OH parent, OH node, bool closed)
         }
         cur = m.parent;
     }
+}
+
+void OutlineWriter::changed(OH item)
+{
+    // Items made since the last clear are new to any update anyway.
+    auto m = made_.find(item.getObjGen());
+    if (m != made_.end() && m->second.generation == generation_) return;
+    if (touchedIds_.insert(item.getObjGen()).second) touched_.push_back(item);
+}
+
+void OutlineWriter::clearTouched()
+{
+    touched_.clear();
+    touchedIds_.clear();
+    ++generation_;
 }
 
 OH OutlineWriter::addPageBookmark(OH page, const std::string& title)

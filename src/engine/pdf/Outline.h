@@ -37,12 +37,19 @@ public:
     // A top-level item titled title that shows page.
     QPDFObjectHandle addPageBookmark(QPDFObjectHandle page, const std::string& title);
 
+    // Items this writer changed (besides making them), since the last clear:
+    // a document saved as an update must carry the ones written before.
+    void changed(QPDFObjectHandle item);
+    const std::vector<QPDFObjectHandle>& touched() const { return touched_; }
+    void clearTouched();
+
 private:
     struct Made {
         QPDFObjectHandle parent; // uninitialized: top level
         bool closed = false;
         QPDFObjectHandle last;
         long long count = 0; // items below that show when this one is open
+        unsigned generation = 0; // the clearTouched count when it was made
     };
     void loadRoot();
 
@@ -51,6 +58,9 @@ private:
     QPDFObjectHandle rootLast_;
     long long rootCount_ = 0;
     std::map<QPDFObjGen, Made> made_;
+    std::vector<QPDFObjectHandle> touched_;
+    std::set<QPDFObjGen> touchedIds_;
+    unsigned generation_ = 0;
 };
 
 } // namespace fb::pdf

@@ -47,7 +47,8 @@ bool plainNumbers(OH array, int n)
 
 class Copier {
 public:
-    Copier(CopySet& set, QPDF& out, OutlineWriter& writer) : set_(set), out_(out), writer_(writer)
+    Copier(CopySet& set, QPDF& out, OutlineWriter& writer, bool finishing)
+        : set_(set), out_(out), writer_(writer), finishing_(finishing)
     {
         // Items come parent first, so one pass from the end sees kids before
         // their parent: the copy of the first page each item's subtree shows.
@@ -60,7 +61,9 @@ public:
         }
     }
 
-    void visit(int index, OH parent, bool parentCarried)
+    // parent: the nearest carried ancestor; uninitialized when none is (yet)
+    // or the item is at the top level (topLevel).
+    void visit(int index, OH parent, bool topLevel)
     {
         const std::size_t at = static_cast<std::size_t>(index);
         const SourceOutlineItem& entry = set_.source->outline().items[at];
@@ -68,7 +71,8 @@ public:
         OH target = entry.jumpsLocally ? set_.copyOf(entry.page) : OH();
         if (!made.isInitialized()) {
             const bool standIn = entry.jumpsLocally && !target.isInitialized() && firstPage_[at].isInitialized();
-            const bool carry = entry.jumpsLocally ? target.isInitialized() || standIn : parentCarried;
+            const bool carry = entry.jumpsLocally ? target.isInitialized() || standIn
+                                                  : parent.isInitialized() || topLevel || finishing_;
             if (carry) {
                 try {
                     made = make(entry, standIn ? firstPage_[at] : target, parent, standIn);
@@ -79,10 +83,11 @@ public:
             }
         } else if (set_.standInItems[at] && target.isInitialized()) {
             made.replaceKey("/Dest", retargetDest(set_.source->explicitDest(entry.item), target));
+            writer_.changed(made);
             set_.standInItems[at] = false;
         }
         OH under = made.isInitialized() ? made : parent;
-        for (int kid : entry.kids) visit(kid, under, made.isInitialized());
+        for (int kid : entry.kids) visit(kid, under, false);
     }
 
 private:
@@ -116,18 +121,20 @@ private:
     CopySet& set_;
     QPDF& out_;
     OutlineWriter& writer_;
+    bool finishing_;
     std::vector<OH> firstPage_; // by item; uninitialized: nothing of its subtree copied
 };
 
 } // namespace
 
-void copyOutline(CopySet& set, QPDF& out, OutlineWriter& writer)
+void copyOutline(CopySet& set, QPDF& out, OutlineWriter& writer, bool finishing)
 {
     const SourceOutline& outline = set.source->outline();
     if (outline.items.empty()) return;
     set.madeItems.resize(outline.items.size());
     set.standInItems.resize(outline.items.size());
-    Copier copier(set, out, writer);
+    set.bookmarks = true;
+    Copier copier(set, out, writer, finishing);
     for (int index : outline.top) copier.visit(index, OH(), true);
 }
 

@@ -78,17 +78,20 @@ bool annotationTouchesPageTree(OH annot)
     return false;
 }
 
-void fixFormFields(QPDF& in, QPDF& out, const std::vector<OH>& from, const std::vector<OH>& to, AppendState* append)
+void fixFormFields(SourceIndex& source, QPDF& out, std::optional<QPDFAcroFormDocumentHelper>& outFormKept,
+                   const std::vector<OH>& from, const std::vector<OH>& to, AppendState* append)
 {
-    QPDFAcroFormDocumentHelper inForm(in);
+    QPDFAcroFormDocumentHelper& inForm = source.form();
     if (append && append->appender) {
         // Without a form in the source the copies already carry their annotations.
         if (!inForm.hasAcroForm()) return;
-        // The form helper reads qpdf's list of all pages.
-        out.updateAllPagesCache();
+        // The form helper reads qpdf's list of all pages when it first reads
+        // the form; it keeps itself right as fields go in after that.
+        if (!outFormKept) out.updateAllPagesCache();
         append->formMerged = true;
     }
-    QPDFAcroFormDocumentHelper outForm(out);
+    if (!outFormKept) outFormKept.emplace(out);
+    QPDFAcroFormDocumentHelper& outForm = *outFormKept;
     for (std::size_t i = 0; i < from.size(); ++i) {
         OH page = from[i];
         OH annots = page.getKey("/Annots");
@@ -124,6 +127,30 @@ CopySet& PageCopier::copySetFor(const std::shared_ptr<SourceIndex>& source, long
     return set;
 }
 
+std::vector<OH> PageCopier::touched() const
+{
+    std::vector<OH> all = touchedLinks_;
+    all.insert(all.end(), outline_.touched().begin(), outline_.touched().end());
+    return all;
+}
+
+void PageCopier::finishOutlines()
+{
+    for (auto& [key, set] : sets_) {
+        if (!set.bookmarks) continue;
+        try {
+            copyOutline(set, out_, outline_, true);
+        } catch (...) {
+        }
+    }
+}
+
+void PageCopier::clearTouched()
+{
+    touchedLinks_.clear();
+    outline_.clearTouched();
+}
+
 bool PageCopier::copy(const std::shared_ptr<SourceIndex>& source, long insertAfter, long firstPage, long count,
                       bool bookmarks, AppendState* append)
 {
@@ -141,10 +168,10 @@ bool PageCopier::copy(const std::shared_ptr<SourceIndex>& source, long insertAft
     CopySet& set = copySetFor(source, firstPage, count);
     for (long i = 0; i < count; ++i) set.copyOfPage[static_cast<std::size_t>(firstPage + i)] = to[static_cast<std::size_t>(i)];
 
-    fixFormFields(source->pdf(), out_, from, to, appender ? append : nullptr);
+    fixFormFields(*source, out_, form_, from, to, appender ? append : nullptr);
     // Links and bookmarks are what make a document usable, but never worth
     // failing the copy of its pages for.
-    for (long i = 0; i < count; ++i) linksArrived(set, firstPage + i);
+    for (long i = 0; i < count; ++i) linksArrived(set, firstPage + i, touchedLinks_);
     for (std::size_t i = 0; i < from.size(); ++i) fixCopiedLinks(set, from[i], to[i]);
     try {
         labels_.inserted(insertAfter + 1, count, outCount, source->labels(), firstPage);

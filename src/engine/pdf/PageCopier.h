@@ -4,9 +4,11 @@
 #include "engine/pdf/PageLabels.h"
 
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFAcroFormDocumentHelper.hh>
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace fb::pdf {
@@ -39,6 +41,14 @@ public:
 
     OutlineWriter& outline() { return outline_; }
 
+    // Objects made before the last save that copies since have changed
+    // (links given their target, bookmarks given kids), for an update.
+    std::vector<QPDFObjectHandle> touched() const;
+
+    // Before a save: the bookmarks still waiting for an ancestor go in.
+    void finishOutlines();
+    void clearTouched();
+
     // The highest version of the sources copied from ("" when none is higher
     // than the output's own): what the output is at least to be saved as.
     const std::string& minimumVersion() const { return minimumVersion_; }
@@ -50,6 +60,10 @@ private:
     OutlineWriter outline_;
     PageLabelWriter labels_;
     std::map<const SourceIndex*, CopySet> sets_;
+    std::vector<QPDFObjectHandle> touchedLinks_;
+    // The output's form, read once: each new reading walks every field and
+    // page, which made each run cost as much as the whole document.
+    std::optional<QPDFAcroFormDocumentHelper> form_;
     std::string minimumVersion_;
 };
 

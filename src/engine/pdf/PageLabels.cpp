@@ -84,6 +84,27 @@ void PageLabelWriter::inserted(long long position, long long count, long long ol
         loaded_ = true;
     }
     if (ranges_.empty() && source.empty()) return; // nobody labels pages: keep it that way
+    if (position == oldCount && !ranges_.empty()) {
+        // After the last page, the common case: the ranges before stay as
+        // they are, so only the new ones are added, to the list and to the
+        // written array; redoing both made each run cost as much as all the
+        // ranges, which one-page runs of a whole manual multiply.
+        const std::size_t kept = ranges_.size();
+        const bool replacesLast = ranges_.back().start == position;
+        push(ranges_, {position, labelForPage(source, first)});
+        for (auto& r : source)
+            if (r.start > first && r.start < first + count) push(ranges_, {position + (r.start - first), r.dict});
+        OH nums = labels_.isInitialized() ? labels_.getKey("/Nums") : OH();
+        if (replacesLast || !nums.isArray() || nums.getArrayNItems() != static_cast<int>(2 * kept)) {
+            write();
+            return;
+        }
+        for (std::size_t i = kept; i < ranges_.size(); ++i) {
+            nums.appendItem(OH::newInteger(ranges_[i].start));
+            nums.appendItem(ranges_[i].dict);
+        }
+        return;
+    }
     PageLabelRanges old = std::move(ranges_);
     if (old.empty() && oldCount > 0) old.push_back({0, labelForPage({}, 0)});
 

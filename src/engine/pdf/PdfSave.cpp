@@ -1,5 +1,6 @@
 #include "engine/pdf/PdfSave.h"
 
+#include "common/FileLock.h"
 #include "common/Files.h"
 
 #include <qpdf/QPDF.hh>
@@ -34,7 +35,8 @@ bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fil
         ok = false;
     }
     if (close(fd) != 0) ok = false;
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
+    // Not over a version other than the one a lock holder of this process read.
+    if (ok && !renameIntoPlace(temp, path)) ok = false;
     if (!ok) {
         unlink(temp.c_str());
         return false;

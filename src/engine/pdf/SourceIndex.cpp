@@ -79,6 +79,12 @@ const SourceOutline& SourceIndex::outline()
     return out;
 }
 
+QPDFAcroFormDocumentHelper& SourceIndex::form()
+{
+    if (!form_) form_.emplace(*pdf_);
+    return *form_;
+}
+
 const PageLabelRanges& SourceIndex::labels()
 {
     if (!labels_) {

@@ -3,6 +3,7 @@
 #include "engine/pdf/PageLabels.h"
 
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include <map>
@@ -44,6 +45,8 @@ public:
 
     const SourceOutline& outline();
     const PageLabelRanges& labels();
+    // Its form, read once for every run that copies fields out of it.
+    QPDFAcroFormDocumentHelper& form();
     std::string version() const { return version_; }
 
 private:
@@ -54,6 +57,7 @@ private:
     std::optional<NamedDestinations> names_;
     std::optional<SourceOutline> outline_;
     std::optional<PageLabelRanges> labels_;
+    std::optional<QPDFAcroFormDocumentHelper> form_;
 };
 
 } // namespace fb::pdf

@@ -2,6 +2,7 @@
 #include "testkit/SamplePdf.h"
 #include "jobs/JobList.h"
 #include "app/qt/DialogDriver.h"
+#include "app/qt/PromptStack.h"
 #include "testkit/RecordingMessageBoxes.h"
 #include "testkit/TestDirs.h"
 
@@ -15,13 +16,8 @@ using namespace fb::test;
 
 namespace {
 
-struct AppendParametersDialogTest : ::testing::Test {
+struct AppendParametersDialogTest : ::testing::Test, PromptStack {
     TempDir dir;
-    RecordingMessageBoxes messages;
-    ScriptedFolderChooser folders;
-    ScriptedFileDialogs files;
-    QtParametersPrompt prompt{nullptr, folders, files, messages};
-    JobList jobs{messages, prompt, {}};
 
     std::string pdf(const std::string& name, int pages)
     {

@@ -15,9 +15,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QUrl>
 
@@ -283,6 +285,9 @@ TEST_F(MainWindowTest, StopClickedDuringARealRunStopsAtTheNextCheck)
     QTest::mouseClick(append, Qt::LeftButton);
     EXPECT_EQ(jobs().text(2, kStatus), "Done");
     EXPECT_EQ(pdfPageTexts(dir / "out.pdf").size(), 6u);
+    auto* progress = window->findChild<QProgressBar*>("RunProgress");
+    EXPECT_EQ(progress->value(), 3);  // counted by the run: three rows done of three
+    EXPECT_EQ(progress->maximum(), 3);
     EXPECT_EQ(messages.texts(), (std::vector<std::string>{"Done."}));
 }
 
@@ -374,4 +379,81 @@ TEST_F(MainWindowTest, BatchFileLoadsThroughTheFileDialogAndCancelLeavesAnEmptyL
     EXPECT_EQ(totalItems(), "0");
     EXPECT_EQ(list()->model()->rowCount(), 0);
     EXPECT_EQ(window->windowTitle().toStdString(), "Folioband  [" + dir / "week.app" + "]");
+}
+
+TEST_F(MainWindowTest, LongBatchLoadKeepsTheWindowAnsweringCountsUpAndEscapeEndsIt)
+{
+    open();
+    const int total = 50000;
+    makePdf(dir / "real.pdf", 3);
+    std::string lines;
+    for (int i = 0; i < total; ++i) {
+        // Mostly missing files, which cost little to count; every hundredth is real.
+        std::string name = i % 100 == 0 ? dir / "real.pdf" : dir / ("gone" + std::to_string(i) + ".pdf");
+        lines += name + "; all; ; ; ; " + dir / "out.pdf" + "; N; N; Y; N\r\r\n";
+    }
+    writeFileBytes(dir / "big.app", lines);
+    auto load = [&](int escapeAt) {
+        std::vector<int> totals;
+        QElapsedTimer clock;
+        qint64 last = 0, longest = 0;
+        QTimer beat;
+        beat.setInterval(1);
+        QObject::connect(&beat, &QTimer::timeout, [&] {
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        auto* box = window->findChild<QLineEdit*>("1021");
+        auto counting = QObject::connect(box, &QLineEdit::textChanged, [&](const QString& t) {
+            totals.push_back(t.toInt());
+            // A person pressing Escape: the key arrives at the window's next turn.
+            if (escapeAt > 0 && totals.back() >= escapeAt && jobs().loading())
+                QTimer::singleShot(0, [&] { QTest::keyClick(list(), Qt::Key_Escape); });
+        });
+        QTimer::singleShot(100, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(dialog);
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            name->setText(QString::fromStdString(dir / "big.app"));
+            clock.start();
+            beat.start();
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        window->action(kCmdLoadBatchFile)->trigger();
+        beat.stop();
+        QObject::disconnect(counting);
+        // Frozen for the whole load, the window would show one gap of seconds.
+        EXPECT_LT(longest, 1500);
+        EXPECT_GT(totals.size(), 3u);
+        EXPECT_TRUE(std::is_sorted(totals.begin(), totals.end()));
+        EXPECT_FALSE(jobs().loading());
+        EXPECT_EQ(button("1002")->text(), "Append Files");
+        EXPECT_FALSE(window->findChild<QWidget*>("RunProgress")->isVisible());
+    };
+
+    load(20000);
+    const int kept = jobs().rowCount();
+    EXPECT_GE(kept, 20000);
+    EXPECT_LT(kept, total);
+    EXPECT_EQ(totalItems().toInt(), kept);
+    EXPECT_EQ(list()->model()->rowCount(), kept);
+    // The rows kept are the file's first lines, in order, counted as they came.
+    EXPECT_EQ(jobs().text(kept - 1, kFileName),
+              (kept - 1) % 100 == 0 ? dir / "real.pdf" : dir / ("gone" + std::to_string(kept - 1) + ".pdf"));
+    EXPECT_EQ(list()->model()->index(100, kPages).data().toString(), "3");
+    EXPECT_EQ(list()->model()->index(101, kStatus).data().toString(), "No File.");
+    EXPECT_TRUE(messages.shown.empty());
+
+    // Loaded to its end, every row arrives; select all and delete still work.
+    load(0);
+    ASSERT_EQ(jobs().rowCount(), total);
+    EXPECT_EQ(totalItems().toInt(), total);
+    EXPECT_EQ(list()->model()->rowCount(), total);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(list(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(jobs().selectedRowCount(), total);
+    QTest::keyClick(list(), Qt::Key_Delete);
+    EXPECT_EQ(jobs().rowCount(), 0);
+    EXPECT_EQ(totalItems(), "0");
 }
