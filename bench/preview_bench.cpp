@@ -3,7 +3,7 @@
 // thumbnail drawn on screen. Prints every time and the median.
 //
 //   cmake --build build --target preview-bench && QT_QPA_PLATFORM=offscreen build/preview-bench [pages] [runs]
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "pages/qt/PagePreview.h"
 #include "pages/qt/ThumbnailRenderer.h"
 

@@ -18,7 +18,7 @@
 #include "app/qt/QtServices.h"
 #include "bulk/BulkLoad.h"
 #include "bulk/qt/ScanningWindow.h"
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "jobs/BatchFile.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libqpdf-dev libpoppler-cpp-dev
           qt6-base-dev libpoppler-qt6-dev libgtest-dev libgmock-dev poppler-utils qpdf
-          clang libclang-rt-14-dev
+          clang libclang-rt-14-dev clang-format
           # the Debian package, its manual pages, icons, completion and checks
           dpkg-dev file man-db scdoc librsvg2-bin lintian appstream desktop-file-utils
           bash-completion parallel xvfb xauth xdotool)

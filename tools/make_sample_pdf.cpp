@@ -1,6 +1,6 @@
 // make-sample-pdf OUT.pdf NAME PAGES [--outline] [--outline-items N] [--link-form] [--rich]
 // Writes a test PDF whose page k shows "NAME pK".
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 
 #include <cstdio>
 #include <algorithm>

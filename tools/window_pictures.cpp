@@ -5,15 +5,12 @@
 #include "app/MainWindowCommands.h"
 #include "app/qt/FolderChooserDialog.h"
 #include "app/qt/MainWindow.h"
-#include "app/qt/QtMessageBoxes.h"
+#include "common/qt/QtMessageBoxes.h"
 #include "support/Help.h"
 #include "support/qt/HelpWindow.h"
 
-#if __has_include("app/qt/JobPlanDialog.h")
 #include "app/qt/JobPlanDialog.h"
 #include "app/qt/PreviewPanel.h"
-#define FB_HAVE_PREVIEWS 1
-#endif
 
 #include <QApplication>
 #include <QDialog>
@@ -125,7 +122,6 @@ int main(int argc, char** argv)
                     help->close();
                 });
         }
-#ifdef FB_HAVE_PREVIEWS
         // The report row: "1-2,odd" marked on its pages, in insertion order.
         window.listView()->selectRow(2);
         QApplication::processEvents();
@@ -145,7 +141,6 @@ int main(int argc, char** argv)
             settle(1500);
             save(&window, "preview-panel");
         }
-#endif
         app.quit();
     });
     app.exec();

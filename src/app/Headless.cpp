@@ -2,25 +2,7 @@
 
 #include "common/Version.h"
 
-#include <cstdlib>
-#include <cstring>
-
 namespace fb {
-
-namespace {
-bool envSet(const char* name)
-{
-    const char* v = std::getenv(name);
-    return v && *v;
-}
-} // namespace
-
-bool runningHeadless()
-{
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && std::strcmp(platform, "offscreen") == 0) return true;
-    return !envSet("DISPLAY") && !envSet("WAYLAND_DISPLAY");
-}
 
 std::string versionText() { return std::string("mervo (Folioband Batch) ") + kVersion + "\n"; }
 

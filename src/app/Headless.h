@@ -6,9 +6,6 @@
 
 namespace fb {
 
-// True when no window can be shown: QT_QPA_PLATFORM=offscreen, or no X11/Wayland display.
-bool runningHeadless();
-
 // A clipboard that nobody can paste from.
 class NoClipboard : public Clipboard {
 public:

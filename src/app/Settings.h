@@ -1,6 +1,6 @@
 #pragma once
 #include "common/Messages.h"
-#include "engine/FillerFiles.h"
+#include "common/FillerFiles.h"
 
 #include <string>
 

@@ -4,6 +4,7 @@
 #include "app/MainWindowModel.h"
 #include "app/QtModule.h"
 #include "cli/CommandLine.h"
+#include "common/Desktop.h"
 #include "common/Messages.h"
 #include "common/StopSignals.h"
 #include "common/Text.h"

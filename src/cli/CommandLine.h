@@ -1,10 +1,10 @@
 #pragma once
-#include "engine/AppendRun.h"
 #include "jobs/JobEntry.h"
 #include "jobs/JobList.h"
 #include "jobs/ParametersPrompt.h"
 #include "common/FileDialogs.h"
 #include "common/Messages.h"
+#include "common/RunOptions.h"
 
 #include <string>
 #include <string_view>

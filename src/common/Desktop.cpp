@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -68,6 +70,17 @@ bool looksLikeUrl(const std::string& target)
 }
 
 } // namespace
+
+bool runningHeadless()
+{
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && std::strcmp(platform, "offscreen") == 0) return true;
+    auto set = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v && *v;
+    };
+    return !set("DISPLAY") && !set("WAYLAND_DISPLAY");
+}
 
 OpenOutcome XdgOpener::open(const std::string& target)
 {

@@ -4,6 +4,9 @@
 
 namespace fb {
 
+// True when no window can be shown: QT_QPA_PLATFORM=offscreen, or no X11/Wayland display.
+bool runningHeadless();
+
 // What became of asking the desktop to open a url, a mail address or a document.
 enum class OpenStatus { Opened, MissingTarget, NoHandler, Failed };
 struct OpenOutcome {

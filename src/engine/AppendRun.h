@@ -1,7 +1,8 @@
 #pragma once
 #include "common/EventPump.h"
 #include "common/Messages.h"
-#include "engine/FillerFiles.h"
+#include "common/FillerFiles.h"
+#include "common/RunOptions.h"
 #include "engine/RunFiles.h"
 #include "pages/PageSpec.h"
 
@@ -23,13 +24,6 @@ class AVDoc;
 class PDDoc;
 class FileLock;
 struct JobEntry;
-
-// Set only by the command line; all off for a run started from the window.
-struct RunOptions {
-    int argumentCount = 0;
-    bool noConnectionWindow = false;
-    bool quietMode = false;
-};
 
 // What the run needs from the window around it besides message pumping.
 class AppendRunHost : public EventPump {

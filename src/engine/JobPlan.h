@@ -1,7 +1,7 @@
 #pragma once
 #include "common/Messages.h"
 #include "engine/Automation.h"
-#include "engine/FillerFiles.h"
+#include "common/FillerFiles.h"
 #include "engine/ProcessCloser.h"
 #include "engine/RunFiles.h"
 #include "jobs/JobEntry.h"

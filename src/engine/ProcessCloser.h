@@ -24,6 +24,7 @@ int closeProcessesByName(std::string name);
 class ReaderCloser {
 public:
     virtual ~ReaderCloser() = default;
+    // The Windows process name on purpose: the one Reader process the run has always closed.
     virtual void closeReaders() { closeProcessesByName("AcroRd32.exe"); }
 };
 

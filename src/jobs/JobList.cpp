@@ -354,6 +354,8 @@ void JobList::SortEntries(int column, bool ascending, int first, int last)
     notify([](JobListObserver& o) { o.rowsReset(); });
 }
 
+// Hand-written on purpose: rows that compare equal end up in the order this
+// quicksort leaves them, which std::sort would not keep.
 void JobList::sortRange(int column, bool ascending, int first, int last)
 {
     if (first >= last) return;
@@ -398,6 +400,7 @@ void JobList::RefreshPageCounts()
             pages = std::to_string(count);
         }
         setText(i, kPages, pages);
+        // "Ready" without the stop that a new row gets: what a refresh has always written.
         setText(i, kStatus, count == -1 ? "No File." : "Ready");
     }
 }

@@ -1,6 +1,6 @@
 // End to end: several runs of the real program appending to one output at the
 // same time, each moving its sources, lose none of each other's pages.
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "log/LogTable.h"
 #include "testkit/TestDirs.h"
 

@@ -1,5 +1,5 @@
 // --dry-run against the real program: the plan it prints is what the real run then does.
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // kind as a source, as an existing output and as a filler. Whatever the file,
 // the program must end in time without crashing, say what went wrong, exit
 // non-zero when the job was not done, and leave every other file as it was.
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "pages/PageCount.h"
 #include "testkit/HostilePdfs.h"
 #include "testkit/TestDirs.h"

@@ -2,7 +2,7 @@
 // write that fails (a file-size limit, a full disk) leaves every file as it
 // was and says why; an output that is a symbolic link stays one; an output the
 // runner may not write is left alone.
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // End-to-end: the real program, run unattended over real PDFs, as a cron job runs it.
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // End-to-end: unattended runs over awkward files and job lists must never lose
 // a file, hang, crash or hide what they left undone.
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // End-to-end: signals sent to an unattended run, as cron, a shell or a
 // shutdown sends them, end it cleanly; a closed pipe or a file-size limit
 // never kills it part way.
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // --help, one version number everywhere, bash completion driven in a real bash,
 // and mervo-split's parts run side by side under GNU parallel against one run.
 #include "app/MainWindowModel.h"
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "engine/AcrobatPageCount.h"
 #include "engine/QpdfAutomation.h"
 #include "testkit/RecordingMessageBoxes.h"
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>

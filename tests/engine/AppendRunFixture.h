@@ -1,7 +1,7 @@
 #pragma once
 // Shared set-up for the append run tests: a real job list, log and files in a
 // temporary folder, with the page work done by the scripted server.
-#include "engine/FillerFiles.h"
+#include "common/FillerFiles.h"
 #include "engine/AppendRun.h"
 #include "engine/Automation.h"
 #include "engine/ProcessCloser.h"

@@ -4,7 +4,7 @@
 
 #include "common/FileLock.h"
 #include "common/Files.h"
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "engine/QpdfAutomation.h"
 
 namespace fb::test {

@@ -3,7 +3,7 @@
 
 #include "engine/QpdfAutomation.h"
 #include "common/Files.h"
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 
 #include <qpdf/QPDF.hh>
 

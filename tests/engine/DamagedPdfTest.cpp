@@ -10,7 +10,7 @@
 // that file (a real manual, say) instead of the made ones.
 #include "testkit/TestDirs.h"
 
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "engine/QpdfAutomation.h"
 #include "pages/PageCount.h"
 

@@ -2,7 +2,7 @@
 // never seen half-written.
 #include "AppendRunFixture.h"
 
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "engine/QpdfAutomation.h"
 
 #include <qpdf/Pl_Discard.hh>

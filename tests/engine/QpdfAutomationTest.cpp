@@ -1,5 +1,5 @@
 #include "engine/QpdfAutomation.h"
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>

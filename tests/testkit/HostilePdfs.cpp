@@ -1,6 +1,6 @@
 #include "testkit/HostilePdfs.h"
 
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 #include "app/qt/PreviewPanel.h"
 #include "app/qt/SetupDialog.h"
 #include "app/qt/WindowFit.h"
-#include "app/qt/QtMessageBoxes.h"
+#include "common/qt/QtMessageBoxes.h"
 #include "bulk/qt/QtBulkLoad.h"
 #include "engine/QpdfAutomation.h"
 #include "log/LogTable.h"

@@ -1,7 +1,6 @@
 #include "support/qt/HyperLink.h"
 
-#include "app/Headless.h"
-#include "app/qt/QtMessageBoxes.h"
+#include "common/qt/QtMessageBoxes.h"
 #include "common/Desktop.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 #include "app/qt/AppendParametersDialog.h"
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "jobs/JobList.h"
 #include "cli/CommandLine.h"
 #include "app/qt/DialogDriver.h"

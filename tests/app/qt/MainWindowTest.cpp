@@ -3,7 +3,7 @@
 #include "app/qt/MainWindow.h"
 #include "app/qt/QtServices.h"
 #include "common/Files.h"
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "testkit/RecordingMessageBoxes.h"
 #include "testkit/TestDirs.h"
 #include "app/qt/WindowDriver.h"

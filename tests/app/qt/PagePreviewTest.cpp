@@ -6,7 +6,7 @@
 #include "app/qt/MainWindow.h"
 #include "app/qt/PreviewPanel.h"
 #include "app/qt/PromptStack.h"
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 #include "engine/AppendRun.h"
 #include "jobs/JobList.h"
 #include "pages/PageSpec.h"

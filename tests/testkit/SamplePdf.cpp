@@ -1,4 +1,4 @@
-#include "common/SamplePdf.h"
+#include "testkit/SamplePdf.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>

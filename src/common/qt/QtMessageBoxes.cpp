@@ -1,4 +1,4 @@
-#include "app/qt/QtMessageBoxes.h"
+#include "common/qt/QtMessageBoxes.h"
 
 #include "common/Text.h"
 
