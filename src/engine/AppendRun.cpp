@@ -250,34 +250,19 @@ RunResult AppendRun::walk(Session& s)
         connection_.hide();
         s.connectionShown = false;
     }
-    if (!s.app) {
-        fail(kConnectFailed, false);
-        return RunResult::Failed;
-    }
+    if (!s.app) return failed(s, kConnectFailed, false, Closing::Nothing);
 
     s.avdoc = server_.createAVDoc();
-    if (!s.avdoc) {
-        fail(kNoAVDoc, false);
-        return RunResult::Failed;
-    }
+    if (!s.avdoc) return failed(s, kNoAVDoc, false, Closing::Nothing);
     s.output = server_.createPDDoc();
-    if (!s.output) {
-        fail(kNoOutputPDDoc, false);
-        return RunResult::Failed;
-    }
+    if (!s.output) return failed(s, kNoOutputPDDoc, false, Closing::Nothing);
     s.source = server_.createPDDoc();
-    if (!s.source) {
-        fail(kNoPDDoc, false);
-        return RunResult::Failed;
-    }
+    if (!s.source) return failed(s, kNoPDDoc, false, Closing::Nothing);
 
     for (int i = 0; i < jobs_.rowCount(); ++i) {
         if (Outcome end = processRow(s, i)) return *end;
         s.output = server_.createPDDoc();
-        if (!s.output) {
-            fail(kNoPDDoc, false);
-            return RunResult::Failed;
-        }
+        if (!s.output) return failed(s, kNoPDDoc, false, Closing::Nothing);
     }
 
     closeAll(s, true);
@@ -286,20 +271,25 @@ RunResult AppendRun::walk(Session& s)
     return RunResult::Completed;
 }
 
+RunResult AppendRun::failed(Session& s, const std::string& text, bool suppressible, Closing closing,
+                            const std::string& reason, int stoppedRow)
+{
+    fail(text, suppressible, reason);
+    if (stoppedRow >= 0) setStatus(stoppedRow, "Stopped");
+    if (closing == Closing::Documents) closeAll(s, false);
+    if (closing == Closing::Server) closeAll(s, true);
+    return RunResult::Failed;
+}
+
 AppendRun::Outcome AppendRun::processRow(Session& s, int i)
 {
     host_.dispatchOnePending();
-    PageRunList runs;
     if (i >= jobs_.rowCount()) return std::nullopt; // removed meanwhile: the walk ends normally
 
     // A copy: the list may change under us whenever a message is dispatched.
     const JobEntry row = jobs_.entry(i);
     if (!row.takesPartInRun()) {
-        if (options_.argumentCount > 0 && row.selected != "Yes" && row.status == "No File.")
-            recordMissing(row.fileName);
-        if (row.selected == "Yes")
-            undone_.push_back(rowName(i, row.fileName) + " left out: no " +
-                              (row.appendParameters.empty() ? "page selection" : "output file"));
+        noteLeftOut(i, row);
         return std::nullopt;
     }
     currentRow_ = i;
@@ -307,18 +297,32 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
 
     setStatus(i, "Processing");
     host_.repaintNow();
-
-    const std::string& source = row.fileName;
-    runs = expandPageSpec(row.appendParameters, parseLeadingInt(row.pages));
+    const PageRunList runs = expandPageSpec(row.appendParameters, parseLeadingInt(row.pages));
 
     host_.dispatchOnePending();
     if (stopping()) {
         setStatus(i, "Stopped");
         return RunResult::Stopped;
     }
-
     const std::string output = collapseDoubleSlashes(row.outputFile);
+    if (Outcome end = checkRow(s, i, row, output)) return end;
+    if (Outcome end = writeLocked(s, i, row, runs, output)) return end;
+    return finishRow(s, i, row);
+}
 
+void AppendRun::noteLeftOut(int i, const JobEntry& row)
+{
+    if (options_.argumentCount > 0 && row.selected != "Yes" && row.status == "No File.")
+        recordMissing(row.fileName);
+    if (row.selected == "Yes")
+        undone_.push_back(rowName(i, row.fileName) + " left out: no " +
+                          (row.appendParameters.empty() ? "page selection" : "output file"));
+}
+
+// Everything refused here is refused before this row touches any file.
+AppendRun::Outcome AppendRun::checkRow(Session& s, int i, const JobEntry& row, const std::string& output)
+{
+    const std::string& source = row.fileName;
     if (!canOpenForReading(source)) {
         setStatus(i, "Stopped");
         recordMissing(source);
@@ -326,14 +330,11 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
         return RunResult::Stopped;
     }
     // A FIFO or device would block the PDF layer's open for ever.
-    if (!isRegularFile(source)) {
-        fail(kOpenFailed + source, true, "not a regular file");
-        closeAll(s, true);
-        return RunResult::Failed;
-    }
+    if (!isRegularFile(source))
+        return failed(s, kOpenFailed + source, true, Closing::Server, "not a regular file");
     // A selection that takes nothing valid would still save the output
-    // (replacing an old one) and move the source: the run ends here instead,
-    // before this row touches anything; the rows before it stay done.
+    // (replacing an old one) and move the source: the run ends here instead;
+    // the rows before it stay done.
     if (auto error = validatePageSpec(row.appendParameters, parseLeadingInt(row.pages))) {
         if (!options_.quietMode)
             messages_.show(*error + "\n" + source, "Error in parameters", MessageButtons::Ok,
@@ -344,35 +345,30 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
         closeAll(s, true);
         return RunResult::Failed;
     }
-
-    if (source == output || sameFile(source, output)) {
-        // Inserting a file into itself and saving over it would destroy the source.
-        fail("The output file is the same as the source file: " + output, false);
-        setStatus(i, "Stopped");
-        closeAll(s, true);
-        return RunResult::Failed;
-    }
-
+    // Inserting a file into itself and saving over it would destroy the source.
+    if (source == output || sameFile(source, output))
+        return failed(s, "The output file is the same as the source file: " + output, false, Closing::Server,
+                      {}, i);
     // A file the runner may not write is never replaced behind its owner's
-    // back (root may, as the system lets it): refused before anything is
-    // touched, as a missing source is.
-    if (!writableOrAbsent(output)) {
-        fail(kSaveFailed + output, true, reasonText(errno));
-        setStatus(i, "Stopped");
-        closeAll(s, true);
-        return RunResult::Failed;
-    }
+    // back (root may, as the system lets it).
+    if (!writableOrAbsent(output))
+        return failed(s, kSaveFailed + output, true, Closing::Server, reasonText(errno), i);
+    return std::nullopt;
+}
 
-    // Other runs may write the same output at the same time. The row holds
-    // the output's lock from reading it to its log record; when something
-    // that does not take the lock replaced the output meanwhile, the row reads
-    // the new version and does its work again rather than overwrite it.
+// Other runs may write the same output at the same time. The row holds the
+// output's lock from reading it to its log record; when something that does
+// not take the lock replaced the output meanwhile, the row reads the new
+// version and does its work again rather than overwrite it.
+AppendRun::Outcome AppendRun::writeLocked(Session& s, int i, const JobEntry& row, const PageRunList& runs,
+                                          const std::string& output)
+{
     FileLock lock;
     for (int attempt = 1;; ++attempt) {
         if (Outcome end = lockOutput(s, i, output, lock)) return end;
         bool replaced = false;
         if (Outcome end = writeOutput(s, i, row, runs, output, lock, replaced)) return end;
-        if (!replaced) break;
+        if (!replaced) return std::nullopt;
         lock.release();
         if (attempt == kMaxRereads) {
             warn(kSaveFailed + output + "\nanother program replaced it " + std::to_string(attempt) +
@@ -388,8 +384,11 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
             return RunResult::Failed;
         }
     }
-    lock.release();
+}
 
+AppendRun::Outcome AppendRun::finishRow(Session& s, int i, const JobEntry& row)
+{
+    const std::string& source = row.fileName;
     host_.dispatchOnePending();
     setStatus(i, "Done");
     host_.runProgress(true, ++rowsDone_, rowsToRun_);
@@ -447,59 +446,8 @@ AppendRun::Outcome AppendRun::writeOutput(Session& s, int i, const JobEntry& row
                                           const std::string& output, FileLock& lock, bool& replaced)
 {
     const std::string& source = row.fileName;
-    const bool outputExists = canOpenForReading(output);
-    const bool makeNew = row.createNew == "Y" || !outputExists;
-    if (makeNew) {
-        // The old output is replaced only by the save, so any failure before it
-        // leaves the old file as it was.
-        if (pathExists(output) && !canReplace(output)) {
-            if (!options_.quietMode)
-                messages_.show("Unable to remove file: " + output +
-                                   "\nPlease check acrobat.exe isn't running in taskmanager.",
-                               applicationName(), MessageButtons::Ok, MessageIcon::None);
-            return RunResult::Failed;
-        }
-        try {
-            s.output->Create();
-        } catch (const std::exception&) {
-            fail(kCreateFailed, false);
-            closeAll(s, true);
-            readers_.closeReaders();
-            return RunResult::Failed;
-        }
-    } else if (!isRegularFile(output)) {
-        fail(kOpenFailed + output, true, "not a regular file");
-        closeAll(s, true);
-        return RunResult::Failed;
-    } else if (!s.output->Open(output)) {
-        fail(kOpenFailed + output, true, s.output->lastFailure());
-        closeAll(s, true);
-        return RunResult::Failed;
-    }
-
-    if (!s.source->Open(source)) {
-        fail(kOpenFailed + source, true, s.source->lastFailure());
-        closeAll(s, true);
-        return RunResult::Failed;
-    }
-
-    const long bookmarkFlag = row.keepBookmarks == "Y" ? 1 : 0;
-    for (const PageRun& r : runs) {
-        const long n = s.output->GetNumPages();
-        const long count = static_cast<long>(r.last) - static_cast<long>(r.first) + 1;
-        if (!s.output->InsertPages(n - 1, *s.source, static_cast<long>(r.first) - 1, count, bookmarkFlag)) {
-            fail(kInsertFailed, true, s.output->lastFailure());
-            closeAll(s, false);
-            return RunResult::Failed;
-        }
-        if (row.bookmarkFilename == "Y") addFileBookmark(s, n, source, output);
-    }
-
-    if (!s.source->Close()) {
-        fail(kCloseFailed, true);
-        closeAll(s, false);
-        return RunResult::Failed;
-    }
+    if (Outcome end = openOutput(s, row, output)) return end;
+    if (Outcome end = insertRuns(s, row, runs, output)) return end;
 
     const std::string folder = folderPartWithSlash(output);
     if (!folder.empty()) createFolderOneLevel(folder);
@@ -511,6 +459,66 @@ AppendRun::Outcome AppendRun::writeOutput(Session& s, int i, const JobEntry& row
         if (Outcome end = addFiller(s, fillers_.oddFinalFile)) return end;
     }
 
+    if (Outcome end = saveOutput(s, output, lock, replaced)) return end;
+    if (replaced) return std::nullopt;
+    writeLog(output, source);
+    return std::nullopt;
+}
+
+AppendRun::Outcome AppendRun::openOutput(Session& s, const JobEntry& row, const std::string& output)
+{
+    const bool outputExists = canOpenForReading(output);
+    const bool makeNew = row.createNew == "Y" || !outputExists;
+    if (!makeNew) {
+        if (!isRegularFile(output))
+            return failed(s, kOpenFailed + output, true, Closing::Server, "not a regular file");
+        if (!s.output->Open(output))
+            return failed(s, kOpenFailed + output, true, Closing::Server, s.output->lastFailure());
+        return std::nullopt;
+    }
+    // The old output is replaced only by the save, so any failure before it
+    // leaves the old file as it was.
+    if (pathExists(output) && !canReplace(output)) {
+        if (!options_.quietMode)
+            messages_.show("Unable to remove file: " + output +
+                               "\nPlease check acrobat.exe isn't running in taskmanager.",
+                           applicationName(), MessageButtons::Ok, MessageIcon::None);
+        return RunResult::Failed;
+    }
+    try {
+        s.output->Create();
+    } catch (const std::exception&) {
+        failed(s, kCreateFailed, false, Closing::Server);
+        readers_.closeReaders();
+        return RunResult::Failed;
+    }
+    return std::nullopt;
+}
+
+// Opens the source, copies its page runs (each with its file-name bookmark
+// when asked) and closes it again.
+AppendRun::Outcome AppendRun::insertRuns(Session& s, const JobEntry& row, const PageRunList& runs,
+                                         const std::string& output)
+{
+    const std::string& source = row.fileName;
+    if (!s.source->Open(source))
+        return failed(s, kOpenFailed + source, true, Closing::Server, s.source->lastFailure());
+
+    const long bookmarkFlag = row.keepBookmarks == "Y" ? 1 : 0;
+    for (const PageRun& r : runs) {
+        const long n = s.output->GetNumPages();
+        const long count = static_cast<long>(r.last) - static_cast<long>(r.first) + 1;
+        if (!s.output->InsertPages(n - 1, *s.source, static_cast<long>(r.first) - 1, count, bookmarkFlag))
+            return failed(s, kInsertFailed, true, Closing::Documents, s.output->lastFailure());
+        if (row.bookmarkFilename == "Y") addFileBookmark(s, n, source, output);
+    }
+    if (!s.source->Close()) return failed(s, kCloseFailed, true, Closing::Documents);
+    return std::nullopt;
+}
+
+AppendRun::Outcome AppendRun::saveOutput(Session& s, const std::string& output, FileLock& lock,
+                                         bool& replaced)
+{
     if (!s.output->Save(33, output)) {
         if (!lock.stillCurrent()) {
             // Left as it was: the new version was never put in its place.
@@ -519,26 +527,22 @@ AppendRun::Outcome AppendRun::writeOutput(Session& s, int i, const JobEntry& row
             replaced = true;
             return std::nullopt;
         }
-        fail(kSaveFailed + output, true, s.output->lastFailure());
-        closeAll(s, false);
-        return RunResult::Failed;
+        return failed(s, kSaveFailed + output, true, Closing::Documents, s.output->lastFailure());
     }
 
     const long closed = s.output->Close();
     s.output.reset();
-    if (!closed) {
-        fail(kCloseFailed, false);
-        if (!options_.quietMode) closeAll(s, false);
-        return RunResult::Failed;
-    }
-
-    if (!files_->writeLogRecord(log_, output, source)) {
-        const std::string why = reasonText(errno);
-        warn("Unable to write the record for " + output + " to " + log_.path(), true, why);
-        undone_.push_back("no log record written for " + output + (options_.quietMode ? " (" + why + ")" : ""));
-    }
-
+    if (!closed)
+        return failed(s, kCloseFailed, false, options_.quietMode ? Closing::Nothing : Closing::Documents);
     return std::nullopt;
+}
+
+void AppendRun::writeLog(const std::string& output, const std::string& source)
+{
+    if (files_->writeLogRecord(log_, output, source)) return;
+    const std::string why = reasonText(errno);
+    warn("Unable to write the record for " + output + " to " + log_.path(), true, why);
+    undone_.push_back("no log record written for " + output + (options_.quietMode ? " (" + why + ")" : ""));
 }
 
 void AppendRun::addFileBookmark(Session& s, long page, const std::string& sourcePath,
@@ -571,21 +575,11 @@ AppendRun::Outcome AppendRun::addFiller(Session& s, const std::string& filler)
     }
     const long p = s.output->GetNumPages();
     if (p % 2 != 1) return std::nullopt;
-    if (!s.source->Open(filler)) {
-        fail(kOpenFailed + filler, false, s.source->lastFailure());
-        closeAll(s, false);
-        return RunResult::Failed;
-    }
-    if (!s.output->InsertPages(p - 1, *s.source, 0, s.source->GetNumPages(), 0)) {
-        fail(kFillerInsertFailed, false, s.output->lastFailure());
-        closeAll(s, false);
-        return RunResult::Failed;
-    }
-    if (!s.source->Close()) {
-        fail(kCloseFailed, false);
-        closeAll(s, false);
-        return RunResult::Failed;
-    }
+    if (!s.source->Open(filler))
+        return failed(s, kOpenFailed + filler, false, Closing::Documents, s.source->lastFailure());
+    if (!s.output->InsertPages(p - 1, *s.source, 0, s.source->GetNumPages(), 0))
+        return failed(s, kFillerInsertFailed, false, Closing::Documents, s.output->lastFailure());
+    if (!s.source->Close()) return failed(s, kCloseFailed, false, Closing::Documents);
     return std::nullopt;
 }
 

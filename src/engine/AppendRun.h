@@ -81,13 +81,29 @@ private:
 
     void run();
     RunResult walk(Session& s);
+    // How much of the server a failure closes: nothing, the documents, or the documents and the server.
+    enum class Closing { Nothing, Documents, Server };
+    // The one way a step fails: says why (fail()), marks the row "Stopped"
+    // when one is named, closes what it asks to, and ends the run.
+    RunResult failed(Session& s, const std::string& text, bool suppressible, Closing closing,
+                     const std::string& reason = {}, int stoppedRow = -1);
+
+    // A row's steps, in order.
     Outcome processRow(Session& s, int row);
+    void noteLeftOut(int row, const JobEntry& entry);
+    Outcome checkRow(Session& s, int row, const JobEntry& entry, const std::string& output);
+    Outcome writeLocked(Session& s, int row, const JobEntry& entry, const PageRunList& runs,
+                        const std::string& output);
     Outcome lockOutput(Session& s, int row, const std::string& output, FileLock& lock);
     Outcome writeOutput(Session& s, int row, const JobEntry& entry, const PageRunList& runs,
                         const std::string& output, FileLock& lock, bool& replaced);
+    Outcome openOutput(Session& s, const JobEntry& entry, const std::string& output);
+    Outcome insertRuns(Session& s, const JobEntry& entry, const PageRunList& runs, const std::string& output);
     Outcome addFiller(Session& s, const std::string& filler);
-    void addFileBookmark(Session& s, long page, const std::string& sourcePath,
-                         const std::string& outputPath);
+    Outcome saveOutput(Session& s, const std::string& output, FileLock& lock, bool& replaced);
+    void writeLog(const std::string& output, const std::string& source);
+    Outcome finishRow(Session& s, int row, const JobEntry& entry);
+    void addFileBookmark(Session& s, long page, const std::string& sourcePath, const std::string& outputPath);
     bool moveSource(const std::string& source, const std::string& folder);
     std::string rowName(int row, const std::string& fileName) const;
     void setCaption(const std::string& caption);
