@@ -1,4 +1,7 @@
 #pragma once
+// The automation vocabulary is the seam the run talks through, so fault-injection tests can fail any call.
+// App: the server (CloseAllDocs, Exit, MenuItemExecute("NewBookmark")); AVDoc: a shown file; PDDoc: pages.
+// Save's type is ignored by qpdf: an update onto the file it opened, else (new, newer version) a whole file.
 #include <memory>
 #include <stdexcept>
 #include <string>
