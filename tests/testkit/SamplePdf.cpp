@@ -93,6 +93,16 @@ int buildOutlineLevel(QPDF& pdf, OH parent, const std::vector<SampleOutlineItem>
     return total;
 }
 
+// << /Font << name font >> >>
+OH fontResources(const char* name, OH font)
+{
+    OH fonts = OH::newDictionary();
+    fonts.replaceKey(name, font);
+    OH resources = OH::newDictionary();
+    resources.replaceKey("/Font", fonts);
+    return resources;
+}
+
 void addTextPages(QPDF& pdf, const SamplePdfOptions& options, OH font)
 {
     QPDFPageDocumentHelper pageHelper(pdf);
@@ -100,11 +110,7 @@ void addTextPages(QPDF& pdf, const SamplePdfOptions& options, OH font)
         std::string text = options.name + " p" + std::to_string(k);
         std::string content = "BT /F1 24 Tf 72 700 Td " + pdfLiteral(text) + " Tj ET\n";
         OH page = OH::parse("<< /Type /Page /MediaBox [0 0 612 792] >>");
-        OH resources = OH::newDictionary();
-        OH fonts = OH::newDictionary();
-        fonts.replaceKey("/F1", font);
-        resources.replaceKey("/Font", fonts);
-        page.replaceKey("/Resources", resources);
+        page.replaceKey("/Resources", fontResources("/F1", font));
         page.replaceKey("/Contents", OH::newStream(&pdf, content));
         pageHelper.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
     }
@@ -126,11 +132,7 @@ void addLinkAndForm(QPDF& pdf, std::vector<OH>& pages, int pageCount, OH font)
     apDict.replaceKey("/Type", OH::newName("/XObject"));
     apDict.replaceKey("/Subtype", OH::newName("/Form"));
     apDict.replaceKey("/BBox", OH::parse("[0 0 200 24]"));
-    OH apResources = OH::newDictionary();
-    OH apFonts = OH::newDictionary();
-    apFonts.replaceKey("/Helv", font);
-    apResources.replaceKey("/Font", apFonts);
-    apDict.replaceKey("/Resources", apResources);
+    apDict.replaceKey("/Resources", fontResources("/Helv", font));
 
     OH field = pdf.makeIndirectObject(
         OH::parse("<< /Type /Annot /Subtype /Widget /FT /Tx /T (field1) /V (hello) /F 4 "
@@ -147,11 +149,7 @@ void addLinkAndForm(QPDF& pdf, std::vector<OH>& pages, int pageCount, OH font)
     fields.appendItem(field);
     acroForm.replaceKey("/Fields", fields);
     acroForm.replaceKey("/DA", OH::newString("/Helv 12 Tf 0 g"));
-    OH dr = OH::newDictionary();
-    OH drFonts = OH::newDictionary();
-    drFonts.replaceKey("/Helv", font);
-    dr.replaceKey("/Font", drFonts);
-    acroForm.replaceKey("/DR", dr);
+    acroForm.replaceKey("/DR", fontResources("/Helv", font));
     pdf.getRoot().replaceKey("/AcroForm", pdf.makeIndirectObject(acroForm));
 }
 
