@@ -55,17 +55,25 @@ AppendParametersDialog::AppendParametersDialog(QWidget* parent, AppendParameters
     : QDialog(parent), values_(values), folders_(folders), files_(files), help_(std::move(help))
 {
     setWindowTitle("Append Parameters");
+    makeControls();
+    layOut(parent);
+    connectControls();
+    draw(values_.controls());
+    pageSpec_->setFocus();
+}
 
+void AppendParametersDialog::makeControls()
+{
     fileName_ = lineEdit(this, "1005", true);
     pageCount_ = lineEdit(this, "1018", true);
     pageCount_->setMaximumWidth(70);
     pageSpec_ = lineEdit(this, "1004");
     moveTo_ = lineEdit(this, "1007");
     output_ = lineEdit(this, "1009");
-    auto* moveToButton = button(this, "&Browse", "1008");
-    auto* outputButton = button(this, "&Browse", "1010");
-    moveToButton->setAccessibleDescription("Choose the folder to move the source to");
-    outputButton->setAccessibleDescription("Choose the output PDF file");
+    moveToButton_ = button(this, "&Browse", "1008");
+    outputButton_ = button(this, "&Browse", "1010");
+    moveToButton_->setAccessibleDescription("Choose the folder to move the source to");
+    outputButton_->setAccessibleDescription("Choose the output PDF file");
 
     create_ = new QRadioButton("Create new output file", this);
     create_->setObjectName("1022");
@@ -80,11 +88,15 @@ AppendParametersDialog::AppendParametersDialog(QWidget* parent, AppendParameters
         "Use same parameters for future pdf's, this can be turned off in options menu.", this);
     useSame_->setObjectName("1019");
 
-    auto* helpButton = button(this, "&Help", "1023");
-    auto* save = button(this, "Save && Exit", "1006");
-    save->setDefault(true);
-    auto* cancel = button(this, "&Cancel", "1003");
+    helpButton_ = button(this, "&Help", "1023");
+    save_ = button(this, "Save && Exit", "1006");
+    save_->setDefault(true);
+    cancel_ = button(this, "&Cancel", "1003");
+}
 
+// The fields on the left, the source's pages beside them.
+void AppendParametersDialog::layOut(QWidget* parent)
+{
     auto* grid = new QGridLayout;
     grid->addWidget(label(this, "Filename:", fileName_), 0, 0);
     auto* fileRow = new QHBoxLayout;
@@ -100,11 +112,11 @@ AppendParametersDialog::AppendParametersDialog(QWidget* parent, AppendParameters
     grid->addWidget(hint, 2, 1, 1, 2);
     grid->addWidget(label(this, "Move to dir after append:", moveTo_), 3, 0);
     grid->addWidget(moveTo_, 3, 1);
-    grid->addWidget(moveToButton, 3, 2);
+    grid->addWidget(moveToButton_, 3, 2);
     grid->addWidget(label(this, "(optional)"), 4, 0);
     grid->addWidget(label(this, "Append to Filename:", output_), 5, 0);
     grid->addWidget(output_, 5, 1);
-    grid->addWidget(outputButton, 5, 2);
+    grid->addWidget(outputButton_, 5, 2);
     grid->setColumnStretch(1, 1);
 
     auto* choices = new QHBoxLayout;
@@ -124,9 +136,9 @@ AppendParametersDialog::AppendParametersDialog(QWidget* parent, AppendParameters
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(icon);
     buttons->addStretch(1);
-    buttons->addWidget(helpButton);
-    buttons->addWidget(save);
-    buttons->addWidget(cancel);
+    buttons->addWidget(helpButton_);
+    buttons->addWidget(save_);
+    buttons->addWidget(cancel_);
 
     // The source's pages beside the fields, the selection marked as it is typed.
     preview_ = new PagePreview(this);
@@ -150,12 +162,16 @@ AppendParametersDialog::AppendParametersDialog(QWidget* parent, AppendParameters
             resize(560, sizeHint().height());
         }
     }
+}
 
+void AppendParametersDialog::connectControls()
+{
     // Tab through the controls in the order they are read, top to bottom.
-    QWidget* order[] = {fileName_,      pageCount_,   pageSpec_, moveTo_,           moveToButton,
-                        output_,        outputButton, create_,   append_,           keepBookmarks_,
-                        bookmarkFilename_, useSame_,  helpButton, save,             cancel};
-    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    QWidget* order[] = {fileName_,         pageCount_,    pageSpec_,   moveTo_, moveToButton_,
+                        output_,           outputButton_, create_,     append_, keepBookmarks_,
+                        bookmarkFilename_, useSame_,      helpButton_, save_,   cancel_};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
 
     for (QRadioButton* radio : {create_, append_})
         connect(radio, &QRadioButton::clicked, this, [this] {
@@ -165,16 +181,13 @@ AppendParametersDialog::AppendParametersDialog(QWidget* parent, AppendParameters
     // After any click at most one of the two bookmark boxes is checked.
     connect(keepBookmarks_, &QCheckBox::clicked, this, [this] { bookmarkFilename_->setChecked(false); });
     connect(bookmarkFilename_, &QCheckBox::clicked, this, [this] { keepBookmarks_->setChecked(false); });
-    connect(moveToButton, &QPushButton::clicked, this, [this] { browseMoveTo(); });
-    connect(outputButton, &QPushButton::clicked, this, [this] { browseOutput(); });
-    connect(helpButton, &QPushButton::clicked, this, [this] {
+    connect(moveToButton_, &QPushButton::clicked, this, [this] { browseMoveTo(); });
+    connect(outputButton_, &QPushButton::clicked, this, [this] { browseOutput(); });
+    connect(helpButton_, &QPushButton::clicked, this, [this] {
         if (help_) help_();
     });
-    connect(save, &QPushButton::clicked, this, [this] { saveAndExit(); });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    draw(values_.controls());
-    pageSpec_->setFocus();
+    connect(save_, &QPushButton::clicked, this, [this] { saveAndExit(); });
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 AppendParametersControls AppendParametersDialog::controls() const

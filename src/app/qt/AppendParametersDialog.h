@@ -11,6 +11,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 
 namespace fb {
@@ -31,6 +32,9 @@ public:
     void draw(const AppendParametersControls& controls);
 
 private:
+    void makeControls();
+    void layOut(QWidget* parent);
+    void connectControls();
     void browseMoveTo();
     void browseOutput();
     void saveAndExit();
@@ -50,6 +54,11 @@ private:
     QRadioButton* append_;
     QCheckBox* useSame_;
     PagePreview* preview_;
+    QPushButton* moveToButton_;
+    QPushButton* outputButton_;
+    QPushButton* helpButton_;
+    QPushButton* save_;
+    QPushButton* cancel_;
 };
 
 // The job list's parameters prompt with a face: one set of held values for
