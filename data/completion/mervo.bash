@@ -38,7 +38,7 @@ _mervo()
             return
             ;;
         -*)
-            COMPREPLY=($(compgen -W '-a -b -c -d -e -f -n -o -p -q -r -s --dry-run --help --version' -- "$cur"))
+            COMPREPLY=($(compgen -W '-a -b -c -d -e -f -n -o -p -q -r -s --dry-run --verbose --help --version' -- "$cur"))
             [[ ${#COMPREPLY[@]} == 1 && ${COMPREPLY[0]} == -[op] ]] && compopt -o nospace
             return
             ;;

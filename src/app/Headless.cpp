@@ -24,6 +24,8 @@ std::string usageText()
            "  -e        quiet: do not show the run's error messages\n"
            "  -r        run the job list now             -q  close the program\n"
            "  --dry-run print what the runs (-r) that follow would do; touch nothing\n"
+           "  --verbose print each step of the run, and why it failed, on standard error\n"
+           "            (also when MERVO_DEBUG=1 is set)\n"
            "  --help    show this text                   --version  show the version\n"
            "\n"
            "A JOB.app argument loads a saved batch file; a quoted wildcard adds every PDF it\n"

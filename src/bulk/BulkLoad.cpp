@@ -121,6 +121,7 @@ void BulkLoader::run(Mode mode)
         else
             WalkFolderOneOutput(folder, kPdf, true, oneOutput_.containsText);
     } catch (...) {
+        // Only closes the progress window; whatever the window's handlers threw goes on up.
         progress_.reset();
         throw;
     }

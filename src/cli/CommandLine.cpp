@@ -2,6 +2,7 @@
 
 #include "cli/Wildcard.h"
 #include "common/Text.h"
+#include "common/Trace.h"
 
 #include <algorithm>
 
@@ -104,6 +105,11 @@ bool ProcessCommandLine(const std::vector<std::string>& slots, JobList& jobs,
             break;
         }
         const std::string& slot = slots[i];
+        // A slot of a raw line keeps the space that ended it.
+        if (slot.substr(0, slot.find_last_not_of(' ') + 1) == kVerboseSwitch) {
+            setTracing(true);
+            continue;
+        }
         if (!slot.empty() && slot[0] == '-') {
             if (slot.size() < 2) continue;
             switch (slot[1]) {

@@ -12,6 +12,9 @@
 
 namespace fb {
 
+// Turns on the run's account of each step on standard error.
+inline constexpr const char* kVerboseSwitch = "--verbose";
+
 // Splits a raw command-line text into argument slots. Quotation marks stay in
 // the slots and every slot but the last keeps the space that ended it; the
 // last slot is kept even when empty.

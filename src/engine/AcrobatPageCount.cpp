@@ -1,5 +1,7 @@
 #include "engine/AcrobatPageCount.h"
 
+#include "common/Trace.h"
+
 namespace fb {
 
 const char* const kConnectFailedMessage =
@@ -23,18 +25,20 @@ int acrobatPageCount(AcrobatContext& ctx, const std::string& path)
     // cannot do the call: the probe reports no pages rather than failing its caller.
     std::shared_ptr<App> app;
     bool windowShown = false;
+    std::string reason;
     try {
         if (!ctx.noConnectionWindow) {
             ctx.connection.show();
             windowShown = true;
         }
         app = ctx.server.createApp();
-    } catch (...) {
+    } catch (const std::exception& e) {
         app.reset();
+        reason = e.what();
     }
     if (windowShown) ctx.connection.hide();
     if (!app) {
-        warn(ctx, kConnectFailedMessage);
+        warn(ctx, kConnectFailedMessage, reason);
         return 0;
     }
 
@@ -65,10 +69,13 @@ int acrobatPageCount(AcrobatContext& ctx, const std::string& path)
             app->CloseAllDocs();
         }
         return count;
-    } catch (...) {
+    } catch (const std::exception& e) {
+        trace("page count of " + path + ": " + e.what());
         try {
             app->CloseAllDocs();
-        } catch (...) {
+        } catch (const std::exception& again) {
+            // The server is already failing; the count is 0 either way.
+            trace(std::string("closing: ") + again.what());
         }
         return 0;
     }

@@ -10,6 +10,7 @@
 #include "common/Files.h"
 #include "common/StopSignals.h"
 #include "common/Text.h"
+#include "common/Trace.h"
 
 #include <cerrno>
 #include <chrono>
@@ -126,7 +127,9 @@ void AppendRun::setCaption(const std::string& caption)
 void AppendRun::setStatus(int row, const std::string& status)
 {
     // The list stays editable during the run; a row removed meanwhile is left alone.
-    if (row >= 0 && row < jobs_.rowCount()) jobs_.setText(row, kStatus, status);
+    if (row < 0 || row >= jobs_.rowCount()) return;
+    jobs_.setText(row, kStatus, status);
+    trace(rowName(row, jobs_.entry(row).fileName) + ": " + status);
 }
 
 void AppendRun::warn(const std::string& text, bool suppressible, const std::string& reason)
@@ -139,6 +142,7 @@ void AppendRun::warn(const std::string& text, bool suppressible, const std::stri
 void AppendRun::fail(const std::string& text, bool suppressible, const std::string& reason)
 {
     warn(text, suppressible, reason);
+    trace("failed: " + MessageBoxes::withReason(text, reason));
     // A message not shown goes into the closing line, which is then all a
     // quiet run says; one that was shown is not said twice.
     failure_.clear();
@@ -207,10 +211,12 @@ void AppendRun::run()
                        MessageButtons::Ok, MessageIcon::Warning);
         try {
             closeAll(s, true);
-        } catch (...) {
+        } catch (const std::exception& again) {
             // The server is already failing; there is nothing more to ask of it.
+            trace(std::string("closing: ") + again.what());
         }
     } catch (...) {
+        // The run pumps the window's events, whose handlers may throw anything.
         lastResult_ = RunResult::Failed;
         if (s.connectionShown) connection_.hide();
         messages_.show("Acrobat automation error: unknown error", applicationName(),
@@ -218,6 +224,7 @@ void AppendRun::run()
         try {
             closeAll(s, true);
         } catch (...) {
+            // Already failing with something unknown; the message above was given.
         }
     }
     s = Session{};

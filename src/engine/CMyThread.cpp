@@ -1,5 +1,7 @@
 #include "engine/CMyThread.h"
 
+#include "common/Trace.h"
+
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -42,8 +44,9 @@ void CMyThread::run()
     while (!stop_.load()) {
         try {
             presser_->pressRetryOnServerBusy();
-        } catch (...) {
+        } catch (const std::exception& e) {
             // A prompt that vanished mid-press is no reason to end the watcher.
+            trace(std::string("watcher: ") + e.what());
         }
         // One poll's sleep in short steps, so a close never waits the whole poll.
         for (int i = 0; i < kSteps && !stop_.load(); ++i) std::this_thread::sleep_for(step);

@@ -6,6 +6,7 @@
 #include "jobs/ParametersPrompt.h"
 #include "log/AppendLog.h"
 #include "common/Files.h"
+#include "common/Trace.h"
 
 #include <qpdf/QPDF.hh>
 
@@ -471,7 +472,9 @@ std::optional<std::vector<PlannedPage>> PlanWorld::openPages(const std::string& 
             const long n = static_cast<long>(pdf->getAllPages().size());
             pages.emplace();
             for (long p = 1; p <= n; ++p) pages->push_back({k, p});
-        } catch (...) {
+        } catch (const std::exception& e) {
+            // Planned as the run would meet it: a source that does not open.
+            trace("plan: " + real + ": " + e.what());
             pages.reset();
         }
     }

@@ -9,6 +9,7 @@
 #include "engine/pdf/PdfOpen.h"
 #include "engine/pdf/PdfSave.h"
 #include "common/Messages.h"
+#include "common/Trace.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -91,14 +92,14 @@ public:
             findUnreadablePage();
             path_ = path;
             registerOpen();
+            const std::string noticed = pdf::warningsOf(*pdf_);
+            trace("open " + path + ": " + std::to_string(pageCount_) + " pages" +
+                  (noticed.empty() ? "" : " (damaged: " + noticed + ")"));
             return 1;
         } catch (const std::exception& e) {
             closeDoc();
             failure_ = e.what();
-            return 0;
-        } catch (...) {
-            closeDoc();
-            failure_.clear();
+            trace("open " + path + ": " + failure_);
             return 0;
         }
     }
@@ -135,9 +136,6 @@ public:
         } catch (const std::exception& e) {
             closeDoc();
             throw AutomationError(std::string("cannot create document: ") + e.what());
-        } catch (...) {
-            closeDoc();
-            throw AutomationError("cannot create document");
         }
     }
 
@@ -153,11 +151,18 @@ public:
             auto* src = dynamic_cast<QpdfPDDoc*>(&source);
             if (pdf_) makePrivate();
             if (!pdf_ || !src || src == this || !src->pdf_ || src->pdf_ == pdf_) return 0;
+            trace("insert pages " + std::to_string(firstPage + 1) + "-" +
+                  std::to_string(firstPage + count) + " of " + src->path_ + " after page " +
+                  std::to_string(insertAfter + 1));
             return insertFrom(*src, insertAfter, firstPage, count, bookmarks != 0) ? 1 : 0;
         } catch (const std::exception& e) {
             failure_ = e.what();
-            return 0;
-        } catch (...) {
+            // A damaged source says why in its warnings, which the copy read.
+            if (auto* src = dynamic_cast<QpdfPDDoc*>(&source); src && src->pdf_) {
+                const std::string noticed = pdf::warningsOf(*src->pdf_);
+                if (!noticed.empty()) failure_ += "; " + noticed;
+            }
+            trace("insert failed: " + failure_);
             return 0;
         }
     }
@@ -185,6 +190,7 @@ public:
                 if (appender_) appender_->clearTouched();
                 if (copier_) copier_->clearTouched();
                 savedAt_ = state_->changes;
+                trace("save " + path + ": update appended");
                 if (keepAlive_.size() >= kMaxHeldSources) {
                     if (auto id = pdf::identityOf(path)) state_->chains[path] = {*id, writer_->savesSinceFullWrite()};
                     savedAt_ = -1; // not kept: the next row opens the file, and the sources go
@@ -201,11 +207,11 @@ public:
             writer_.reset();
             savedAt_ = -1;
             failure_.clear();
+            trace("save " + path + ": whole file written");
             return 1;
         } catch (const std::exception& e) {
             failure_ = e.what();
-            return 0;
-        } catch (...) {
+            trace("save " + path + ": " + failure_);
             return 0;
         }
     }
@@ -343,7 +349,9 @@ private:
                         writer_->continueChain(chain->second.second);
                     state_->chains.erase(chain);
                 }
-            } catch (...) {
+            } catch (const std::exception& e) {
+                // No update to append to: the save rewrites the whole file instead.
+                trace("whole rewrite of " + path_ + ": " + e.what());
                 writer_.reset();
             }
         }
@@ -465,7 +473,8 @@ public:
             }
             attach(doc, true);
             return 1;
-        } catch (...) {
+        } catch (const std::exception& e) {
+            lastError_ = e.what();
             return 0;
         }
     }
@@ -526,7 +535,8 @@ std::shared_ptr<AVDoc> QpdfPDDoc::OpenAVDoc(const std::string& title)
         auto view = std::make_shared<QpdfAVDoc>(state_);
         view->attach(shared_from_this(), false);
         return view;
-    } catch (...) {
+    } catch (const std::exception& e) {
+        trace(std::string("no view of ") + path_ + ": " + e.what());
         return nullptr;
     }
 }
@@ -553,7 +563,9 @@ public:
     {
         try {
             state_->closeAll();
-        } catch (...) {
+        } catch (const std::exception& e) {
+            // Closing frees only memory; a failure there leaves nothing to undo.
+            trace(std::string("closing: ") + e.what());
         }
         return 1;
     }
@@ -561,7 +573,9 @@ public:
     {
         try {
             state_->closeAll();
-        } catch (...) {
+        } catch (const std::exception& e) {
+            // Closing frees only memory; a failure there leaves nothing to undo.
+            trace(std::string("closing: ") + e.what());
         }
         return 1;
     }
@@ -572,7 +586,8 @@ public:
             auto view = state_->activeView.lock();
             if (!view || !view->isOpen()) return 0;
             return view->doc()->addBookmarkAt(view->shownPage(), "Untitled") ? 1 : 0;
-        } catch (...) {
+        } catch (const std::exception& e) {
+            trace(std::string("new bookmark: ") + e.what());
             return 0;
         }
     }
@@ -599,7 +614,8 @@ public:
             item_ = found;
             owner_ = qdoc->pdfShared();
             return 1;
-        } catch (...) {
+        } catch (const std::exception& e) {
+            trace("bookmark " + title + ": " + e.what());
             item_ = OH();
             return 0;
         }
@@ -613,7 +629,8 @@ public:
             ++state_->changes;
             item_.replaceKey("/Title", OH::newUnicodeString(title));
             return 1;
-        } catch (...) {
+        } catch (const std::exception& e) {
+            trace("bookmark title " + title + ": " + e.what());
             return 0;
         }
     }

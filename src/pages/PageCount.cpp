@@ -16,6 +16,7 @@
 #include <poppler/cpp/poppler-global.h>
 
 #include "common/Files.h"
+#include "common/Trace.h"
 
 namespace fb {
 
@@ -102,7 +103,9 @@ int countPages(const std::string& path) {
             return 0;
         const int pages = doc->pages();
         return pages < 1 ? 0 : pages;
-    } catch (...) {
+    } catch (const std::exception& e) {
+        // No count is what a file poppler cannot read gets; the run says why later.
+        trace("page count of " + path + ": " + e.what());
         return 0;
     }
 }

@@ -142,7 +142,7 @@ TEST(Completion, BashCompletesSwitchesOutputFoldersSourcesAndBatchFiles)
     };
     using S = std::set<std::string>;
     EXPECT_EQ(complete({"mervo", "-"}), (S{"-a", "-b", "-c", "-d", "-e", "-f", "-n", "-o", "-p", "-q", "-r",
-                                      "-s", "--dry-run", "--help", "--version"}));
+                                      "-s", "--dry-run", "--verbose", "--help", "--version"}));
     EXPECT_EQ(complete({"mervo", "-p"}), (S{"-pall", "-podd", "-peven"}));
     // -o's value sits in the same word: folders to go on into, PDFs to append to.
     EXPECT_EQ(complete({"mervo", "-oout"}), (S{"-oout\\ dir/"}));

@@ -242,8 +242,6 @@ bool IncrementalWriter::save(QPDF& pdf, const std::string& path, const std::vect
         update = updateFor(pdf, touched, maxId, xrefOffset);
     } catch (const std::exception& e) {
         return fail(e.what());
-    } catch (...) {
-        return fail("unknown error");
     }
     // A link stays a link: the update goes to the file it points at.
     const std::string target = finalTarget(path);

@@ -1,6 +1,7 @@
 #include "engine/pdf/LinkFixer.h"
 
 #include "engine/pdf/Destinations.h"
+#include "common/Trace.h"
 
 #include <vector>
 
@@ -59,7 +60,8 @@ void fixCopiedLinks(CopySet& set, OH from, OH to)
             if (p.action.isInitialized()) link.removeKey("/A");
             else link.removeKey("/Dest");
             if (page >= 0) set.pendingLinks.emplace(page, std::move(p));
-        } catch (...) {
+        } catch (const std::exception& e) {
+            trace(std::string("link kept as copied: ") + e.what());
             // A damaged link stays as the page copy carried it.
         }
     }
@@ -74,7 +76,9 @@ void linksArrived(CopySet& set, long page, std::vector<OH>& touched)
         try {
             pointAt(it->second, target);
             touched.push_back(it->second.link);
-        } catch (...) {
+        } catch (const std::exception& e) {
+            // The link stays dead rather than fail the pages it sits on.
+            trace(std::string("link left pointing nowhere: ") + e.what());
         }
     }
     set.pendingLinks.erase(begin, end);

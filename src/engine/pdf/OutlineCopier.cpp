@@ -1,6 +1,7 @@
 #include "engine/pdf/OutlineCopier.h"
 
 #include "engine/pdf/Destinations.h"
+#include "common/Trace.h"
 
 namespace fb::pdf {
 
@@ -77,7 +78,8 @@ public:
                 try {
                     made = make(entry, standIn ? firstPage_[at] : target, parent, standIn);
                     set_.standInItems[at] = standIn;
-                } catch (...) {
+                } catch (const std::exception& e) {
+                    trace(std::string("bookmark left out: ") + e.what());
                     made = OH(); // a damaged item is left out; its kids move up
                 }
             }
@@ -105,7 +107,8 @@ private:
             try {
                 OH action = item.getKey("/A");
                 if (action.isDictionary()) node.replaceKey("/A", importValue(out_, action));
-            } catch (...) {
+            } catch (const std::exception& e) {
+                trace(std::string("bookmark action left out: ") + e.what());
                 // Keep the item, without the action that could not be read.
             }
         }

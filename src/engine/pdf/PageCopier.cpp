@@ -4,6 +4,7 @@
 #include "engine/pdf/OutlineCopier.h"
 #include "engine/pdf/PageTreeAppender.h"
 #include "engine/pdf/PdfOpen.h"
+#include "common/Trace.h"
 
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -103,13 +104,16 @@ void fixFormFields(SourceIndex& source, QPDF& out, std::optional<QPDFAcroFormDoc
         if (damaged) continue;
         try {
             outForm.fixCopiedAnnotations(to[i], from[i], inForm);
-        } catch (...) {
+        } catch (const std::exception& e) {
+            trace(std::string("form fields kept as copied: ") + e.what());
             // Leave the annotations as the plain page copy carried them.
         }
     }
     try {
         if (inForm.hasAcroForm() && inForm.getNeedAppearances()) outForm.setNeedAppearances(true);
-    } catch (...) {
+    } catch (const std::exception& e) {
+        // The copy stands without the reader being asked to redraw fields.
+        trace(std::string("form appearances: ") + e.what());
     }
 }
 
@@ -142,7 +146,9 @@ void PageCopier::finishOutlines()
         if (!set.bookmarks) continue;
         try {
             copyOutline(set, out_, outline_, true);
-        } catch (...) {
+        } catch (const std::exception& e) {
+            // Bookmarks are never worth failing the saved pages for.
+            trace(std::string("bookmarks left out: ") + e.what());
         }
     }
 }
@@ -187,12 +193,16 @@ bool PageCopier::copy(const std::shared_ptr<SourceIndex>& source, long insertAft
     for (std::size_t i = 0; i < from.size(); ++i) fixCopiedLinks(set, from[i], to[i]);
     try {
         labels_.inserted(insertAfter + 1, count, outCount, source->labels(), firstPage);
-    } catch (...) {
+    } catch (const std::exception& e) {
+        // The pages keep their numbers; a damaged label tree is not worth the copy.
+        trace(std::string("page labels left out: ") + e.what());
     }
     if (bookmarks) {
         try {
             copyOutline(set, out_, outline_);
-        } catch (...) {
+        } catch (const std::exception& e) {
+            // Bookmarks are never worth failing the copied pages for.
+            trace(std::string("bookmarks left out: ") + e.what());
         }
     }
     if (versionRank(source->version()) > versionRank(minimumVersion_) &&

@@ -20,9 +20,27 @@ std::shared_ptr<QPDF> openPdf(const std::string& path)
     // a PDF would otherwise hang the open for ever.
     const int fd = openRegularForReading(path);
     if (fd < 0) throw std::runtime_error(path + ": " + std::strerror(errno));
-    pdf->processInputSource(std::make_shared<FdInputSource>(path, fd));
-    (void)pdf->getAllPages();
+    try {
+        pdf->processInputSource(std::make_shared<FdInputSource>(path, fd));
+        (void)pdf->getAllPages();
+    } catch (const std::exception& e) {
+        // What qpdf noticed before giving up often says more than the last error.
+        const std::string noticed = warningsOf(*pdf);
+        throw std::runtime_error(noticed.empty() ? std::string(e.what())
+                                                 : e.what() + std::string("; ") + noticed);
+    }
     return pdf;
+}
+
+std::string warningsOf(QPDF& pdf)
+{
+    // Reading the warnings takes them away: each goes back for the next reader.
+    std::string text;
+    for (const QPDFExc& warning : pdf.getWarnings()) {
+        text += (text.empty() ? "" : "; ") + std::string(warning.what());
+        pdf.warn(warning);
+    }
+    return text;
 }
 
 std::string unreadablePage(QPDF& pdf, QPDFObjectHandle page, long index)

@@ -13,6 +13,10 @@ namespace fb::pdf {
 // half-way through an insert.
 std::shared_ptr<QPDF> openPdf(const std::string& path);
 
+// What qpdf said about a damaged file while reading it (kept, not printed),
+// on one line; empty when it said nothing.
+std::string warningsOf(QPDF& pdf);
+
 // A new document without pages. Throws on failure.
 std::shared_ptr<QPDF> createEmptyPdf();
 

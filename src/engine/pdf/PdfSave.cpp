@@ -88,8 +88,6 @@ bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fil
         error = errno;
     } catch (const std::exception& e) {
         reason = e.what();
-    } catch (...) {
-        reason = "unknown error";
     }
     if (!ok && reason.empty()) reason = error ? reasonText(error) : "the file could not be written";
     if (ok && !(takeOwnerAndMode(fd, target, 0666) && fsync(fd) == 0)) {
@@ -134,9 +132,6 @@ bool savePdfAtomically(QPDF& pdf, const std::string& path, const std::string& mi
             why);
     } catch (const std::exception& e) {
         if (why) *why = e.what();
-        return false;
-    } catch (...) {
-        if (why) *why = "unknown error";
         return false;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "engine/pdf/Destinations.h"
 #include "engine/pdf/Outline.h"
+#include "common/Trace.h"
 
 #include <set>
 
@@ -29,7 +30,8 @@ OH SourceIndex::explicitDest(OH item)
     if (!names_) {
         try {
             names_.emplace(*pdf_);
-        } catch (...) {
+        } catch (const std::exception& e) {
+            trace(std::string("named destinations unreadable: ") + e.what());
             names_.reset();
             return OH::newNull();
         }
@@ -60,7 +62,8 @@ const SourceOutline& SourceIndex::outline()
             try {
                 entry.jumpsLocally = hasLocalJump(item);
                 if (entry.jumpsLocally) entry.page = destPageIndex(explicitDest(item));
-            } catch (...) {
+            } catch (const std::exception& e) {
+                trace(std::string("bookmark jump unreadable: ") + e.what());
                 entry.jumpsLocally = true; // an unreadable jump: treat as a page that never comes
                 entry.page = -1;
             }
@@ -73,7 +76,8 @@ const SourceOutline& SourceIndex::outline()
     };
     try {
         walk(walk, pdf_->getRoot().getKey("/Outlines"), 0, out.top);
-    } catch (...) {
+    } catch (const std::exception& e) {
+        trace(std::string("bookmarks read in part: ") + e.what());
         // Keep what was read before the damage.
     }
     return out;
@@ -90,7 +94,8 @@ const PageLabelRanges& SourceIndex::labels()
     if (!labels_) {
         try {
             labels_ = readPageLabels(*pdf_);
-        } catch (...) {
+        } catch (const std::exception& e) {
+            trace(std::string("page labels unreadable: ") + e.what());
             labels_ = PageLabelRanges{};
         }
     }
