@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextBrowser>
@@ -88,6 +89,18 @@ TEST(HelpGuide, OpensAtTheMainWindowTopicAndEveryLinkInsideFindsItsSection)
     for (const char* topic : {"main-window", "append-parameters", "contents"})
         EXPECT_TRUE(html.contains(QString("name=\"%1\"").arg(topic)));
     EXPECT_EQ(helpTopicForContext(131174), "main-window");
+
+    // Every picture the guide names loads beside it, as the help browser resolves it.
+    QTextBrowser browser;
+    browser.setSource(QUrl(QStringLiteral("qrc:/help/guide.html")));
+    QRegularExpression img(QStringLiteral("<img src=\"([^\"]+)\""));
+    int pictures = 0;
+    for (auto it = img.globalMatch(html); it.hasNext(); ++pictures) {
+        const QString name = it.next().captured(1);
+        const QVariant data = browser.loadResource(QTextDocument::ImageResource, QUrl(name));
+        EXPECT_FALSE(QImage::fromData(data.toByteArray()).isNull()) << name.toStdString();
+    }
+    EXPECT_EQ(pictures, 3);
 }
 
 int main(int argc, char** argv)
