@@ -284,8 +284,13 @@ TEST(JobPlanDialog, ExitCodeAgreesWithTheCommandLine)
 
     RecordingMessageBoxes messages;
     MainWindow window(testWindowOptions(dir, messages));
-    window.start({"mervo", "job.app"}, dir.path());
-    ASSERT_EQ(window.model().jobs().rowCount(), 2);
+    window.start({"mervo"}, dir.path());
+    JobList& jobs = window.model().jobs();
+    jobs.AddJobEntry(dir / "good.pdf", 1, "all", "", dir / "out.pdf", "N", "Y", "N", "N");
+    jobs.AddJobEntry(dir / "bad.pdf", 1, "all", "", dir / "out.pdf", "N", "N", "Y", "N");
+    ASSERT_EQ(jobs.rowCount(), 2);
+    jobs.setRowSelected(0, true);
+    jobs.setRowSelected(1, true);
     const JobPlan plan = planJobList(window.model());
     EXPECT_NE(dry.exitCode, 0) << dry.out;
     EXPECT_EQ(plan.exitCode, dry.exitCode) << plan.text() << "--\n" << dry.out;
