@@ -30,28 +30,15 @@ if [ "$QUICK" = 1 ]; then ROWS_EACH=40; ROWS_ONE=40; ROWS_LONG=200; COUNT_FILES=
 log() { echo "bench: $*" >&2; }
 
 # ---- peers and inputs -------------------------------------------------------
-APT_UPDATED=0
-install_pkg() {
-    command -v apt-get >/dev/null || return 1
-    [ "$(id -u)" = 0 ] || return 1
-    if [ $APT_UPDATED = 0 ]; then apt-get update -qq >/dev/null 2>&1 || true; APT_UPDATED=1; fi
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null 2>&1
-}
+# shellcheck source=bench/manuals.sh
+. "$ROOT/bench/manuals.sh"
 command -v qpdf >/dev/null || install_pkg qpdf || { log "qpdf missing"; exit 1; }
 command -v pdfinfo >/dev/null && command -v pdfunite >/dev/null || install_pkg poppler-utils ||
     { log "poppler-utils missing"; exit 1; }
 [ -x /usr/bin/time ] || install_pkg time || { log "/usr/bin/time missing"; exit 1; }
 command -v strace >/dev/null || install_pkg strace || log "strace missing: the per-row figure is skipped"
 
-MANUAL=/usr/share/R/doc/manual/fullrefman.pdf
-[ -f "$MANUAL" ] || install_pkg r-doc-pdf || true
-[ -f "$MANUAL" ] || MANUAL=""
-OCTAVE=/usr/share/doc/octave/octave.pdf
-[ -f "$OCTAVE" ] || install_pkg octave-doc || true
-[ -f "$OCTAVE" ] || OCTAVE=""
-PGFPLOTS=/usr/share/doc/texlive-doc/latex/pgfplots/pgfplots.pdf
-[ -f "$PGFPLOTS" ] || install_pkg texlive-pictures-doc || true
-[ -f "$PGFPLOTS" ] || PGFPLOTS=""
+find_manuals
 
 log "building (Release) in $BUILD"
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$ROOT/..}

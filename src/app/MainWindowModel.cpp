@@ -230,11 +230,10 @@ void MainWindowModel::close()
 
 int MainWindowModel::exitCode() const
 {
-    if (closedWhileProcessing_) return kExitClosedWhileProcessing;
     // A job given on the command line that could not be carried out whole.
-    if (interpretedArguments_ && (incomplete_ || !undone_.empty())) return kExitJobIncomplete;
-    if (logFailed_ && options_.argumentCount > 0) return kExitJobIncomplete;
-    return kExitOk;
+    const bool incomplete = (interpretedArguments_ && (incomplete_ || !undone_.empty())) ||
+                            (logFailed_ && options_.argumentCount > 0);
+    return runExitCode(closedWhileProcessing_, incomplete);
 }
 
 std::string MainWindowModel::closingLine() const

@@ -535,7 +535,7 @@ JobPlan planRows(const std::vector<JobEntry>& rows, const FillerFiles& fillers,
     AppendLog log(logPath);
     if (!world.openLog(log)) {
         plan.add("message", "Log File Error: Can't open append.log");
-        plan.exitCode = 3;
+        plan.incomplete = true;
         return plan;
     }
     QuietHost host;
@@ -549,11 +549,10 @@ JobPlan planRows(const std::vector<JobEntry>& rows, const FillerFiles& fillers,
         plan.add("not-done", item);
     }
     const RunResult result = run.lastResult();
-    plan.exitCode = (result == RunResult::Stopped || result == RunResult::Failed ||
-                     !plan.notDone.empty())
-                        ? 3
-                        : 0;
-    plan.add("exit", std::to_string(plan.exitCode));
+    plan.incomplete = result == RunResult::Stopped || result == RunResult::Failed ||
+                      !run.missingSources().empty() || !plan.notDone.empty();
+    for (int i = 0; i < jobs.rowCount(); ++i)
+        if (jobs.text(i, kStatus) == "Processing") plan.leftProcessing = true;
     return plan;
 }
 

@@ -61,6 +61,10 @@ struct JobPlan {
     std::vector<std::string> logRecords;
     std::vector<std::string> messages;
     std::vector<std::string> notDone;
+    // What decides the run's exit code: a row left reading "Processing" (the
+    // run failed part way), or a run that did not do all it was asked.
+    bool leftProcessing = false;
+    bool incomplete = false;
     int exitCode = 0;
 
     void add(const std::string& keyword, const std::string& rest);

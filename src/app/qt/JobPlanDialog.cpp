@@ -1,5 +1,6 @@
 #include "app/qt/JobPlanDialog.h"
 
+#include "app/ExitCodes.h"
 #include "app/MainWindowModel.h"
 #include "common/Files.h"
 
@@ -154,7 +155,11 @@ JobPlan planJobList(MainWindowModel& model)
 {
     std::vector<JobEntry> rows;
     for (int i = 0; i < model.jobs().rowCount(); ++i) rows.push_back(model.jobs().entry(i));
-    return planRows(rows, model.settings(), model.options(), model.log().path());
+    JobPlan plan = planRows(rows, model.settings(), model.options(), model.log().path());
+    // The same code as the process's own, so the dialog and --dry-run agree.
+    plan.exitCode = runExitCode(plan.leftProcessing, plan.incomplete);
+    plan.add("exit", std::to_string(plan.exitCode));
+    return plan;
 }
 
 void showJobPlan(QWidget* parent, MainWindowModel& model)

@@ -269,3 +269,31 @@ TEST(PreviewPanel, FollowsTheSelectedRowAndRemembersBeingShown)
     window.reset();
     qunsetenv("MERVO_CONFIG_DIR");
 }
+
+// A row that fails part way: the window's Preview Job gives the exit code the
+// command line's --dry-run gives for the same job, and says so in both places.
+TEST(JobPlanDialog, ExitCodeAgreesWithTheCommandLine)
+{
+    TempDir dir;
+    qputenv("MERVO_CONFIG_DIR", QByteArray::fromStdString(dir / "config"));
+    samplePdf(dir / "good.pdf", "G", 2);
+    writeFileBytes(dir / "bad.pdf", "%PDF-1.4\nnot a pdf at all\n");
+    writeFileBytes(dir / "job.app", "good.pdf; all; 2; Ready.; ; out.pdf; N; Y; N; N\r\r\n"
+                                    "bad.pdf; all; 2; Ready.; ; out.pdf; N; N; Y; N\r\r\n");
+    auto dry = runProgram(FB_MERVO_EXE, {"--dry-run", "job.app", "-r", "-q"}, dir.path(), 60);
+
+    RecordingMessageBoxes messages;
+    MainWindow window(testWindowOptions(dir, messages));
+    window.start({"mervo"}, dir.path());
+    JobList& jobs = window.model().jobs();
+    jobs.AddJobEntry(dir / "good.pdf", 1, "all", "", dir / "out.pdf", "N", "Y", "N", "N");
+    jobs.AddJobEntry(dir / "bad.pdf", 1, "all", "", dir / "out.pdf", "N", "N", "Y", "N");
+    ASSERT_EQ(jobs.rowCount(), 2);
+    jobs.setRowSelected(0, true);
+    jobs.setRowSelected(1, true);
+    const JobPlan plan = planJobList(window.model());
+    EXPECT_NE(dry.exitCode, 0) << dry.out;
+    EXPECT_EQ(plan.exitCode, dry.exitCode) << plan.text() << "--\n" << dry.out;
+    EXPECT_EQ(plan.lines.back(), "exit " + std::to_string(dry.exitCode));
+    qunsetenv("MERVO_CONFIG_DIR");
+}

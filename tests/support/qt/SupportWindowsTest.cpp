@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextBrowser>
@@ -88,6 +89,15 @@ TEST(HelpGuide, OpensAtTheMainWindowTopicAndEveryLinkInsideFindsItsSection)
     for (const char* topic : {"main-window", "append-parameters", "contents"})
         EXPECT_TRUE(html.contains(QString("name=\"%1\"").arg(topic)));
     EXPECT_EQ(helpTopicForContext(131174), "main-window");
+
+    // Every picture the guide names is in the resource beside it, where its relative path points.
+    QRegularExpression img(QStringLiteral("<img src=\"([^\"]+)\""));
+    int pictures = 0;
+    for (auto it = img.globalMatch(html); it.hasNext(); ++pictures) {
+        const QString name = it.next().captured(1);
+        EXPECT_FALSE(QImage(QStringLiteral(":/help/") + name).isNull()) << name.toStdString();
+    }
+    EXPECT_EQ(pictures, 3);
 }
 
 int main(int argc, char** argv)
