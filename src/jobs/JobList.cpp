@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <utility>
 
 namespace fb {
@@ -120,10 +121,50 @@ void JobList::loadPoint()
     lastTurn_ = std::chrono::steady_clock::now();
 }
 
+std::uint32_t JobList::intern(const std::string& text)
+{
+    if (auto found = textIndex_.find(text); found != textIndex_.end()) return found->second;
+    const auto index = static_cast<std::uint32_t>(texts_.size());
+    texts_.push_back(text);
+    textIndex_.emplace(texts_.back(), index);
+    return index;
+}
+
+void JobList::forgetTextsIfEmpty()
+{
+    // With no rows no index is in use: texts of lists long gone do not pile up.
+    if (!rows_.empty() || texts_.size() == 1) return;
+    texts_.resize(1);
+    textIndex_.clear();
+    textIndex_.emplace(std::string_view(), 0);
+}
+
+const std::string& JobList::text(int row, int column) const
+{
+    const Row& r = rows_.at(row);
+    if (column == kFileName) return r.fileName;
+    if (column < 0 || column >= kColumnCount) throw std::out_of_range("job list column");
+    return texts_[r.text[slot(column)]];
+}
+
+JobEntry JobList::entry(int row) const
+{
+    JobEntry e;
+    for (int c = 0; c < kColumnCount; ++c) e.column(c) = text(row, c);
+    return e;
+}
+
+std::string JobList::iconKey(int row) const
+{
+    return iconKeyFor(rows_.at(row).fileName);
+}
+
 void JobList::setText(int row, int column, const std::string& text)
 {
-    rows_.at(row).entry.column(column) = text;
-    if (column == kFileName) rows_[row].iconKey = iconKeyFor(text);
+    Row& r = rows_.at(row);
+    if (column == kFileName) r.fileName = text;
+    else if (column >= 0 && column < kColumnCount) r.text[slot(column)] = intern(text);
+    else throw std::out_of_range("job list column");
     notifyChanged(row);
 }
 
@@ -172,14 +213,13 @@ void JobList::writeParameters(int row, const JobParameters& v)
 {
     // The dialog pumps events: the row may have gone meanwhile.
     if (row < 0 || row >= rowCount()) return;
-    JobEntry& e = rows_[row].entry;
-    e.appendParameters = v.appendParameters;
-    e.moveToDirectory = v.moveToDirectory;
-    e.outputFile = v.outputFile;
-    e.keepBookmarks = v.keepBookmarks;
-    e.createNew = v.createNew;
-    e.appendExisting = v.appendExisting;
-    e.bookmarkFilename = v.bookmarkFilename;
+    const std::pair<int, const std::string*> values[] = {
+        {kAppendParameters, &v.appendParameters}, {kMoveToDirectory, &v.moveToDirectory},
+        {kOutputFile, &v.outputFile},             {kKeepBookmarks, &v.keepBookmarks},
+        {kCreateNew, &v.createNew},               {kAppendExisting, &v.appendExisting},
+        {kBookmarkFilename, &v.bookmarkFilename}};
+    Row& r = rows_[row];
+    for (const auto& [column, value] : values) r.text[slot(column)] = intern(*value);
     notifyChanged(row);
 }
 
@@ -210,16 +250,14 @@ int JobList::AddJobEntry(const std::string& fileName, int selected,
     int row = rowCount();
     notify([row](JobListObserver& o) { o.rowAboutToBeInserted(row); });
     Row r;
-    r.entry.selected = selected == 1 ? "Yes" : "No";
-    r.entry.fileName = fileName;
-    r.iconKey = iconKeyFor(fileName);
+    r.fileName = fileName;
+    r.text[slot(kSelected)] = intern(selected == 1 ? "Yes" : "No");
     rows_.push_back(std::move(r));
     notify([row](JobListObserver& o) { o.rowInserted(row); });
 
     int count = rowPageCount(fileName, row);
-    JobEntry& e = rows_[row].entry;
-    e.pages = std::to_string(count);
-    e.status = "Ready.";
+    rows_[row].text[slot(kPages)] = intern(std::to_string(count));
+    rows_[row].text[slot(kStatus)] = intern("Ready.");
     writeParameters(row, {appendParameters, moveToDirectory, outputFile, keepBookmarks, createNew,
                           appendExisting, bookmarkFilename});
     if (count == -1) setText(row, kStatus, "No File.");
@@ -260,7 +298,7 @@ void JobList::UpdateJobEntry(bool forceDialog)
         messages_.show(kSelectFirst, applicationName());
         return;
     }
-    const JobEntry& e = entry(row);
+    const JobEntry e = entry(row);
     JobParameters current{e.appendParameters, e.moveToDirectory, e.outputFile, e.keepBookmarks,
                           e.createNew,        e.appendExisting,  e.bookmarkFilename};
     ParametersAnswer answer = prompt_.prompt(
@@ -294,6 +332,7 @@ void JobList::DeleteSelectedEntries()
             ++kept;
         }
         rows_.resize(kept);
+        forgetTextsIfEmpty();
         notify([](JobListObserver& o) { o.rowsReset(); });
     }
     notifyTotalItems();
@@ -303,6 +342,7 @@ void JobList::ClearAll()
 {
     notify([](JobListObserver& o) { o.rowsAboutToBeReset(); });
     rows_.clear();
+    forgetTextsIfEmpty();
     focused_ = -1;
     notify([](JobListObserver& o) { o.rowsReset(); });
     notifyTotalItems();
@@ -321,8 +361,8 @@ void JobList::MoveEntryUp()
     clearSelection();
     if (s < 0 || rowCount() < 2 || s == 0) return;
     int t = s - 1;
-    std::swap(rows_[t].entry, rows_[s].entry);
-    std::swap(rows_[t].iconKey, rows_[s].iconKey);
+    std::swap(rows_[t].fileName, rows_[s].fileName);
+    std::swap(rows_[t].text, rows_[s].text);
     notifyChanged(s);
     notifyChanged(t);
     setRowSelected(t, true);
@@ -335,8 +375,8 @@ void JobList::MoveEntryDown()
     clearSelection();
     if (s < 0 || rowCount() < 2 || s == rowCount() - 1) return;
     int t = s + 1;
-    std::swap(rows_[t].entry, rows_[s].entry);
-    std::swap(rows_[t].iconKey, rows_[s].iconKey);
+    std::swap(rows_[t].fileName, rows_[s].fileName);
+    std::swap(rows_[t].text, rows_[s].text);
     notifyChanged(s);
     notifyChanged(t);
     setRowSelected(t, true);

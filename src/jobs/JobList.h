@@ -6,7 +6,11 @@
 #include "common/Messages.h"
 
 #include <chrono>
+#include <cstdint>
+#include <deque>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace fb {
@@ -67,8 +71,9 @@ public:
     void showLoadedRows();
 
     int rowCount() const { return static_cast<int>(rows_.size()); }
-    const JobEntry& entry(int row) const { return rows_.at(row).entry; }
-    const std::string& text(int row, int column) const { return entry(row).column(column); }
+    // A copy: rows are stored compactly, not as JobEntry.
+    JobEntry entry(int row) const;
+    const std::string& text(int row, int column) const;
     void setText(int row, int column, const std::string& text);
 
     // The list view's own row state.
@@ -79,7 +84,7 @@ public:
     void clearSelection();
     int focusedRow() const { return focused_; }
     void setFocusedRow(int row) { focused_ = row; }
-    const std::string& iconKey(int row) const { return rows_.at(row).iconKey; }
+    std::string iconKey(int row) const;
 
     int AddJobEntry(const std::string& fileName, int selected, const std::string& appendParameters,
                     const std::string& moveToDirectory, const std::string& outputFile,
@@ -101,11 +106,17 @@ public:
     void setAlwaysShowParameters(bool on);
 
 private:
+    // A million rows must fit in little memory: a row holds its own file
+    // name, and every other text as an index into texts_, where each distinct
+    // text ("", "Yes", "N", one output path, ...) is kept once.
     struct Row {
-        JobEntry entry;
+        std::string fileName;
+        std::uint32_t text[kColumnCount - 1] = {};  // every column but kFileName
         bool highlighted = false;
-        std::string iconKey;
     };
+    static int slot(int column) { return column < kFileName ? column : column - 1; }
+    std::uint32_t intern(const std::string& text);
+    void forgetTextsIfEmpty();
     void writeParameters(int row, const JobParameters& values);
     void swapRows(int a, int b);
     void notifyChanged(int row);
@@ -123,7 +134,10 @@ private:
     int loadDepth_ = 0;
     bool loadStopped_ = false;
     std::chrono::steady_clock::time_point lastTurn_;
-    std::vector<Row> rows_;
+    // A deque: growing it never holds two copies of the rows at once.
+    std::deque<Row> rows_;
+    std::deque<std::string> texts_{std::string()};  // stable addresses; 0 is ""
+    std::unordered_map<std::string_view, std::uint32_t> textIndex_{{std::string_view(), 0}};
     int focused_ = -1;
     bool alwaysShowParameters_ = true;
 };

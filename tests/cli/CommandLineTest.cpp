@@ -41,7 +41,7 @@ protected:
         ProcessCommandLine(slots, f.jobs, host, options, startDirectory);
     }
     void processRaw(const std::string& raw) { ProcessCommandLine(splitCommandLine(raw), f.jobs, host, options, "/start"); }
-    const JobEntry& row(int r) { return f.jobs.entry(r); }
+    JobEntry row(int r) { return f.jobs.entry(r); }
 
     JobListFixture f;
     RecordingHost host{f.jobs};
