@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of the main window with the example job's rows, the Append
 # Parameters dialog and the folder chooser, saved as PNG files in docs/; then
-# every window on a 1280x800 screen at scale 2, each alone and as the whole
+# a list of 50,000 rows (long-list.png); then every window on a 1280x800 screen at scale 2, each alone and as the whole
 # screen shows it (build/window-pictures-scale-2; the main ones in docs/scale-2).
 # Needs Xvfb (apt-get install xvfb) and a build in build/.
 set -euo pipefail
@@ -25,6 +25,11 @@ mkdir -p "$job/inbox" "$job/done"
   printf '%s; 1-2,odd; ; ; ; %s; N; Y; N; Y\r\r\n' "$job/inbox/report.pdf" "$job/report-extract.pdf"
   printf '~%s; 5-10n; ; ; ; %s; N; Y; N; N\r\r\n' "$job/inbox/report.pdf" "$job/report-tail.pdf"
 } > "$job/example.app"
+# 50,000 rows, to show the list and its count at that size.
+awk -v j="$job" 'BEGIN { split("invoice-001 invoice-002 report", f, " ");
+  for (i = 1; i <= 50000; i++)
+    printf "%s/inbox/%s.pdf; all; ; ; %s/done; %s/out/part-%05d.pdf; Y; Y; N; N\r\r\n", j, f[i % 3 + 1], j, j, i }' \
+  > "$job/long.app"
 # A real log record for the log viewer, from a real run beside the job.
 mkdir -p "$job/log"
 "$maker" "$job/log/scan.pdf" "Scan" 2

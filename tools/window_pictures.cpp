@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QScreen>
 #include <QTableView>
 #include <QTimer>
@@ -140,6 +141,17 @@ int main(int argc, char** argv)
             window.listView()->selectRow(2);
             settle(1500);
             save(&window, "preview-panel");
+        }
+        // A long list, read as the window reads any batch file, shown at its end.
+        if (QFile::exists("long.app")) {
+            if (auto* panel = window.findChild<fb::PreviewPanel*>()) panel->setVisible(false);
+            if (!wholeScreen) window.resize(1000, 380);
+            window.model().jobs().ClearAll();
+            window.model().batchFiles().readBatchFile("long.app");
+            window.listView()->scrollToBottom();
+            window.listView()->selectRow(window.model().jobs().rowCount() - 2);
+            settle(1000);
+            save(&window, "long-list");
         }
         app.quit();
     });

@@ -115,6 +115,7 @@ void BulkLoader::run(Mode mode)
     progress_ = services_.openProgress ? services_.openProgress()
                                        : std::make_unique<SilentScanProgress>();
     progress_->showFolder(folder);
+    lastTurn_ = std::chrono::steady_clock::now();
     try {
         if (mode == Mode::Grouping)
             WalkFolderGrouping(folder, kPdf, true);
@@ -141,10 +142,12 @@ void BulkLoader::WalkFolderOneOutput(const std::string& folder, const std::strin
     walk(folder, extension, recurse, Mode::OneOutput, contains);
 }
 
-void BulkLoader::showFolder(const std::string& folder)
+void BulkLoader::turn(const std::string& folder)
 {
+    if (std::chrono::steady_clock::now() - lastTurn_ < services_.turnEvery) return;
     if (progress_) progress_->showFolder(folder);
     services_.pump.dispatchOnePending();
+    lastTurn_ = std::chrono::steady_clock::now();
 }
 
 void BulkLoader::walk(const std::string& folder, const std::string& extension, bool recurse,
@@ -152,14 +155,14 @@ void BulkLoader::walk(const std::string& folder, const std::string& extension, b
 {
     if (stopRequested()) return;
     if (!folder.empty()) {
-        showFolder(folder);
+        turn(folder);
         // One open listing per folder level and nothing else: a folder's
         // entries are never gathered.
         Listing listing(folder);
         bool first = true;
         for (dirent* entry = listing.next(); entry; entry = listing.next(), first = false) {
             if (!first) {
-                showFolder(folder);
+                turn(folder);
                 if (stopRequested()) return;
             }
             try {
@@ -180,7 +183,6 @@ void BulkLoader::walk(const std::string& folder, const std::string& extension, b
             }
             // The main window is painted at the list's turns, not after every
             // entry: a repaint costs more than a row.
-            if (!first) services_.pump.dispatchOnePending();
             services_.jobs.loadPoint();
         }
     }

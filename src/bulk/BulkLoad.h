@@ -4,6 +4,7 @@
 #include "common/Messages.h"
 #include "jobs/JobList.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -74,6 +75,9 @@ struct BulkLoadServices {
     std::function<std::unique_ptr<ScanProgress>()> openProgress;
     // Sizes the list's "Filename" column to its longest text.
     std::function<void()> fitFileNameColumn;
+    // How long the walk runs between two turns of the window: each turn
+    // repaints the "Scanning" window, which costs far more than an entry.
+    std::chrono::milliseconds turnEvery{25};
 };
 
 // Fills the job list from a folder tree, one row per PDF found, in walk order.
@@ -112,13 +116,15 @@ private:
     {
         return services_.jobs.loadStopped() || (progress_ && progress_->stopRequested());
     }
-    void showFolder(const std::string& folder);
+    // Shows the folder and gives the window a turn, at most once a slice.
+    void turn(const std::string& folder);
 
     BulkLoadServices services_;
     GroupingSettings grouping_;
     OneOutputSettings oneOutput_;
     std::unique_ptr<ScanProgress> progress_;
     int added_ = 0;
+    std::chrono::steady_clock::time_point lastTurn_;
 };
 
 // folder + "/" + name, without doubling the slash of the root folder.

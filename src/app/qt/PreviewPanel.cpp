@@ -1,4 +1,5 @@
 #include "app/qt/PreviewPanel.h"
+#include "app/qt/WindowFit.h"
 
 #include "common/Files.h"
 #include "common/Text.h"
@@ -6,6 +7,7 @@
 #include "pages/qt/PagePreview.h"
 
 #include <QAction>
+#include <QLayout>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -42,6 +44,8 @@ PreviewPanel::PreviewPanel(QMainWindow* window, JobList& jobs, QTableView* list)
     : QDockWidget("Page Preview", window), jobs_(jobs), preview_(new PagePreview(this))
 {
     setObjectName("previewPanel");
+    // Narrow enough that the window with the panel still fits a small screen.
+    preview_->setMinimumWidth(100);
     setWidget(preview_);
     window->addDockWidget(Qt::RightDockWidgetArea, this);
 
@@ -61,8 +65,15 @@ PreviewPanel::PreviewPanel(QMainWindow* window, JobList& jobs, QTableView* list)
     connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, later);
     connect(list->model(), &QAbstractItemModel::dataChanged, this, later);
     connect(list->model(), &QAbstractItemModel::modelReset, this, later);
-    connect(this, &QDockWidget::visibilityChanged, this, [this, later](bool shown) {
-        if (shown) later();
+    // The panel turned on widens the window; on a small screen or at a large
+    // scale that would push its right edge off the screen.
+    connect(this, &QDockWidget::visibilityChanged, this, [this, window, later](bool shown) {
+        if (!shown) return;
+        later();
+        if (!window->isVisible()) return;
+        // Let the layout grow the window for the panel first, then fit it.
+        if (window->layout()) window->layout()->activate();
+        fitToScreen(window);
     });
 }
 

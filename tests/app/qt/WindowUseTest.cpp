@@ -413,4 +413,14 @@ TEST(SmallScreen, EveryWindowFitsAndTheMainWindowShrinksWithoutOverlaps)
                          "running; this software will not work with Acrobat Reader or Adobe Reader.",
                          "mervo", "Permission denied");
     EXPECT_TRUE(boxSeen);
+
+    // The preview panel turned on after the window opened keeps it on the screen.
+    window.resize(window.screen()->availableGeometry().size());
+    QAction* panel = window.findChild<QAction*>("previewPanelToggle");
+    ASSERT_TRUE(panel);
+    if (panel->isChecked()) panel->trigger();
+    panel->trigger();
+    ASSERT_TRUE(panel->isChecked());
+    expectInside(&window, "main window with the preview panel");
+    panel->trigger();
 }

@@ -226,7 +226,10 @@ TEST(ScanningWindow, StopHidesItAtOnceAndTheWalkKeepsItsRows)
                            EXPECT_FALSE(window->isModal());
                            return p;
                        },
-                       {}}};
+                       {},
+                       // A turn after every entry, so Stop lands mid-walk
+                       // however fast the machine.
+                       std::chrono::milliseconds(0)}};
     loader.BulkLoadGrouping();
 
     EXPECT_TRUE(pump.wasVisible);
