@@ -1,5 +1,5 @@
 // --dry-run against the real program: the plan it prints is what the real run then does.
-#include "testkit/SamplePdf.h"
+#include "testkit/SampleFiles.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
@@ -18,13 +18,6 @@ namespace {
 
 const std::string kMervo = FB_MERVO_EXE;
 
-void makePdf(const std::string& path, const std::string& name, int pages)
-{
-    SamplePdfOptions o;
-    o.name = name;
-    o.pages = pages;
-    ASSERT_TRUE(makeSamplePdf(path, o)) << path;
-}
 
 std::vector<std::string> splitLines(const std::string& text)
 {

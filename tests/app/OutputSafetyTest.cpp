@@ -2,7 +2,7 @@
 // write that fails (a file-size limit, a full disk) leaves every file as it
 // was and says why; an output that is a symbolic link stays one; an output the
 // runner may not write is left alone.
-#include "testkit/SamplePdf.h"
+#include "testkit/SampleFiles.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
@@ -24,13 +24,6 @@ namespace {
 
 const std::string kMervo = FB_MERVO_EXE;
 
-void samplePdf(const std::string& path, const std::string& name, int pages)
-{
-    SamplePdfOptions o;
-    o.name = name;
-    o.pages = pages;
-    ASSERT_TRUE(makeSamplePdf(path, o)) << path;
-}
 
 // The same pages with object and cross-reference streams: an update can't be
 // appended to it, so adding pages rewrites it whole.
@@ -97,9 +90,9 @@ TEST(WriteFailures, AFailedWriteChangesNothingElseAndSaysWhy)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
-        samplePdf(dir / "a.pdf", "A", 200); // some 60 kB
-        samplePdf(dir / "b.pdf", "B", 3);   // some 1.3 kB
-        samplePdf(dir / "out.pdf", "OUT", 2);
+        makePdf(dir / "a.pdf", "A", 200); // some 60 kB
+        makePdf(dir / "b.pdf", "B", 3);   // some 1.3 kB
+        makePdf(dir / "out.pdf", "OUT", 2);
         withXrefStream(dir / "out.pdf", dir / "xs.pdf");
         writeFileBytes(dir / "job.app", "a.pdf; 1; ; ; moved; o.pdf; N; Y; N; N\r\r\n");
         // Past the limit already: the record can't be added.
@@ -130,8 +123,8 @@ TEST(WriteFailures, AFullDiskLeavesTheOutputAsItWas)
         std::string at;
         ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
     } unmount{disk};
-    samplePdf(dir / "a.pdf", "A", 200);      // some 60 kB, outside
-    samplePdf(disk + "/out.pdf", "OUT", 120); // some 36 kB of the 64 kB
+    makePdf(dir / "a.pdf", "A", 200);      // some 60 kB, outside
+    makePdf(disk + "/out.pdf", "OUT", 120); // some 36 kB of the 64 kB
     const auto before = contents(dir.path());
 
     auto update = runProgram(kMervo, {"-a", "-odisk/out.pdf", "a.pdf", "-r", "-q"}, dir.path(), 60);
@@ -154,8 +147,8 @@ TEST(WriteFailures, AFullDiskLeavesTheOutputAsItWas)
 TEST(OutputLinks, AnOutputThatIsALinkStaysOneAndItsTargetTakesThePages)
 {
     TempDir dir;
-    samplePdf(dir / "a.pdf", "A", 2);
-    samplePdf(dir / "b.pdf", "B", 1);
+    makePdf(dir / "a.pdf", "A", 2);
+    makePdf(dir / "b.pdf", "B", 1);
     ASSERT_EQ(mkdir((dir / "real").c_str(), 0755), 0);
     ASSERT_EQ(symlink("mid.pdf", (dir / "out.pdf").c_str()), 0);
     ASSERT_EQ(symlink("real/t.pdf", (dir / "mid.pdf").c_str()), 0); // nothing there yet
@@ -188,13 +181,13 @@ TEST(ProtectedOutputs, AreLeftWholeAndReplacedOnesKeepOwnerAndMode)
     const uid_t runner = root ? 65534 : geteuid();
     TempDir dir;
     ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
-    samplePdf(dir / "a.pdf", "A", 1);
-    samplePdf(dir / "ro.pdf", "RO", 1);
+    makePdf(dir / "a.pdf", "A", 1);
+    makePdf(dir / "ro.pdf", "RO", 1);
     ASSERT_EQ(chmod((dir / "ro.pdf").c_str(), 0444), 0);
     if (root) ASSERT_EQ(chown((dir / "ro.pdf").c_str(), runner, runner), 0);
     std::vector<std::string> protectedOutputs = {"ro.pdf"};
     if (root) {
-        samplePdf(dir / "theirs.pdf", "THEIRS", 1); // root's, in a folder the runner may write
+        makePdf(dir / "theirs.pdf", "THEIRS", 1); // root's, in a folder the runner may write
         protectedOutputs.push_back("theirs.pdf");
     }
 
@@ -225,7 +218,7 @@ TEST(ProtectedOutputs, AreLeftWholeAndReplacedOnesKeepOwnerAndMode)
     }
 
     // One the runner may write is replaced with its mode, and (by root) its owner.
-    samplePdf(dir / "keep.pdf", "KEEP", 1);
+    makePdf(dir / "keep.pdf", "KEEP", 1);
     ASSERT_EQ(chmod((dir / "keep.pdf").c_str(), 0640), 0);
     if (root) ASSERT_EQ(chown((dir / "keep.pdf").c_str(), 65534, 65534), 0);
     auto r = runProgram(kMervo, {"-c", "-okeep.pdf", "a.pdf", "-r", "-q"}, dir.path(), 60);

@@ -1,6 +1,6 @@
 // End-to-end: unattended runs over awkward files and job lists must never lose
 // a file, hang, crash or hide what they left undone.
-#include "testkit/SamplePdf.h"
+#include "testkit/SampleFiles.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
@@ -20,13 +20,6 @@ const std::string kMervo = FB_MERVO_EXE;
 const std::string kClosing = "mervo: not everything was done: ";
 constexpr int kPatience = 20; // seconds; anything slower has hung
 
-void makePdf(const std::string& path, const std::string& name, int pages)
-{
-    SamplePdfOptions o;
-    o.name = name;
-    o.pages = pages;
-    ASSERT_TRUE(makeSamplePdf(path, o)) << path;
-}
 
 bool exists(const std::string& path)
 {

@@ -1,7 +1,7 @@
 // End-to-end: signals sent to an unattended run, as cron, a shell or a
 // shutdown sends them, end it cleanly; a closed pipe or a file-size limit
 // never kills it part way.
-#include "testkit/SamplePdf.h"
+#include "testkit/SampleFiles.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
@@ -22,13 +22,6 @@ const std::string kMervo = FB_MERVO_EXE;
 constexpr int kPatience = 60; // seconds; anything slower has hung
 constexpr int kRows = 300;
 
-void makePdf(const std::string& path, const std::string& name, int pages)
-{
-    SamplePdfOptions o;
-    o.name = name;
-    o.pages = pages;
-    ASSERT_TRUE(makeSamplePdf(path, o)) << path;
-}
 
 int logRecords(const std::string& folder)
 {

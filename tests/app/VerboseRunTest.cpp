@@ -1,6 +1,6 @@
 // What an unattended run tells the person debugging it: the PDF layer's reason
 // after a failure's message, and with --verbose one line for each step.
-#include "testkit/SamplePdf.h"
+#include "testkit/SampleFiles.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
@@ -29,13 +29,6 @@ int linesWith(const std::string& text, const std::string& part)
     return n;
 }
 
-void makePdf(const std::string& path, const std::string& name, int pages)
-{
-    SamplePdfOptions o;
-    o.name = name;
-    o.pages = pages;
-    ASSERT_TRUE(makeSamplePdf(path, o)) << path;
-}
 
 } // namespace
 

@@ -3,7 +3,7 @@
 #include "app/qt/MainWindow.h"
 #include "app/qt/QtServices.h"
 #include "common/Files.h"
-#include "testkit/SamplePdf.h"
+#include "testkit/SampleFiles.h"
 #include "testkit/RecordingMessageBoxes.h"
 #include "testkit/TestDirs.h"
 #include "app/qt/WindowDriver.h"
@@ -45,13 +45,6 @@ struct ScriptedPrompt : ParametersPrompt {
     }
 };
 
-void makePdf(const std::string& path, int pages)
-{
-    SamplePdfOptions o;
-    o.name = path;
-    o.pages = pages;
-    ASSERT_TRUE(makeSamplePdf(path, o));
-}
 
 struct MainWindowTest : ::testing::Test {
     TempDir dir;

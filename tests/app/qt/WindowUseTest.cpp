@@ -8,7 +8,7 @@
 #include "common/qt/QtMessageBoxes.h"
 #include "app/qt/QtServices.h"
 #include "common/Files.h"
-#include "testkit/SamplePdf.h"
+#include "testkit/SampleFiles.h"
 #include "jobs/JobList.h"
 #include "log/qt/LogViewer.h"
 #include "support/Help.h"
@@ -46,13 +46,6 @@ using namespace fb::test;
 
 namespace {
 
-void makePdf(const std::string& path, int pages)
-{
-    SamplePdfOptions o;
-    o.name = path;
-    o.pages = pages;
-    ASSERT_TRUE(makeSamplePdf(path, o));
-}
 
 QString accessibleName(QObject* object)
 {
