@@ -19,16 +19,6 @@ namespace {
 const std::string kMervo = FB_MERVO_EXE;
 
 
-std::vector<std::string> splitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 // Every file under the folder with its size and modification time.
 std::string snapshot(const std::string& dir)

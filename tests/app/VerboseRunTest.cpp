@@ -14,18 +14,11 @@ namespace {
 
 const std::string kMervo = FB_MERVO_EXE;
 
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 int linesWith(const std::string& text, const std::string& part)
 {
     int n = 0;
-    for (const auto& line : linesOf(text)) n += line.find(part) != std::string::npos;
+    for (const auto& line : splitLines(text)) n += line.find(part) != std::string::npos;
     return n;
 }
 
@@ -38,7 +31,7 @@ TEST(VerboseRun, ADamagedSourceSaysWhatQpdfFoundAfterTheMessage)
     writeFileBytes(dir / "bad.pdf", "%PDF-1.4\nnot a pdf at all\n");
     auto r = runProgram(kMervo, {"-c", "-p1", "-oout.pdf", "bad.pdf", "-r", "-q"}, dir.path(), 60);
     EXPECT_NE(r.exitCode, 0);
-    const auto lines = linesOf(r.err);
+    const auto lines = splitLines(r.err);
     std::size_t at = 0;
     while (at < lines.size() && lines[at].find("Error Opening File : bad.pdf") == std::string::npos) ++at;
     ASSERT_LT(at + 1, lines.size()) << r.err;
@@ -58,7 +51,7 @@ TEST(VerboseRun, TellsEachStepOfEachRowOnOneLine)
     auto r = runProgram(kMervo, job, dir.path(), 60);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(pdfPageTexts(dir / "out.pdf").size(), 5u);
-    for (const auto& line : linesOf(r.err)) EXPECT_EQ(line.rfind("mervo: ", 0), 0u) << line;
+    for (const auto& line : splitLines(r.err)) EXPECT_EQ(line.rfind("mervo: ", 0), 0u) << line;
     EXPECT_EQ(linesWith(r.err, "row 1 (a.pdf): Processing"), 1) << r.err;
     EXPECT_EQ(linesWith(r.err, "row 1 (a.pdf): Done"), 1) << r.err;
     EXPECT_EQ(linesWith(r.err, "row 2 (b.pdf): Processing"), 1) << r.err;
@@ -72,7 +65,7 @@ TEST(VerboseRun, TellsEachStepOfEachRowOnOneLine)
     r = runProgram(kMervo, {"--verbose", "-c", "-p1", "-obad-out.pdf", "bad.pdf", "-r", "-q"}, dir.path(), 60);
     EXPECT_NE(r.exitCode, 0);
     int told = 0;
-    for (const auto& line : linesOf(r.err))
+    for (const auto& line : splitLines(r.err))
         told += line.find("mervo: open bad.pdf: ") == 0 &&
                 line.find("unable to find trailer dictionary") != std::string::npos;
     EXPECT_EQ(told, 1) << r.err;

@@ -2,7 +2,7 @@
 // --help, one version number everywhere, bash completion driven in a real bash,
 // and mervo-split's parts run side by side under GNU parallel against one run.
 #include "app/MainWindowModel.h"
-#include "testkit/SamplePdf.h"
+#include "testkit/SampleFiles.h"
 #include "testkit/TestDirs.h"
 
 #include <gtest/gtest.h>
@@ -43,16 +43,6 @@ bool haveProgram(const std::string& name)
     return shell("command -v " + name + " >/dev/null", "/").exitCode == 0;
 }
 
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        out.push_back(line);
-    }
-    return out;
-}
 
 std::set<std::string> sorted(const std::vector<std::string>& v) { return {v.begin(), v.end()}; }
 
@@ -61,7 +51,7 @@ std::set<std::string> helpSwitches(const std::string& help)
 {
     std::set<std::string> found;
     const std::regex option(R"((?:^|\s{2,})(--[a-z][a-z-]*|-[a-z])(?=[A-Z]|\s|$))");
-    for (const std::string& line : lines(help)) {
+    for (const std::string& line : splitLines(help)) {
         if (line.rfind("  -", 0) != 0) continue;
         for (std::sregex_iterator m(line.begin(), line.end(), option), end; m != end; ++m)
             found.insert((*m)[1]);
@@ -73,7 +63,7 @@ std::set<std::string> helpSwitches(const std::string& help)
 std::set<std::string> manualSwitches(const std::string& roff)
 {
     std::set<std::string> found;
-    const auto all = lines(roff);
+    const auto all = splitLines(roff);
     bool inOptions = false;
     const std::regex term(R"(^\\fB(--?[a-z][a-z-]*)\\fR)");
     for (std::size_t i = 0; i + 1 < all.size(); ++i) {
@@ -136,7 +126,7 @@ TEST(Completion, BashCompletesSwitchesOutputFoldersSourcesAndBatchFiles)
             "_${COMP_WORDS[0]//-/_} 2>/dev/null; printf '%s\\n' \"${COMPREPLY[@]}\"";
         auto r = shell(script, dir.path());
         EXPECT_EQ(r.exitCode, 0) << r.err;
-        auto got = lines(r.out);
+        auto got = splitLines(r.out);
         got.erase(std::remove(got.begin(), got.end(), ""), got.end());
         return sorted(got);
     };
@@ -172,7 +162,7 @@ struct LogRecord {
 std::vector<LogRecord> readLog(const std::string& path)
 {
     std::vector<LogRecord> out;
-    for (const std::string& line : lines(readFileBytes(path))) {
+    for (const std::string& line : splitLines(readFileBytes(path))) {
         if (line.size() < 160) continue;
         auto field = [&](std::size_t at, std::size_t len) {
             std::string f = line.substr(at, len);

@@ -4,7 +4,7 @@
 
 #include "common/FileLock.h"
 #include "common/Files.h"
-#include "testkit/SamplePdf.h"
+#include "testkit/SampleFiles.h"
 #include "engine/QpdfAutomation.h"
 
 namespace fb::test {
@@ -64,11 +64,7 @@ class AppendRunLockTest : public AppendRunTest {
 protected:
     std::string pdf(const std::string& path, const std::string& name, int pages)
     {
-        SamplePdfOptions o;
-        o.name = name;
-        o.pages = pages;
-        EXPECT_TRUE(makeSamplePdf(path, o));
-        return path;
+        return madePdf(path, name, pages);
     }
 
     HookedServer hooked;

@@ -6,7 +6,7 @@
 #include "app/qt/MainWindow.h"
 #include "app/qt/PreviewPanel.h"
 #include "app/qt/PromptStack.h"
-#include "testkit/SamplePdf.h"
+#include "testkit/SampleFiles.h"
 #include "engine/AppendRun.h"
 #include "jobs/JobList.h"
 #include "pages/PageSpec.h"
@@ -32,14 +32,6 @@ using namespace fb::test;
 
 namespace {
 
-std::string samplePdf(const std::string& path, const std::string& name, int pages)
-{
-    SamplePdfOptions o;
-    o.name = name;
-    o.pages = pages;
-    EXPECT_TRUE(makeSamplePdf(path, o));
-    return path;
-}
 
 // Waits (without timing anything) until the condition holds or a generous cap passes.
 bool waitFor(const std::function<bool()>& done)
@@ -64,7 +56,7 @@ double darkShare(const QImage& image, double x0, double top, double x1, double b
 TEST(PagePreview, ThumbnailShowsTheSampleTextWhereItWasDrawn)
 {
     TempDir dir;
-    samplePdf(dir / "s.pdf", "WWWWWWWW", 3);
+    madePdf(dir / "s.pdf", "WWWWWWWW", 3);
     ThumbnailRenderer renderer(306); // half scale: 1 px per 2 points
     QSignalSpy ready(&renderer, &ThumbnailRenderer::ready);
     renderer.setSource(dir / "s.pdf");
@@ -84,7 +76,7 @@ TEST(PagePreview, ThumbnailShowsTheSampleTextWhereItWasDrawn)
 TEST(PagePreview, CacheKeepsToItsMemoryBound)
 {
     TempDir dir;
-    samplePdf(dir / "s.pdf", "S", 40);
+    madePdf(dir / "s.pdf", "S", 40);
     const std::size_t bound = 4 * 96 * 125 * 4; // about four thumbnails
     ThumbnailRenderer renderer(96, bound);
     renderer.setSource(dir / "s.pdf");
@@ -100,7 +92,7 @@ TEST(PagePreview, DialogMarksWhatTheTypedSelectionTakesInOrder)
     TempDir dir;
     PromptStack stack;
     RecordingMessageBoxes& messages = stack.messages;
-    const std::string source = samplePdf(dir / "ten.pdf", "T", 10);
+    const std::string source = madePdf(dir / "ten.pdf", "T", 10);
 
     std::map<int, std::vector<long long>> marks;
     QString inlineMessage, refusal;
@@ -195,8 +187,8 @@ TEST(PagePreview, HostileFilesShowAPlaceholderAndTheReason)
 TEST(JobPlanDialog, ShowsThePlanAndEachOutputsPages)
 {
     TempDir dir;
-    samplePdf(dir / "a.pdf", "A", 4);
-    samplePdf(dir / "b.pdf", "B", 3);
+    madePdf(dir / "a.pdf", "A", 4);
+    madePdf(dir / "b.pdf", "B", 3);
     JobEntry a, b;
     a.selected = b.selected = "Yes";
     a.fileName = dir / "a.pdf";
@@ -230,8 +222,8 @@ TEST(PreviewPanel, FollowsTheSelectedRowAndRemembersBeingShown)
 {
     TempDir dir;
     qputenv("MERVO_CONFIG_DIR", QByteArray::fromStdString(dir / "config"));
-    samplePdf(dir / "src.pdf", "S", 6);
-    samplePdf(dir / "old.pdf", "O", 3);
+    madePdf(dir / "src.pdf", "S", 6);
+    madePdf(dir / "old.pdf", "O", 3);
     RecordingMessageBoxes messages;
     auto open = [&] {
         auto window = std::make_unique<MainWindow>(testWindowOptions(dir, messages));
@@ -276,7 +268,7 @@ TEST(JobPlanDialog, ExitCodeAgreesWithTheCommandLine)
 {
     TempDir dir;
     qputenv("MERVO_CONFIG_DIR", QByteArray::fromStdString(dir / "config"));
-    samplePdf(dir / "good.pdf", "G", 2);
+    madePdf(dir / "good.pdf", "G", 2);
     writeFileBytes(dir / "bad.pdf", "%PDF-1.4\nnot a pdf at all\n");
     writeFileBytes(dir / "job.app", "good.pdf; all; 2; Ready.; ; out.pdf; N; Y; N; N\r\r\n"
                                     "bad.pdf; all; 2; Ready.; ; out.pdf; N; N; Y; N\r\r\n");
