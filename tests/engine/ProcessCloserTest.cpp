@@ -78,10 +78,11 @@ pid_t spawn(const std::string& exe, const std::string& argv0)
     return pid;
 }
 
-// Until the child has exec'd, /proc still shows this test program.
+// Until the child has exec'd, /proc still shows this test program. Up to
+// 15 s: a loaded machine running the suite in parallel can take seconds.
 void waitUntilShown(pid_t child, const std::string& name)
 {
-    for (int i = 0; i < 250; ++i) {
+    for (int i = 0; i < 750; ++i) {
         bool seen = false;
         enumerateProcesses([&](int pid, const std::string& path) {
             if (pid == child && processPathMatches(path, name)) seen = true;
