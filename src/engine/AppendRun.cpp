@@ -94,7 +94,8 @@ AppendRun::~AppendRun() = default;
 
 void AppendRunHost::notice(const std::string& text)
 {
-    const std::string line = applicationName() + ": " + text + "\n";
+    // Names an output, which comes from a job line: shown, not obeyed.
+    const std::string line = escapeControls(applicationName() + ": " + text) + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
 }
