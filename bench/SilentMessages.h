@@ -8,8 +8,7 @@ namespace fb::bench {
 // Nobody reads a benchmark's message boxes: every one is answered OK.
 class SilentMessages : public MessageBoxes {
 public:
-    MessageAnswer show(const std::string&, const std::string&, MessageButtons,
-                       MessageIcon) override
+    MessageAnswer show(const std::string&, const std::string&, MessageButtons, MessageIcon) override
     {
         return MessageAnswer::Ok;
     }

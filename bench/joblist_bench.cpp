@@ -43,7 +43,8 @@ int main(int argc, char** argv)
     jobs.SortEntries(fb::kFileName, true, 0, -1);
     const double sorted = since(start);
 
-    for (int i = 0; i < jobs.rowCount(); i += 2) jobs.setRowSelected(i, true);
+    for (int i = 0; i < jobs.rowCount(); i += 2)
+        jobs.setRowSelected(i, true);
     start = std::chrono::steady_clock::now();
     jobs.DeleteSelectedEntries();
     const double deleted = since(start);

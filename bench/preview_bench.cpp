@@ -3,7 +3,8 @@
 // thumbnail drawn on screen. Prints every time and the median. Given a file
 // instead of a page count, it times that PDF (a real manual) as it stands.
 //
-//   cmake --build build --target preview-bench && QT_QPA_PLATFORM=offscreen build/preview-bench [pages|FILE.pdf] [runs]
+//   cmake --build build --target preview-bench && QT_QPA_PLATFORM=offscreen build/preview-bench
+//   [pages|FILE.pdf] [runs]
 #include "testkit/SamplePdf.h"
 #include "pages/qt/PagePreview.h"
 #include "pages/qt/ThumbnailRenderer.h"

@@ -79,7 +79,10 @@ double cpuNow()
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return t.tv_sec + t.tv_nsec / 1e9;
 }
-Stamp now() { return {std::chrono::steady_clock::now(), cpuNow()}; }
+Stamp now()
+{
+    return {std::chrono::steady_clock::now(), cpuNow()};
+}
 struct Took {
     double wall, cpu;
 };
@@ -88,7 +91,10 @@ Took since(Stamp start)
     return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start.wall).count(),
             cpuNow() - start.cpu};
 }
-void print(const char* name, Took t) { std::printf("%s %.3f %.3f\n", name, t.wall, t.cpu); }
+void print(const char* name, Took t)
+{
+    std::printf("%s %.3f %.3f\n", name, t.wall, t.cpu);
+}
 
 } // namespace
 
@@ -147,7 +153,8 @@ int main(int argc, char** argv)
         jobs.ClearAll();
         jobs.setAlwaysShowParameters(false);
         start = now();
-        for (const std::string& path : dropped) jobs.AddJobEntry(path, 1, "", "", "", "", "", "", "");
+        for (const std::string& path : dropped)
+            jobs.AddJobEntry(path, 1, "", "", "", "", "", "", "");
         headlessDrop = since(start);
 
         OkOptions options;
@@ -184,9 +191,8 @@ int main(int argc, char** argv)
     QObject::connect(&beat, &QTimer::timeout, [&] {
         const qint64 now = clock.elapsed();
         if (now - last > longest && std::getenv("WINDOW_BENCH_GAPS"))
-            std::fprintf(stderr, "gap %lld ms at %lld ms, %d rows\n",
-                         static_cast<long long>(now - last), static_cast<long long>(now),
-                         window.model().jobs().rowCount());
+            std::fprintf(stderr, "gap %lld ms at %lld ms, %d rows\n", static_cast<long long>(now - last),
+                         static_cast<long long>(now), window.model().jobs().rowCount());
         longest = std::max(longest, now - last);
         last = now;
     });
@@ -203,8 +209,7 @@ int main(int argc, char** argv)
     beat.stop();
     const qint64 loadGap = longest;
     if (window.model().jobs().rowCount() != rows) {
-        std::fprintf(stderr, "window-bench: window load gave %d rows\n",
-                     window.model().jobs().rowCount());
+        std::fprintf(stderr, "window-bench: window load gave %d rows\n", window.model().jobs().rowCount());
         return 1;
     }
 

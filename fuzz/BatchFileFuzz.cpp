@@ -23,11 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string saved;
     for (int row = 0; row < jobs.rowCount(); ++row) {
         const fb::JobEntry& e = jobs.entry(row);
-        for (int c = 0; c < fb::kColumnCount; ++c) FUZZ_CHECK(e.column(c).size() <= fb::kMaxTextLength);
+        for (int c = 0; c < fb::kColumnCount; ++c)
+            FUZZ_CHECK(e.column(c).size() <= fb::kMaxTextLength);
         saved += fb::formatBatchLine(e);
     }
-    const std::string again = fb::fuzz::writeInput("again.app", reinterpret_cast<const uint8_t*>(saved.data()),
-                                                   saved.size());
+    const std::string again =
+        fb::fuzz::writeInput("again.app", reinterpret_cast<const uint8_t*>(saved.data()), saved.size());
     fb::JobList reread(messages, prompt, [](const std::string&) { return -1; });
     fb::BatchFiles batch2(reread, messages, dialogs);
     batch2.readBatchFile(again);

@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<std::string> slots = fb::splitCommandLine(raw);
     FUZZ_CHECK(!slots.empty());
     std::string joined;
-    for (const auto& s : slots) joined += s;
+    for (const auto& s : slots)
+        joined += s;
     FUZZ_CHECK(joined == raw);
 
     std::string message;
@@ -45,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int row = 0; row < jobs.rowCount(); ++row) {
         const std::string& name = jobs.text(row, fb::kFileName);
         FUZZ_CHECK(name.size() >= 4);
-        FUZZ_CHECK(name.compare(name.size() - 4, 4, ".pdf") == 0 || name.compare(name.size() - 4, 4, ".PDF") == 0);
+        FUZZ_CHECK(name.compare(name.size() - 4, 4, ".pdf") == 0 ||
+                   name.compare(name.size() - 4, 4, ".PDF") == 0);
     }
     return 0;
 }

@@ -15,8 +15,7 @@ namespace fb::fuzz {
 
 class SilentMessageBoxes : public MessageBoxes {
 public:
-    MessageAnswer show(const std::string&, const std::string&, MessageButtons buttons,
-                       MessageIcon) override
+    MessageAnswer show(const std::string&, const std::string&, MessageButtons buttons, MessageIcon) override
     {
         return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
     }
@@ -52,12 +51,12 @@ inline std::string writeInput(const std::string& name, const uint8_t* data, size
 }
 
 // Fails the run with a message libFuzzer records with the input.
-#define FUZZ_CHECK(cond)                                                                   \
-    do {                                                                                   \
-        if (!(cond)) {                                                                     \
-            fprintf(stderr, "check failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__);      \
-            std::abort();                                                                  \
-        }                                                                                  \
+#define FUZZ_CHECK(cond)                                                                                     \
+    do {                                                                                                     \
+        if (!(cond)) {                                                                                       \
+            fprintf(stderr, "check failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__);                        \
+            std::abort();                                                                                    \
+        }                                                                                                    \
     } while (0)
 
 } // namespace fb::fuzz

@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     auto rows = fb::readLogFile(path);
     FUZZ_CHECK(rows.has_value());
     size_t lines = 0;
-    for (size_t i = 0; i < size; ++i) lines += data[i] == '\n';
+    for (size_t i = 0; i < size; ++i)
+        lines += data[i] == '\n';
     FUZZ_CHECK(rows->size() <= lines + 1);
     for (const auto& row : *rows) {
         const std::string csv = fb::csvLine(row);

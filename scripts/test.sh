@@ -5,6 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+# The tree stays in one style (.clang-format): a change that drifts fails here.
+bash scripts/check-format.sh
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

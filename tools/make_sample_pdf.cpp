@@ -11,7 +11,10 @@ namespace {
 
 int usage(const char* why)
 {
-    std::fprintf(stderr, "make-sample-pdf: %s\nusage: make-sample-pdf OUT.pdf NAME PAGES [--outline] [--outline-items N] [--link-form] [--rich]\n", why);
+    std::fprintf(stderr,
+                 "make-sample-pdf: %s\nusage: make-sample-pdf OUT.pdf NAME PAGES [--outline] "
+                 "[--outline-items N] [--link-form] [--rich]\n",
+                 why);
     return 2;
 }
 
@@ -38,14 +41,16 @@ int main(int argc, char** argv)
             // N items in all: one chapter per page, each with an even share of
             // the rest as sections on its page.
             const long items = std::strtol(argv[++i], nullptr, 10);
-            if (items < options.pages || items > 1000000) return usage("--outline-items must be from PAGES to 1000000");
+            if (items < options.pages || items > 1000000)
+                return usage("--outline-items must be from PAGES to 1000000");
             long left = items;
             for (int p = 1; p <= options.pages; ++p) {
                 fb::SampleOutlineItem chapter{name + " chapter " + std::to_string(p), p, {}};
                 --left;
                 const long share = left / (options.pages - p + 1);
                 for (long k = 0; k < share; ++k)
-                    chapter.kids.push_back({name + " section " + std::to_string(p) + "." + std::to_string(k + 1), p, {}});
+                    chapter.kids.push_back(
+                        {name + " section " + std::to_string(p) + "." + std::to_string(k + 1), p, {}});
                 left -= share;
                 options.outline.push_back(std::move(chapter));
             }

@@ -27,7 +27,7 @@
 namespace {
 
 int failures = 0;
-bool wholeScreen = false;  // also picture the whole screen, to show where each window sits
+bool wholeScreen = false; // also picture the whole screen, to show where each window sits
 QString out;
 
 void save(QWidget* w, const QString& name)
@@ -105,7 +105,8 @@ int main(int argc, char** argv)
         });
         if (wholeScreen) {
             pictureModal("setup", [&] { window.runCommand(fb::kCmdSetup, fb::CommandOrigin::MenuBar); });
-            pictureModal("log-viewer", [&] { window.runCommand(fb::kCmdViewLog, fb::CommandOrigin::MenuBar); });
+            pictureModal("log-viewer",
+                         [&] { window.runCommand(fb::kCmdViewLog, fb::CommandOrigin::MenuBar); });
             pictureModal("about", [&] { window.runCommand(fb::kCmdAbout, fb::CommandOrigin::MenuBar); });
             pictureModal("message-box", [&] {
                 messages.showWithReason("Failed to save file: " + QDir::currentPath().toStdString() +
@@ -126,8 +127,9 @@ int main(int argc, char** argv)
         // The report row: "1-2,odd" marked on its pages, in insertion order.
         window.listView()->selectRow(2);
         QApplication::processEvents();
-        pictureModalAfter("append-parameters-preview", [](QWidget*) {},
-                          [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); });
+        pictureModalAfter(
+            "append-parameters-preview", [](QWidget*) {},
+            [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); });
         pictureModalAfter(
             "job-plan",
             [](QWidget* w) {

@@ -8,7 +8,10 @@
 namespace fb {
 
 namespace {
-const char* yesNo(bool on) { return on ? "Y" : "N"; }
+const char* yesNo(bool on)
+{
+    return on ? "Y" : "N";
+}
 } // namespace
 
 void AppendParameters::drawFromHeld()
@@ -44,8 +47,8 @@ bool AppendParameters::reportMissingFile()
     // A page count below 0 means the file could not be read when it was counted.
     if (pageCount_ >= 0) return false;
     if (isReadableRegularFile(fileName_)) {
-        messages_.show("The pages of this file could not be counted:\n" + fileName_,
-                       "Error in parameters", MessageButtons::Ok);
+        messages_.show("The pages of this file could not be counted:\n" + fileName_, "Error in parameters",
+                       MessageButtons::Ok);
     } else {
         messages_.showWithReason("The file is missing:\n" + fileName_, "Error in parameters",
                                  reasonText(errno), MessageButtons::Ok);
@@ -84,8 +87,7 @@ bool AppendParameters::confirm(const AppendParametersControls& c)
 
 FolderRequest AppendParameters::moveToFolderRequest(const std::string& currentText)
 {
-    return {"Move To Directory...", "Please choose your directory to move to after append...",
-            currentText};
+    return {"Move To Directory...", "Please choose your directory to move to after append...", currentText};
 }
 
 FileDialogRequest AppendParameters::outputFileRequest()
@@ -107,9 +109,8 @@ ParametersAnswer AppendParameters::answer() const
 void AppendParameters::hold(const std::string& fileName, const CommandLineColumns& values)
 {
     fileName_ = fileName;
-    held_ = {values.appendParameters, values.moveToDirectory, values.outputFile,
-             values.keepBookmarks,    values.createNew,       values.appendExisting,
-             held_.bookmarkFilename};
+    held_ = {values.appendParameters, values.moveToDirectory, values.outputFile,     values.keepBookmarks,
+             values.createNew,        values.appendExisting,  held_.bookmarkFilename};
     drawFromHeld();
 }
 

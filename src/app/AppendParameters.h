@@ -17,7 +17,7 @@ struct AppendParametersControls {
     std::string outputFile;
     bool keepBookmarks = true;
     bool bookmarkFilename = false;
-    bool createNew = false;  // the radio buttons: create (true) or append (false)
+    bool createNew = false; // the radio buttons: create (true) or append (false)
     bool useSameParameters = false;
 };
 

@@ -26,7 +26,7 @@ std::string folderMessage(const std::string& path, const char* tail)
 bool isValidFolderPath(const std::string& path)
 {
     if (path.empty() || path.front() != '/') return false;
-    if (path.size() == 1) return true;  // the root alone
+    if (path.size() == 1) return true; // the root alone
     std::string_view rest(path);
     rest.remove_prefix(1);
     for (;;) {
@@ -45,17 +45,17 @@ int checkOrCreateFolder(const std::string& path, MessageBoxes& messages)
         return 1;
     }
     if (isDirectory(path)) return 0;
-    MessageAnswer answer = messages.show(
-        folderMessage(path, "does not exist. Do you want the folder to be created?"),
-        applicationName(), MessageButtons::YesNo, MessageIcon::Question);
+    MessageAnswer answer =
+        messages.show(folderMessage(path, "does not exist. Do you want the folder to be created?"),
+                      applicationName(), MessageButtons::YesNo, MessageIcon::Question);
     if (answer != MessageAnswer::Yes) return -1;
     // From the top down; folders made before a failure further down stay.
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         std::string level = path.substr(0, slash);
         createFolderOneLevel(level);
         if (!isDirectory(level)) {
-            messages.show(folderMessage(path, "can not be created. Please double check."),
-                          applicationName(), MessageButtons::Ok, MessageIcon::Exclamation);
+            messages.show(folderMessage(path, "can not be created. Please double check."), applicationName(),
+                          MessageButtons::Ok, MessageIcon::Exclamation);
             return 2;
         }
         if (slash == std::string::npos) return 0;

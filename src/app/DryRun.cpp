@@ -7,8 +7,7 @@
 
 namespace fb {
 
-int runDryRun(const std::vector<std::string>& arguments, const std::string& startDirectory,
-              std::ostream& out)
+int runDryRun(const std::vector<std::string>& arguments, const std::string& startDirectory, std::ostream& out)
 {
     JobPlan plan;
     PlanWorld world(plan);
@@ -21,9 +20,8 @@ int runDryRun(const std::vector<std::string>& arguments, const std::string& star
     ConnectionWindow connection;
     HeadlessRunHost host;
     PlanReaderCloser readers;
-    MainWindowServices services{messages, prompt,  dialogs, clipboard, world.server(),
-                                connection, host,  readers, nullptr,   {},
-                                pageCountAutomation.get()};
+    MainWindowServices services{messages, prompt,  dialogs, clipboard, world.server(),           connection,
+                                host,     readers, nullptr, {},        pageCountAutomation.get()};
     services.files = &world;
     // A row left "Processing" ends the real process at once with its code;
     // the plan only notes it.
@@ -33,7 +31,8 @@ int runDryRun(const std::vector<std::string>& arguments, const std::string& star
         MainWindowModel model(services);
         model.initialise(arguments, startDirectory);
         model.close();
-        for (const std::string& item : model.undone()) plan.add("not-done", item);
+        for (const std::string& item : model.undone())
+            plan.add("not-done", item);
         code = model.exitCode();
     }
     plan.exitCode = code;

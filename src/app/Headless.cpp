@@ -4,7 +4,10 @@
 
 namespace fb {
 
-std::string versionText() { return std::string("mervo (Folioband Batch) ") + kVersion + "\n"; }
+std::string versionText()
+{
+    return std::string("mervo (Folioband Batch) ") + kVersion + "\n";
+}
 
 std::string usageText()
 {

@@ -17,11 +17,8 @@ std::string mainWindowCaption()
     return std::string("Folioband Batch v") + kVersion + "  -= By Quillon =-";
 }
 
-MainWindowModel::MainWindowModel(MainWindowServices services, std::string logPath,
-                                 std::string settingsPath)
-    : services_(std::move(services)),
-      settingsPath_(std::move(settingsPath)),
-      log_(std::move(logPath)),
+MainWindowModel::MainWindowModel(MainWindowServices services, std::string logPath, std::string settingsPath)
+    : services_(std::move(services)), settingsPath_(std::move(settingsPath)), log_(std::move(logPath)),
       jobs_(services_.messages, services_.prompt,
             [this](const std::string& path) { return acrobatPageCount(path); }),
       batch_(jobs_, services_.messages, services_.dialogs),
@@ -63,13 +60,16 @@ int MainWindowModel::acrobatPageCount(const std::string& path)
 {
     AutomationServer& server =
         services_.pageCountAutomation ? *services_.pageCountAutomation : services_.automation;
-    AcrobatContext ctx{server, services_.messages, services_.host,
-                       services_.connection, options_.noConnectionWindow, options_.quietMode};
+    AcrobatContext ctx{server,
+                       services_.messages,
+                       services_.host,
+                       services_.connection,
+                       options_.noConnectionWindow,
+                       options_.quietMode};
     return fb::acrobatPageCount(ctx, path);
 }
 
-bool MainWindowModel::initialise(const std::vector<std::string>& slots,
-                                 const std::string& startDirectory)
+bool MainWindowModel::initialise(const std::vector<std::string>& slots, const std::string& startDirectory)
 {
     totalItems_ = 0;
     options_ = RunOptions{};
@@ -129,13 +129,17 @@ void MainWindowModel::appendFilesClicked()
     runAppend();
 }
 
-bool MainWindowModel::stopRequested() const { return stopSignal() != 0; }
+bool MainWindowModel::stopRequested() const
+{
+    return stopSignal() != 0;
+}
 
 void MainWindowModel::readBatchFile(const std::string& path)
 {
     batch_.setQuietMode(options_.quietMode);
     batch_.readBatchFile(path);
-    for (std::string& item : batch_.takeUndone()) undone_.push_back(std::move(item));
+    for (std::string& item : batch_.takeUndone())
+        undone_.push_back(std::move(item));
     refreshTotalItems();
 }
 
@@ -159,7 +163,7 @@ void MainWindowModel::dropFiles(const std::vector<std::string>& paths)
 bool MainWindowModel::execute(int command, CommandOrigin origin)
 {
     switch (command) {
-    case kCmdBulkLoadGrouping:  // also kCmdContextShowCommandLine
+    case kCmdBulkLoadGrouping: // also kCmdContextShowCommandLine
         if (origin != CommandOrigin::ContextMenu) return false;
         showCommandLine();
         return true;
@@ -170,9 +174,7 @@ bool MainWindowModel::execute(int command, CommandOrigin origin)
     case kCmdSaveBatchFileAs: batch_.saveBatchFileAs(); break;
     case kCmdExit:
     case kCmdCloseButton: close(); return true;
-    case kCmdAlwaysShowParameters:
-        jobs_.setAlwaysShowParameters(!jobs_.alwaysShowParameters());
-        return true;
+    case kCmdAlwaysShowParameters: jobs_.setAlwaysShowParameters(!jobs_.alwaysShowParameters()); return true;
     case kCmdUpdateSelection: jobs_.UpdateJobEntry(false); return true;
     case kCmdUpdateItem: jobs_.UpdateJobEntry(true); return true;
     case kCmdDeleteSelection:
@@ -197,7 +199,10 @@ bool MainWindowModel::execute(int command, CommandOrigin origin)
     return true;
 }
 
-void MainWindowModel::clearLog() { log_.clear(); }
+void MainWindowModel::clearLog()
+{
+    log_.clear();
+}
 
 void MainWindowModel::showCommandLine()
 {

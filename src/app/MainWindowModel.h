@@ -64,8 +64,8 @@ public:
     // could not be opened and the rest of start-up was skipped.
     bool initialise(const std::vector<std::string>& slots, const std::string& startDirectory);
 
-    void appendFilesClicked();  // "Append Files" / "Stop"
-    void close();               // "&Close", "&Exit", the close box and -q
+    void appendFilesClicked(); // "Append Files" / "Stop"
+    void close();              // "&Close", "&Exit", the close box and -q
     bool isClosed() const { return closed_; }
 
     // The process's exit code once the window has closed.

@@ -37,8 +37,7 @@ QtProgramEntry loadQtModule(std::string& error)
             error = why ? why : path;
             continue;
         }
-        if (void* entry = ::dlsym(handle, "mervo_qt_main"))
-            return reinterpret_cast<QtProgramEntry>(entry);
+        if (void* entry = ::dlsym(handle, "mervo_qt_main")) return reinterpret_cast<QtProgramEntry>(entry);
         error = path + ": no entry point mervo_qt_main";
     }
     if (error.empty()) error = "libmervo-qt.so not found beside " + folder;

@@ -25,9 +25,9 @@ void loadSettings(Settings& s, const std::string& path)
     LineReader in(path);
     std::string line;
     for (LineReader::Result got; (got = in.next(line)) != LineReader::Result::End;) {
-        if (got == LineReader::Result::TooLong) continue;  // a cut path would name another file
+        if (got == LineReader::Result::TooLong) continue; // a cut path would name another file
         std::size_t start = line.find_first_not_of(';');
-        if (start == std::string::npos) continue;  // empty or only ";": no key
+        if (start == std::string::npos) continue; // empty or only ";": no key
         std::size_t end = line.find(';', start);
         std::string key = line.substr(start, end == std::string::npos ? std::string::npos : end - start);
         // The value is the whole rest of the line, so a path holding ";" reads back whole.

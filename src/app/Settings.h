@@ -9,7 +9,7 @@ namespace fb {
 // The three settings of "setup.ini".
 // "ODDEVERY" and "ODDFINAL" are the filler files; the run sees only those.
 struct Settings : FillerFiles {
-    bool noSplash = false;  // "NOSPLASH": no splash screen at start-up
+    bool noSplash = false; // "NOSPLASH": no splash screen at start-up
 };
 
 // Reads the file over the current values; a missing file changes nothing.

@@ -26,8 +26,7 @@ std::string currentDirectory()
     return buf.data();
 }
 
-int runModel(fb::MessageBoxes& messages, fb::Clipboard& clipboard,
-             const std::vector<std::string>& arguments)
+int runModel(fb::MessageBoxes& messages, fb::Clipboard& clipboard, const std::vector<std::string>& arguments)
 {
     fb::CancelParametersPrompt prompt;
     fb::CancelFileDialogs dialogs;
@@ -36,8 +35,16 @@ int runModel(fb::MessageBoxes& messages, fb::Clipboard& clipboard,
     fb::ConnectionWindow connection;
     fb::HeadlessRunHost host;
     fb::ReaderCloser readers;
-    fb::MainWindowServices services{messages, prompt,     dialogs, clipboard, *automation,
-                                    connection, host,     readers, nullptr,   {},
+    fb::MainWindowServices services{messages,
+                                    prompt,
+                                    dialogs,
+                                    clipboard,
+                                    *automation,
+                                    connection,
+                                    host,
+                                    readers,
+                                    nullptr,
+                                    {},
                                     pageCountAutomation.get()};
     fb::MainWindowModel model(services);
     model.initialise(arguments, currentDirectory());

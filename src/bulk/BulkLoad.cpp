@@ -34,7 +34,7 @@ EntryKind entryKind(const std::string& path, unsigned char type)
 {
     if (type == DT_DIR) return EntryKind::Folder;
     if (type == DT_REG) return EntryKind::File;
-    struct stat st{};
+    struct stat st {};
     if (type == DT_UNKNOWN) {
         if (::lstat(path.c_str(), &st) != 0) return EntryKind::File;
         if (S_ISDIR(st.st_mode)) return EntryKind::Folder;
@@ -78,8 +78,14 @@ std::string groupingOutputName(const std::string& outputDirectory, const std::st
 
 BulkLoader::BulkLoader(BulkLoadServices services) : services_(std::move(services)) {}
 
-void BulkLoader::BulkLoadGrouping() { run(Mode::Grouping); }
-void BulkLoader::BulkLoadToOneOutput() { run(Mode::OneOutput); }
+void BulkLoader::BulkLoadGrouping()
+{
+    run(Mode::Grouping);
+}
+void BulkLoader::BulkLoadToOneOutput()
+{
+    run(Mode::OneOutput);
+}
 
 void BulkLoader::stopWalk()
 {
@@ -103,17 +109,16 @@ void BulkLoader::run(Mode mode)
     if (!ok) return;
 
     auto chosen = services_.folders.chooseFolder(
-        {"Drive or Directory to load...", "Please choose your drive to load documents from...",
-         "/"});
+        {"Drive or Directory to load...", "Please choose your drive to load documents from...", "/"});
     if (!chosen) return;
     std::string folder = *chosen;
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
     // The root keeps its one slash: an empty folder means "nothing to walk".
 
     added_ = 0;
     JobList::LoadScope load(services_.jobs);
-    progress_ = services_.openProgress ? services_.openProgress()
-                                       : std::make_unique<SilentScanProgress>();
+    progress_ = services_.openProgress ? services_.openProgress() : std::make_unique<SilentScanProgress>();
     progress_->showFolder(folder);
     lastTurn_ = std::chrono::steady_clock::now();
     try {
@@ -130,14 +135,13 @@ void BulkLoader::run(Mode mode)
     services_.messages.show("Bulk Files Loaded", applicationName());
 }
 
-void BulkLoader::WalkFolderGrouping(const std::string& folder, const std::string& extension,
-                                    bool recurse)
+void BulkLoader::WalkFolderGrouping(const std::string& folder, const std::string& extension, bool recurse)
 {
     walk(folder, extension, recurse, Mode::Grouping, "");
 }
 
-void BulkLoader::WalkFolderOneOutput(const std::string& folder, const std::string& extension,
-                                     bool recurse, const std::string& contains)
+void BulkLoader::WalkFolderOneOutput(const std::string& folder, const std::string& extension, bool recurse,
+                                     const std::string& contains)
 {
     walk(folder, extension, recurse, Mode::OneOutput, contains);
 }
@@ -150,8 +154,8 @@ void BulkLoader::turn(const std::string& folder)
     lastTurn_ = std::chrono::steady_clock::now();
 }
 
-void BulkLoader::walk(const std::string& folder, const std::string& extension, bool recurse,
-                      Mode mode, const std::string& contains)
+void BulkLoader::walk(const std::string& folder, const std::string& extension, bool recurse, Mode mode,
+                      const std::string& contains)
 {
     if (stopRequested()) return;
     if (!folder.empty()) {
@@ -172,11 +176,8 @@ void BulkLoader::walk(const std::string& folder, const std::string& extension, b
                 case EntryKind::Folder:
                     if (recurse && name[0] != '.') walk(path, extension, true, mode, contains);
                     break;
-                case EntryKind::File:
-                    addFile(folder, name, extension, mode, contains);
-                    break;
-                case EntryKind::Skip:
-                    break;
+                case EntryKind::File: addFile(folder, name, extension, mode, contains); break;
+                case EntryKind::Skip: break;
                 }
             } catch (const std::exception&) {
                 // One entry's failure costs that entry only.
@@ -189,8 +190,8 @@ void BulkLoader::walk(const std::string& folder, const std::string& extension, b
     if (services_.fitFileNameColumn) services_.fitFileNameColumn();
 }
 
-void BulkLoader::addFile(const std::string& folder, const std::string& name,
-                         const std::string& extension, Mode mode, const std::string& contains)
+void BulkLoader::addFile(const std::string& folder, const std::string& name, const std::string& extension,
+                         Mode mode, const std::string& contains)
 {
     if (mode == Mode::OneOutput && !contains.empty() && !fb::contains(name, contains)) return;
     std::string path = joinPath(folder, name);
@@ -198,8 +199,7 @@ void BulkLoader::addFile(const std::string& folder, const std::string& name,
 
     int result;
     if (mode == Mode::Grouping) {
-        std::string output = groupingOutputName(grouping_.outputDirectory, fileTitle(path),
-                                                grouping_.suffix);
+        std::string output = groupingOutputName(grouping_.outputDirectory, fileTitle(path), grouping_.suffix);
         result = services_.jobs.AddJobEntry(path, 1, "all", "", output, "N", "N", "Y", "N");
     } else {
         bool first = oneOutput_.removeExisting && services_.jobs.rowCount() == 0;

@@ -109,8 +109,8 @@ private:
     void run(Mode mode);
     void walk(const std::string& folder, const std::string& extension, bool recurse, Mode mode,
               const std::string& contains);
-    void addFile(const std::string& folder, const std::string& name, const std::string& extension,
-                 Mode mode, const std::string& contains);
+    void addFile(const std::string& folder, const std::string& name, const std::string& extension, Mode mode,
+                 const std::string& contains);
     // The "Scanning" window's Stop, or the main window's Escape.
     bool stopRequested() const
     {

@@ -20,7 +20,10 @@ std::string withoutQuotes(std::string_view text)
 }
 
 // Quotation marks removed, then blanks trimmed at both ends.
-std::string cleaned(std::string_view text) { return trimBlanks(withoutQuotes(text)); }
+std::string cleaned(std::string_view text)
+{
+    return trimBlanks(withoutQuotes(text));
+}
 
 std::string defaultOutputFile(const std::string& startDirectory)
 {
@@ -78,15 +81,14 @@ void ExpandWildcard(const std::string& pattern, const RowValues& values, JobList
         if (jobs.loadStopped()) break;
         std::string fullPath = prefix + name;
         if (!contains(toLowerAscii(fullPath), ".pdf")) continue;
-        jobs.AddJobEntry(fullPath, 1, values.appendParameters, values.moveToDirectory,
-                         values.outputFile, values.keepBookmarks, values.createNew,
-                         values.appendExisting, values.bookmarkFilename);
+        jobs.AddJobEntry(fullPath, 1, values.appendParameters, values.moveToDirectory, values.outputFile,
+                         values.keepBookmarks, values.createNew, values.appendExisting,
+                         values.bookmarkFilename);
     }
 }
 
-bool ProcessCommandLine(const std::vector<std::string>& slots, JobList& jobs,
-                        CommandLineHost& host, RunOptions& options,
-                        const std::string& startDirectory)
+bool ProcessCommandLine(const std::vector<std::string>& slots, JobList& jobs, CommandLineHost& host,
+                        RunOptions& options, const std::string& startDirectory)
 {
     RowValues state;
     state.outputFile = defaultOutputFile(startDirectory);
@@ -113,9 +115,15 @@ bool ProcessCommandLine(const std::vector<std::string>& slots, JobList& jobs,
         if (!slot.empty() && slot[0] == '-') {
             if (slot.size() < 2) continue;
             switch (slot[1]) {
-            case 'a': state.createNew = "N"; state.appendExisting = "Y"; break;
+            case 'a':
+                state.createNew = "N";
+                state.appendExisting = "Y";
+                break;
             case 'b': state.keepBookmarks = "Y"; break;
-            case 'c': state.createNew = "Y"; state.appendExisting = "N"; break;
+            case 'c':
+                state.createNew = "Y";
+                state.appendExisting = "N";
+                break;
             case 'd': options.noConnectionWindow = true; break;
             case 'e': options.quietMode = true; break;
             case 'f': state.bookmarkFilename = "Y"; break;
@@ -140,9 +148,9 @@ bool ProcessCommandLine(const std::vector<std::string>& slots, JobList& jobs,
             ExpandWildcard(name, values, jobs);
         } else if (!name.empty()) {
             // Blank slots (two spaces in a raw line) name no file.
-            jobs.AddJobEntry(name, 1, values.appendParameters, values.moveToDirectory,
-                             values.outputFile, values.keepBookmarks, values.createNew,
-                             values.appendExisting, values.bookmarkFilename);
+            jobs.AddJobEntry(name, 1, values.appendParameters, values.moveToDirectory, values.outputFile,
+                             values.keepBookmarks, values.createNew, values.appendExisting,
+                             values.bookmarkFilename);
         }
     }
     host.refreshTotalItems();
@@ -161,8 +169,7 @@ std::string buildCommandLine(const JobEntry& entry)
     return text;
 }
 
-void ShowCommandLine(JobList& jobs, MessageBoxes& messages, Clipboard& clipboard,
-                     ParametersPrompt& prompt)
+void ShowCommandLine(JobList& jobs, MessageBoxes& messages, Clipboard& clipboard, ParametersPrompt& prompt)
 {
     int row = jobs.firstSelectedRow();
     if (row < 0) {
@@ -171,12 +178,11 @@ void ShowCommandLine(JobList& jobs, MessageBoxes& messages, Clipboard& clipboard
     }
     // A copy: the message box may let the list change under us.
     const JobEntry entry = jobs.entry(row);
-    prompt.holdValues(entry.fileName,
-                      {entry.appendParameters, entry.moveToDirectory, entry.outputFile,
-                       entry.keepBookmarks, entry.createNew, entry.appendExisting});
+    prompt.holdValues(entry.fileName, {entry.appendParameters, entry.moveToDirectory, entry.outputFile,
+                                       entry.keepBookmarks, entry.createNew, entry.appendExisting});
     std::string text = buildCommandLine(entry);
-    MessageAnswer answer = messages.show(text + "\n\ncopy command to clipboard ?",
-                                         "Command Line Parameters", MessageButtons::YesNo);
+    MessageAnswer answer = messages.show(text + "\n\ncopy command to clipboard ?", "Command Line Parameters",
+                                         MessageButtons::YesNo);
     if (answer == MessageAnswer::Yes) clipboard.setText(text);
 }
 

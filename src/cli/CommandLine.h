@@ -24,8 +24,8 @@ std::vector<std::string> splitCommandLine(std::string_view raw);
 class CommandLineHost {
 public:
     virtual ~CommandLineHost() = default;
-    virtual void runAppend() = 0;        // as the "Append Files" button
-    virtual void closeMainWindow() = 0;  // as the "&Close" button
+    virtual void runAppend() = 0;       // as the "Append Files" button
+    virtual void closeMainWindow() = 0; // as the "&Close" button
     virtual void readBatchFile(const std::string& path) = 0;
     virtual void refreshTotalItems() {}
     // True once the program has been asked to stop (a stop signal): the
@@ -35,8 +35,8 @@ public:
 
 // The values every row added from the command line is given.
 struct RowValues {
-    std::string appendParameters, moveToDirectory, outputFile, keepBookmarks, createNew,
-        appendExisting, bookmarkFilename;
+    std::string appendParameters, moveToDirectory, outputFile, keepBookmarks, createNew, appendExisting,
+        bookmarkFilename;
 };
 
 // True (with the text to report) when an argument is longer than any row field
@@ -49,8 +49,8 @@ void ExpandWildcard(const std::string& pattern, const RowValues&, JobList&);
 // Interprets the arguments (slot 0 is the program). startDirectory is where
 // the default output file "default.pdf" lives. False when a stop request cut
 // the interpretation short.
-bool ProcessCommandLine(const std::vector<std::string>& slots, JobList&, CommandLineHost&,
-                        RunOptions&, const std::string& startDirectory);
+bool ProcessCommandLine(const std::vector<std::string>& slots, JobList&, CommandLineHost&, RunOptions&,
+                        const std::string& startDirectory);
 
 // The command line that reproduces one row.
 std::string buildCommandLine(const JobEntry&);

@@ -24,7 +24,8 @@ pid_t spawn(const std::vector<std::string>& args)
 {
     if (args.empty() || args[0].empty()) return -ENOENT;
     std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

@@ -11,7 +11,7 @@ bool runningHeadless();
 enum class OpenStatus { Opened, MissingTarget, NoHandler, Failed };
 struct OpenOutcome {
     OpenStatus status = OpenStatus::Failed;
-    int code = 0;  // the opener's own exit status when it failed
+    int code = 0; // the opener's own exit status when it failed
 };
 
 // The desktop's "open" action, so tests can put a fake in its place.

@@ -44,7 +44,7 @@ bool sameInode(const struct stat& a, const struct stat& b)
 // close of any other descriptor of the file in this process would drop.
 int attempt(int fd, short type, bool block, bool& ofd)
 {
-    struct flock fl{};
+    struct flock fl {};
     fl.l_type = type;
     fl.l_whence = SEEK_SET;
 #ifdef F_OFD_SETLKW
@@ -60,7 +60,10 @@ int attempt(int fd, short type, bool block, bool& ofd)
     return errno;
 }
 
-bool heldByOther(int error) { return error == EAGAIN || error == EACCES; }
+bool heldByOther(int error)
+{
+    return error == EAGAIN || error == EACCES;
+}
 
 void onTick(int) {}
 
@@ -73,7 +76,7 @@ class TickTimer {
 public:
     TickTimer()
     {
-        struct sigaction sa{};
+        struct sigaction sa {};
         sa.sa_handler = onTick;
         sigemptyset(&sa.sa_mask);
         sa.sa_flags = 0; // no SA_RESTART: the wait must return with EINTR
@@ -82,7 +85,7 @@ public:
         sigemptyset(&alarm);
         sigaddset(&alarm, SIGALRM);
         ::pthread_sigmask(SIG_UNBLOCK, &alarm, &oldMask_);
-        struct sigevent ev{};
+        struct sigevent ev {};
         ev.sigev_notify = SIGEV_THREAD_ID;
         ev.sigev_signo = SIGALRM;
         ev.sigev_notify_thread_id = ::gettid();
@@ -102,7 +105,7 @@ public:
         sigaddset(&alarm, SIGALRM);
         ::pthread_sigmask(SIG_BLOCK, &alarm, nullptr);
         ::timer_delete(timer_);
-        struct timespec none{};
+        struct timespec none {};
         while (::sigtimedwait(&alarm, nullptr, &none) == SIGALRM) {
         }
         restore();
@@ -116,7 +119,7 @@ public:
 private:
     bool set(long ns)
     {
-        struct itimerspec once{};
+        struct itimerspec once {};
         once.it_value.tv_nsec = ns;
         return ::timer_settime(timer_, 0, &once, nullptr) == 0;
     }
@@ -125,7 +128,7 @@ private:
         ::sigaction(SIGALRM, &oldAction_, nullptr);
         ::pthread_sigmask(SIG_SETMASK, &oldMask_, nullptr);
     }
-    struct sigaction oldAction_{};
+    struct sigaction oldAction_ {};
     sigset_t oldMask_{};
     timer_t timer_{};
     bool ready_ = false;
@@ -162,7 +165,7 @@ bool renameNoReplace(const std::string& from, const std::string& to)
         return true;
     }
     if (errno == EEXIST) return false;
-    struct stat st{};
+    struct stat st {};
     if (::lstat(to.c_str(), &st) == 0) {
         errno = EEXIST;
         return false;
@@ -174,14 +177,14 @@ bool renameNoReplace(const std::string& from, const std::string& to)
 
 std::optional<FileIdentity> identityOf(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     return identityFrom(st);
 }
 
 std::optional<FileIdentity> identityOf(int fd)
 {
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     return identityFrom(st);
 }
@@ -215,7 +218,7 @@ int lockDescriptor(int fd, const LockWait& wait, bool exclusive)
 
 void unlockDescriptor(int fd)
 {
-    struct flock fl{};
+    struct flock fl {};
     fl.l_type = F_UNLCK;
     fl.l_whence = SEEK_SET;
 #ifdef F_OFD_SETLK
@@ -229,9 +232,9 @@ void unlockDescriptor(int fd)
 struct FileLock::Held {
     std::string path;
     std::string canonical;
-    int fd = -1;                            // the file found at the name
-    std::vector<int> renamedIn;             // new versions this holder put there, locked too
-    std::optional<FileIdentity> expected;   // what the name should name; nullopt: nothing
+    int fd = -1;                          // the file found at the name
+    std::vector<int> renamedIn;           // new versions this holder put there, locked too
+    std::optional<FileIdentity> expected; // what the name should name; nullopt: nothing
 };
 
 namespace {
@@ -255,7 +258,10 @@ void withdraw(FileLock::Held* held)
 
 FileLock::FileLock() = default;
 
-FileLock::~FileLock() { release(); }
+FileLock::~FileLock()
+{
+    release();
+}
 
 FileLock::FileLock(FileLock&& other) noexcept
     : state_(other.state_), error_(other.error_), held_(std::move(other.held_))
@@ -306,7 +312,7 @@ FileLock FileLock::acquire(const std::string& path, const LockWait& wait)
             held->expected = identityOf(path);
             break;
         }
-        struct stat locked{};
+        struct stat locked {};
         if (::fstat(fd, &locked) != 0 || !S_ISREG(locked.st_mode)) {
             // A folder, FIFO or device is refused by whoever reads it.
             ::close(fd);
@@ -314,9 +320,9 @@ FileLock FileLock::acquire(const std::string& path, const LockWait& wait)
             held->expected = identityOf(path);
             break;
         }
-        each.limit = std::max(std::chrono::milliseconds(0),
-                              std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now()));
+        each.limit =
+            std::max(std::chrono::milliseconds(0), std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                       deadline - std::chrono::steady_clock::now()));
         const int r = lockDescriptor(fd, each, exclusive);
         if (r == ENOLCK || r == EOPNOTSUPP || r == EINVAL || r == ENOSYS) {
             // A file system without locks: only the version check protects the file.
@@ -332,7 +338,7 @@ FileLock FileLock::acquire(const std::string& path, const LockWait& wait)
             lock.error_ = r;
             return lock;
         }
-        struct stat named{};
+        struct stat named {};
         if (::stat(path.c_str(), &named) == 0 && sameInode(named, locked)) {
             held->fd = fd;
             held->expected = identityOf(fd);
@@ -370,7 +376,8 @@ void FileLock::release()
     withdraw(held_.get());
     // Closing an open-file-description's last descriptor lets its lock go.
     if (held_->fd >= 0) ::close(held_->fd);
-    for (int fd : held_->renamedIn) ::close(fd);
+    for (int fd : held_->renamedIn)
+        ::close(fd);
     held_.reset();
 }
 

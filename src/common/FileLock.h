@@ -51,12 +51,12 @@ void unlockDescriptor(int fd);
 class FileLock {
 public:
     enum class State {
-        Locked,    // the file the name names, as read
-        Absent,    // no file by that name; a new one may not replace one that appears
-        Unlocked,  // not locked, only its version watched: error() says why
-                   // the file system refused the lock, 0 when it is not a
-                   // regular file (its reader refuses it anyway)
-        Failed,    // not taken: see error()
+        Locked,   // the file the name names, as read
+        Absent,   // no file by that name; a new one may not replace one that appears
+        Unlocked, // not locked, only its version watched: error() says why
+                  // the file system refused the lock, 0 when it is not a
+                  // regular file (its reader refuses it anyway)
+        Failed,   // not taken: see error()
     };
 
     FileLock();

@@ -21,7 +21,8 @@ namespace {
 
 // The folder a temporary file must live in so that rename() stays on one file
 // system and replaces the target in one step.
-std::string folderForTemp(const std::string& target) {
+std::string folderForTemp(const std::string& target)
+{
     const std::string folder = folderPartWithSlash(target);
     return folder.empty() ? std::string("./") : folder;
 }
@@ -30,11 +31,13 @@ const char* const kTempOwnerTag = ".mervo-";
 
 // "/x/.a.pdf.mervo-" for target "/x/a.pdf": every temporary file of that
 // target starts with it, followed by the owner's process id.
-std::string tempPrefixFor(const std::string& target) {
+std::string tempPrefixFor(const std::string& target)
+{
     return "." + fileTitle(target) + kTempOwnerTag;
 }
 
-std::string processName(const std::string& pid) {
+std::string processName(const std::string& pid)
+{
     std::ifstream in("/proc/" + pid + "/comm", std::ios::binary);
     std::string name;
     std::getline(in, name);
@@ -43,17 +46,16 @@ std::string processName(const std::string& pid) {
 
 // A temporary file belongs to a live run when its process exists and is this
 // same program; a process id taken over by another program counts as gone.
-bool ownerIsAlive(pid_t pid) {
-    if (pid <= 0)
-        return false;
-    if (pid == ::getpid())
-        return true;
-    if (::kill(pid, 0) != 0 && errno != EPERM)
-        return false;
+bool ownerIsAlive(pid_t pid)
+{
+    if (pid <= 0) return false;
+    if (pid == ::getpid()) return true;
+    if (::kill(pid, 0) != 0 && errno != EPERM) return false;
     return processName(std::to_string(pid)) == processName("self");
 }
 
-int makeTempBeside(const std::string& target, std::string& tempPath) {
+int makeTempBeside(const std::string& target, std::string& tempPath)
+{
     return createTempBeside(target, tempPath);
 }
 
@@ -61,35 +63,36 @@ int makeTempBeside(const std::string& target, std::string& tempPath) {
 
 // The mode a replacement file should get: the target's if it exists, else what
 // a plain create would give under the current umask.
-mode_t modeForReplacement(const std::string& target, mode_t fallback) {
-    struct stat st{};
-    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        return st.st_mode & 07777;
+mode_t modeForReplacement(const std::string& target, mode_t fallback)
+{
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return fallback & ~mask;
 }
 
-bool takeOwnerAndMode(int fd, const std::string& target, mode_t fallback) {
-    struct stat old{}, mine{};
+bool takeOwnerAndMode(int fd, const std::string& target, mode_t fallback)
+{
+    struct stat old {
+    }, mine{};
     if (::stat(target.c_str(), &old) != 0 || !S_ISREG(old.st_mode))
         return ::fchmod(fd, modeForReplacement(target, fallback)) == 0;
     if (::fstat(fd, &mine) == 0 && (mine.st_uid != old.st_uid || mine.st_gid != old.st_gid)) {
         // Only root may give a file away; anyone may keep its group when they
         // belong to it. Either way the replacement goes on.
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0)
-            (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
     }
     // After the owner: a change of owner clears the set-id bits.
     return ::fchmod(fd, old.st_mode & 07777) == 0;
 }
 
-std::string finalTarget(const std::string& path) {
+std::string finalTarget(const std::string& path)
+{
     std::string at = path;
     for (int hops = 0; hops < 40; ++hops) {
-        struct stat st{};
-        if (at.empty() || ::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return at;
+        struct stat st {};
+        if (at.empty() || ::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
         std::vector<char> buf(static_cast<std::size_t>(st.st_size) + 256);
         const ssize_t n = ::readlink(at.c_str(), buf.data(), buf.size());
         if (n <= 0 || static_cast<std::size_t>(n) >= buf.size())
@@ -101,23 +104,24 @@ std::string finalTarget(const std::string& path) {
     return "";
 }
 
-bool writableOrAbsent(const std::string& path) {
-    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0)
-        return true;
+bool writableOrAbsent(const std::string& path)
+{
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0) return true;
     return errno == ENOENT;
 }
 
-std::string reasonText(int error) {
+std::string reasonText(int error)
+{
     if (error == 0) return {}; // nothing said, rather than "Success"
     return std::generic_category().message(error);
 }
 
-bool writeAll(int fd, const char* data, std::size_t size) {
+bool writeAll(int fd, const char* data, std::size_t size)
+{
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
         data += n;
@@ -126,7 +130,8 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-void syncFolderOf(const std::string& target) {
+void syncFolderOf(const std::string& target)
+{
     const int dfd = ::open(folderForTemp(target).c_str(), O_RDONLY | O_DIRECTORY);
     if (dfd >= 0) {
         ::fsync(dfd);
@@ -134,28 +139,27 @@ void syncFolderOf(const std::string& target) {
     }
 }
 
-bool canOpenForReading(const std::string& path) {
-    if (path.empty())
-        return false;
+bool canOpenForReading(const std::string& path)
+{
+    if (path.empty()) return false;
     // Non-blocking, so a named pipe without a writer can't hang the caller.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st{};
+    if (fd < 0) return false;
+    struct stat st {};
     const bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
     ::close(fd);
     return ok;
 }
 
-int openRegularForReading(const std::string& path) {
+int openRegularForReading(const std::string& path)
+{
     if (path.empty()) {
         errno = ENOENT;
         return -1;
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat st{};
+    if (fd < 0) return -1;
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int why = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         ::close(fd);
@@ -167,22 +171,21 @@ int openRegularForReading(const std::string& path) {
     return fd;
 }
 
-bool isReadableRegularFile(const std::string& path) {
+bool isReadableRegularFile(const std::string& path)
+{
     const int fd = openRegularForReading(path);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     ::close(fd);
     return true;
 }
 
-std::FILE* openRegularForAppending(const std::string& path, bool truncate) {
-    if (path.empty())
-        return nullptr;
+std::FILE* openRegularForAppending(const std::string& path, bool truncate)
+{
+    if (path.empty()) return nullptr;
     // Read-write, so that opening a FIFO does not wait for a reader either.
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return nullptr;
-    struct stat st{};
+    if (fd < 0) return nullptr;
+    struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     ok = ok && (!truncate || ::ftruncate(fd, 0) == 0);
     ok = ok && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
@@ -196,16 +199,17 @@ std::FILE* openRegularForAppending(const std::string& path, bool truncate) {
     return file;
 }
 
-bool sameContent(const std::string& a, const std::string& b) {
+bool sameContent(const std::string& a, const std::string& b)
+{
     const int fa = openRegularForReading(a);
-    if (fa < 0)
-        return false;
+    if (fa < 0) return false;
     const int fb = openRegularForReading(b);
     if (fb < 0) {
         ::close(fa);
         return false;
     }
-    struct stat sa{}, sb{};
+    struct stat sa {
+    }, sb{};
     bool same = ::fstat(fa, &sa) == 0 && ::fstat(fb, &sb) == 0 && sa.st_size == sb.st_size;
     std::vector<char> ba(1 << 16), bb(1 << 16);
     while (same) {
@@ -217,8 +221,7 @@ bool sameContent(const std::string& a, const std::string& b) {
         ssize_t got = 0;
         while (got < na) {
             const ssize_t nb = ::read(fb, bb.data() + got, static_cast<std::size_t>(na - got));
-            if (nb <= 0)
-                break;
+            if (nb <= 0) break;
             got += nb;
         }
         same = got == na && std::memcmp(ba.data(), bb.data(), static_cast<std::size_t>(na)) == 0;
@@ -231,9 +234,9 @@ bool sameContent(const std::string& a, const std::string& b) {
 namespace {
 
 // A new empty file named ".<name>.mervo-<pid>.XXXXXX" beside the target.
-int openTempNamedFor(const std::string& target, std::string& tempPath) {
-    std::string name = folderForTemp(target) + tempPrefixFor(target) +
-                       std::to_string(::getpid()) + ".XXXXXX";
+int openTempNamedFor(const std::string& target, std::string& tempPath)
+{
+    std::string name = folderForTemp(target) + tempPrefixFor(target) + std::to_string(::getpid()) + ".XXXXXX";
     std::vector<char> buf(name.begin(), name.end());
     buf.push_back('\0');
     const int fd = ::mkostemp(buf.data(), O_CLOEXEC);
@@ -248,80 +251,79 @@ int openTempNamedFor(const std::string& target, std::string& tempPath) {
 
 } // namespace
 
-int createTempBeside(const std::string& target, std::string& tempPath) {
+int createTempBeside(const std::string& target, std::string& tempPath)
+{
     removeStaleTempFiles(target);
     return openTempNamedFor(target, tempPath);
 }
 
-std::string linkBeside(const std::string& target) {
+std::string linkBeside(const std::string& target)
+{
     for (int attempt = 0; attempt < 10; ++attempt) {
         // The name is drawn as a temporary file's is, then given to the target.
         std::string name;
         const int fd = openTempNamedFor(target, name);
-        if (fd < 0)
-            return "";
+        if (fd < 0) return "";
         ::close(fd);
         ::unlink(name.c_str());
-        if (::link(target.c_str(), name.c_str()) == 0)
-            return name;
-        if (errno != EEXIST)
-            return "";
+        if (::link(target.c_str(), name.c_str()) == 0) return name;
+        if (errno != EEXIST) return "";
     }
     return "";
 }
 
-void removeStaleTempFiles(const std::string& target) {
+void removeStaleTempFiles(const std::string& target)
+{
     const std::string folder = folderForTemp(target);
     const std::string prefix = tempPrefixFor(target);
     DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return;
+    if (!dir) return;
     std::vector<std::string> stale;
     while (const dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
-        if (name.compare(0, prefix.size(), prefix) != 0)
-            continue;
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
         // The owner's process id, then "." and the six random characters.
         const std::string rest = name.substr(prefix.size());
         const auto dot = rest.find('.');
         if (dot == std::string::npos || dot == 0 || rest.size() - dot != 7 ||
             rest.find_first_not_of("0123456789") != dot)
             continue;
-        if (!ownerIsAlive(static_cast<pid_t>(std::stol(rest.substr(0, dot)))))
-            stale.push_back(folder + name);
+        if (!ownerIsAlive(static_cast<pid_t>(std::stol(rest.substr(0, dot))))) stale.push_back(folder + name);
     }
     ::closedir(dir);
     for (const std::string& path : stale) {
-        struct stat st{};
-        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            ::unlink(path.c_str());
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
     }
 }
 
-bool isRegularFile(const std::string& path) {
-    struct stat st{};
+bool isRegularFile(const std::string& path)
+{
+    struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool isDirectory(const std::string& path) {
-    struct stat st{};
+bool isDirectory(const std::string& path)
+{
+    struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool pathExists(const std::string& path) {
-    struct stat st{};
+bool pathExists(const std::string& path)
+{
+    struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
-bool removeFile(const std::string& path) {
+bool removeFile(const std::string& path)
+{
     return !path.empty() && !isDirectory(path) && ::unlink(path.c_str()) == 0;
 }
 
-bool createFolderOneLevel(const std::string& path) {
-    if (path.empty())
-        return false;
-    if (::mkdir(path.c_str(), 0777) == 0)
-        return true;
+bool createFolderOneLevel(const std::string& path)
+{
+    if (path.empty()) return false;
+    if (::mkdir(path.c_str(), 0777) == 0) return true;
     return isDirectory(path);
 }
 
@@ -330,17 +332,16 @@ namespace {
 // Copies into a temporary file beside `to`, then puts it in place: renamed over
 // the target, or (no replacing) linked under the target's name, which fails
 // when that name is taken.
-bool copyFile(const std::string& from, const std::string& to, bool replace) {
-    if (from.empty() || to.empty())
-        return false;
+bool copyFile(const std::string& from, const std::string& to, bool replace)
+{
+    if (from.empty() || to.empty()) return false;
     if (isDirectory(to)) {
         errno = EEXIST; // the name is taken
         return false;
     }
     const int in = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (in < 0)
-        return false;
-    struct stat st{};
+    if (in < 0) return false;
+    struct stat st {};
     if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(in);
         errno = EINVAL;
@@ -357,13 +358,11 @@ bool copyFile(const std::string& from, const std::string& to, bool replace) {
     for (;;) {
         const ssize_t n = ::read(in, buf.data(), buf.size());
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             ok = false;
             break;
         }
-        if (n == 0)
-            break;
+        if (n == 0) break;
         if (!writeAll(out, buf.data(), static_cast<std::size_t>(n))) {
             ok = false;
             break;
@@ -393,70 +392,81 @@ bool copyFile(const std::string& from, const std::string& to, bool replace) {
 
 } // namespace
 
-bool copyFileReplacing(const std::string& from, const std::string& to) {
+bool copyFileReplacing(const std::string& from, const std::string& to)
+{
     return copyFile(from, to, true);
 }
 
-bool copyFileNoReplace(const std::string& from, const std::string& to) {
+bool copyFileNoReplace(const std::string& from, const std::string& to)
+{
     return copyFile(from, to, false);
 }
 
-std::string numberedFileName(const std::string& fileName, int number) {
+std::string numberedFileName(const std::string& fileName, int number)
+{
     const auto dot = fileName.find_last_of('.');
     const std::string suffix = " (" + std::to_string(number) + ")";
-    if (dot == std::string::npos || dot == 0)
-        return fileName + suffix;
+    if (dot == std::string::npos || dot == 0) return fileName + suffix;
     return fileName.substr(0, dot) + suffix + fileName.substr(dot);
 }
 
-std::string fileTitle(const std::string& path) {
+std::string fileTitle(const std::string& path)
+{
     const auto pos = path.find_last_of('/');
     return pos == std::string::npos ? path : path.substr(pos + 1);
 }
 
-std::string folderPartWithSlash(const std::string& path) {
+std::string folderPartWithSlash(const std::string& path)
+{
     const auto pos = path.find_last_of('/');
     return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
 }
 
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat sa{}, sb{};
+bool sameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa {
+    }, sb{};
     if (!a.empty() && !b.empty() && ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     std::error_code ec1, ec2;
     const auto pa = std::filesystem::absolute(a, ec1).lexically_normal();
     const auto pb = std::filesystem::absolute(b, ec2).lexically_normal();
-    if (ec1 || ec2)
-        return a == b;
+    if (ec1 || ec2) return a == b;
     return pa == pb;
 }
 
 AtomicFileWriter::AtomicFileWriter(std::string target) : target_(std::move(target)) {}
 
-AtomicFileWriter::~AtomicFileWriter() { abandon(); }
+AtomicFileWriter::~AtomicFileWriter()
+{
+    abandon();
+}
 
-bool AtomicFileWriter::open() {
+bool AtomicFileWriter::open()
+{
     abandon();
     if (target_.empty()) {
         errno = ENOENT;
         return false;
     }
     final_ = finalTarget(target_);
-    if (final_.empty())
-        return false;
+    if (final_.empty()) return false;
     if (isDirectory(final_)) {
         errno = EISDIR;
         return false;
     }
-    if (!writableOrAbsent(final_))
-        return false;
+    if (!writableOrAbsent(final_)) return false;
     fd_ = makeTempBeside(final_, tempPath_);
     return fd_ >= 0;
 }
 
-std::ostream& AtomicFileWriter::stream() { return out_; }
+std::ostream& AtomicFileWriter::stream()
+{
+    return out_;
+}
 
-bool AtomicFileWriter::commit() {
+bool AtomicFileWriter::commit()
+{
     if (fd_ < 0) {
         errno = EBADF;
         return false;
@@ -464,8 +474,8 @@ bool AtomicFileWriter::commit() {
     // Written by hand rather than through a stream, so that every failure is
     // seen and its errno is the one reported.
     const std::string text = out_.str();
-    bool ok = writeAll(fd_, text.data(), text.size()) && takeOwnerAndMode(fd_, final_, 0666) &&
-              ::fsync(fd_) == 0;
+    bool ok =
+        writeAll(fd_, text.data(), text.size()) && takeOwnerAndMode(fd_, final_, 0666) && ::fsync(fd_) == 0;
     int why = errno;
     if (::close(fd_) != 0 && ok) {
         ok = false;
@@ -491,7 +501,8 @@ bool AtomicFileWriter::commit() {
     return true;
 }
 
-void AtomicFileWriter::abandon() {
+void AtomicFileWriter::abandon()
+{
     const int keep = errno;
     out_.str("");
     out_.clear();

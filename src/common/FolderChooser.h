@@ -5,9 +5,9 @@
 namespace fb {
 
 struct FolderRequest {
-    std::string title;        // window title, e.g. "Move To Directory..."
-    std::string instruction;  // the text shown above the tree
-    std::string startFolder;  // empty: the current directory
+    std::string title;       // window title, e.g. "Move To Directory..."
+    std::string instruction; // the text shown above the tree
+    std::string startFolder; // empty: the current directory
 };
 
 // Picks a folder, typed or chosen, tested and (on request) created before it

@@ -18,8 +18,7 @@ constexpr std::size_t kBufferSize = 1 << 16;
 // The one line-splitting rule for every text file the program reads: a run of
 // CRs, with or without an LF after it, or a lone LF ends a line; characters
 // past the limit are skipped, not kept.
-template <class Source>
-LineReader::Result readLine(Source& src, std::string& line, std::size_t limit)
+template <class Source> LineReader::Result readLine(Source& src, std::string& line, std::size_t limit)
 {
     line.clear();
     bool any = false;
@@ -30,7 +29,8 @@ LineReader::Result readLine(Source& src, std::string& line, std::size_t limit)
         any = true;
         if (c == '\n') break;
         if (c == '\r') {
-            while (src.peek() == '\r') src.get();
+            while (src.peek() == '\r')
+                src.get();
             if (src.peek() == '\n') src.get();
             break;
         }
@@ -61,7 +61,8 @@ struct StreamSource {
     }
     void skipToLineEnd()
     {
-        for (int c = peek(); c != kEnd && c != '\r' && c != '\n'; c = peek()) buf->sbumpc();
+        for (int c = peek(); c != kEnd && c != '\r' && c != '\n'; c = peek())
+            buf->sbumpc();
     }
 };
 
@@ -102,8 +103,7 @@ LineReader LineReader::fromText(std::string_view text)
 
 LineReader::LineReader(LineReader&& other) noexcept
     : fd_(other.fd_), open_(other.open_), failed_(other.failed_), atEnd_(other.atEnd_),
-      started_(other.started_), buffer_(std::move(other.buffer_)), pos_(other.pos_),
-      end_(other.end_)
+      started_(other.started_), buffer_(std::move(other.buffer_)), pos_(other.pos_), end_(other.end_)
 {
     other.fd_ = -1;
     other.open_ = false;
@@ -152,8 +152,10 @@ void LineReader::skipToLineEnd()
         const void* lf = std::memchr(from, '\n', n);
         const void* cr = std::memchr(from, '\r', n);
         const char* stop = nullptr;
-        if (lf && cr) stop = static_cast<const char*>(lf < cr ? lf : cr);
-        else stop = static_cast<const char*>(lf ? lf : cr);
+        if (lf && cr)
+            stop = static_cast<const char*>(lf < cr ? lf : cr);
+        else
+            stop = static_cast<const char*>(lf ? lf : cr);
         if (stop) {
             pos_ = static_cast<std::size_t>(stop - buffer_.data());
             return;

@@ -47,10 +47,13 @@ void setOwnTag()
     // Built by hand: snprintf is not safe where this may be called again.
     char digits[16];
     int n = 0;
-    for (long pid = ::getpid(); pid > 0 && n < 15; pid /= 10) digits[n++] = static_cast<char>('0' + pid % 10);
+    for (long pid = ::getpid(); pid > 0 && n < 15; pid /= 10)
+        digits[n++] = static_cast<char>('0' + pid % 10);
     std::size_t at = 0;
-    for (const char* s = ".mervo-"; *s;) ownTag[at++] = *s++;
-    while (n > 0) ownTag[at++] = digits[--n];
+    for (const char* s = ".mervo-"; *s;)
+        ownTag[at++] = *s++;
+    while (n > 0)
+        ownTag[at++] = digits[--n];
     ownTag[at++] = '.';
     ownTag[at] = '\0';
 }
@@ -88,11 +91,16 @@ void installStopSignals(const std::string& closingLine, int exitCode)
     sigemptyset(&action.sa_mask);
     // Interrupted reads and writes go on, so a stop never shows as an I/O error.
     action.sa_flags = SA_RESTART;
-    for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&action.sa_mask, s);
-    for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
+    for (int s : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&action.sa_mask, s);
+    for (int s : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(s, &action, nullptr);
 }
 
-int stopSignal() { return stopSignalNumber.load(); }
+int stopSignal()
+{
+    return stopSignalNumber.load();
+}
 
 std::string signalName(int signal)
 {
@@ -106,7 +114,7 @@ std::string signalName(int signal)
 
 void noteOwnTempFile(const std::string& path)
 {
-    if (path.size() >= kPathLimit) return;  // left for a later run to remove
+    if (path.size() >= kPathLimit) return; // left for a later run to remove
     TempSlot& slot = tempSlots[nextSlot.fetch_add(1) % kSlots];
     slot.ready.store(0);
     std::memcpy(slot.path, path.c_str(), path.size() + 1);

@@ -7,19 +7,25 @@ namespace fb {
 
 // readTextLine lives with the other line readers, in LineReader.cpp.
 
-std::string trimLeft(std::string_view s) {
+std::string trimLeft(std::string_view s)
+{
     const auto pos = s.find_first_not_of(' ');
     return pos == std::string_view::npos ? std::string() : std::string(s.substr(pos));
 }
 
-std::string trimRight(std::string_view s) {
+std::string trimRight(std::string_view s)
+{
     const auto pos = s.find_last_not_of(' ');
     return pos == std::string_view::npos ? std::string() : std::string(s.substr(0, pos + 1));
 }
 
-std::string trimBlanks(std::string_view s) { return trimLeft(trimRight(s)); }
+std::string trimBlanks(std::string_view s)
+{
+    return trimLeft(trimRight(s));
+}
 
-int32_t parseLeadingInt(std::string_view s) {
+int32_t parseLeadingInt(std::string_view s)
+{
     std::size_t i = 0;
     auto isSpace = [](char c) {
         return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -36,32 +42,33 @@ int32_t parseLeadingInt(std::string_view s) {
     constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
     int64_t value = 0;
     while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-        if (value <= kLimit)
-            value = value * 10 + (s[i] - '0');
+        if (value <= kLimit) value = value * 10 + (s[i] - '0');
         ++i;
     }
-    if (negative)
-        return value >= kLimit ? std::numeric_limits<int32_t>::min() : static_cast<int32_t>(-value);
+    if (negative) return value >= kLimit ? std::numeric_limits<int32_t>::min() : static_cast<int32_t>(-value);
     return value >= kLimit ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(value);
 }
 
-bool endsWith(std::string_view s, std::string_view suffix) {
+bool endsWith(std::string_view s, std::string_view suffix)
+{
     return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
 
-bool contains(std::string_view s, std::string_view part) {
+bool contains(std::string_view s, std::string_view part)
+{
     return s.find(part) != std::string_view::npos;
 }
 
-std::string toLowerAscii(std::string_view s) {
+std::string toLowerAscii(std::string_view s)
+{
     std::string out(s);
     for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return out;
 }
 
-std::string escapeControls(std::string_view s) {
+std::string escapeControls(std::string_view s)
+{
     std::string out;
     out.reserve(s.size());
     auto escape = [&out](unsigned char c) {
@@ -86,13 +93,13 @@ std::string escapeControls(std::string_view s) {
     return out;
 }
 
-std::string formatLocalTime(std::time_t t) {
+std::string formatLocalTime(std::time_t t)
+{
     std::tm tm{};
-    if (!localtime_r(&t, &tm))
-        tm = std::tm{};
+    if (!localtime_r(&t, &tm)) tm = std::tm{};
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.4d-%.2d-%.2d %.2d:%.2d:%.2d", tm.tm_year + 1900,
-                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    std::snprintf(buf, sizeof buf, "%.4d-%.2d-%.2d %.2d:%.2d:%.2d", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
     return buf;
 }
 

@@ -25,9 +25,15 @@ bool askedByEnvironment()
 
 } // namespace
 
-void setTracing(bool on) { switchedOn = on; }
+void setTracing(bool on)
+{
+    switchedOn = on;
+}
 
-bool tracing() { return switchedOn || askedByEnvironment(); }
+bool tracing()
+{
+    return switchedOn || askedByEnvironment();
+}
 
 void trace(const std::string& line)
 {

@@ -13,8 +13,7 @@ namespace {
 
 void warn(AcrobatContext& ctx, const std::string& text, const std::string& reason = {})
 {
-    ctx.messages.showWithReason(text, applicationName(), reason, MessageButtons::Ok,
-                                MessageIcon::Warning);
+    ctx.messages.showWithReason(text, applicationName(), reason, MessageButtons::Ok, MessageIcon::Warning);
 }
 
 } // namespace

@@ -85,8 +85,8 @@ struct AppendRun::Session {
 AppendRun::AppendRun(JobList& jobs, AutomationServer& server, MessageBoxes& messages, AppendLog& log,
                      const FillerFiles& fillers, ReaderCloser& readers, AppendRunHost& host,
                      ConnectionWindow& connection, const RunOptions& options)
-    : jobs_(jobs), server_(server), messages_(messages), log_(log), fillers_(fillers),
-      readers_(readers), host_(host), connection_(connection), options_(options)
+    : jobs_(jobs), server_(server), messages_(messages), log_(log), fillers_(fillers), readers_(readers),
+      host_(host), connection_(connection), options_(options)
 {
 }
 
@@ -136,8 +136,7 @@ void AppendRun::setStatus(int row, const std::string& status)
 void AppendRun::warn(const std::string& text, bool suppressible, const std::string& reason)
 {
     if (suppressible && options_.quietMode) return;
-    messages_.showWithReason(text, applicationName(), reason, MessageButtons::Ok,
-                             MessageIcon::Warning);
+    messages_.showWithReason(text, applicationName(), reason, MessageButtons::Ok, MessageIcon::Warning);
 }
 
 void AppendRun::fail(const std::string& text, bool suppressible, const std::string& reason)
@@ -165,7 +164,10 @@ void AppendRun::closeAll(Session& s, bool exitToo)
     if (exitToo) s.app->Exit();
 }
 
-bool AppendRun::stopping() const { return stopRequested_ || stopSignal() != 0; }
+bool AppendRun::stopping() const
+{
+    return stopRequested_ || stopSignal() != 0;
+}
 
 void AppendRun::recordMissing(const std::string& path)
 {
@@ -195,7 +197,8 @@ void AppendRun::run()
     currentFile_.clear();
     rowsDone_ = 0;
     rowsToRun_ = 0;
-    for (int i = 0; i < jobs_.rowCount(); ++i) rowsToRun_ += jobs_.entry(i).takesPartInRun();
+    for (int i = 0; i < jobs_.rowCount(); ++i)
+        rowsToRun_ += jobs_.entry(i).takesPartInRun();
     host_.runProgress(true, 0, rowsToRun_);
     failure_.clear();
 
@@ -220,8 +223,8 @@ void AppendRun::run()
         // The run pumps the window's events, whose handlers may throw anything.
         lastResult_ = RunResult::Failed;
         if (s.connectionShown) connection_.hide();
-        messages_.show("Acrobat automation error: unknown error", applicationName(),
-                       MessageButtons::Ok, MessageIcon::Warning);
+        messages_.show("Acrobat automation error: unknown error", applicationName(), MessageButtons::Ok,
+                       MessageIcon::Warning);
         try {
             closeAll(s, true);
         } catch (...) {
@@ -347,8 +350,8 @@ AppendRun::Outcome AppendRun::checkRow(Session& s, int i, const JobEntry& row, c
         if (!options_.quietMode)
             messages_.show(*error + "\n" + source, "Error in parameters", MessageButtons::Ok,
                            MessageIcon::Warning);
-        undone_.push_back(rowName(i, source) + ": page selection \"" + row.appendParameters +
-                          "\" refused (" + *error + ")");
+        undone_.push_back(rowName(i, source) + ": page selection \"" + row.appendParameters + "\" refused (" +
+                          *error + ")");
         setStatus(i, "Stopped");
         closeAll(s, true);
         return RunResult::Failed;
@@ -620,8 +623,7 @@ bool AppendRun::moveSource(const std::string& source, const std::string& folder)
         return false;
     }
     if (movedTo != destination)
-        messages_.show(destination + " already holds another file; " + source + " was moved to " +
-                           movedTo,
+        messages_.show(destination + " already holds another file; " + source + " was moved to " + movedTo,
                        applicationName(), MessageButtons::Ok, MessageIcon::Information);
     if (!removeFile(source)) {
         messages_.show("Unable to remove file: " + source + " after copying it to " + movedTo + "\n" +

@@ -28,13 +28,14 @@ struct JobEntry;
 // What the run needs from the window around it besides message pumping.
 class AppendRunHost : public EventPump {
 public:
-    virtual void beep(int hz, int ms) { (void)hz; (void)ms; }
+    virtual void beep(int hz, int ms)
+    {
+        (void)hz;
+        (void)ms;
+    }
     virtual void captionChanged(const std::string& caption) { (void)caption; }
     // The run began (running, done 0), finished a row, or ended.
-    virtual void runProgress(bool running, int done, int total)
-    {
-        (void)running, (void)done, (void)total;
-    }
+    virtual void runProgress(bool running, int done, int total) { (void)running, (void)done, (void)total; }
     // A passing remark that needs no answer, such as waiting for another run;
     // standard error unless the host shows it elsewhere.
     virtual void notice(const std::string& text);
@@ -125,8 +126,14 @@ private:
     bool canReplace(const std::string& p) { return files_->canReplace(p); }
     bool writableOrAbsent(const std::string& p) { return files_->writableOrAbsent(p); }
     bool createFolderOneLevel(const std::string& p) { return files_->createFolderOneLevel(p); }
-    bool copyFileReplacing(const std::string& a, const std::string& b) { return files_->copyFileReplacing(a, b); }
-    bool copyFileNoReplace(const std::string& a, const std::string& b) { return files_->copyFileNoReplace(a, b); }
+    bool copyFileReplacing(const std::string& a, const std::string& b)
+    {
+        return files_->copyFileReplacing(a, b);
+    }
+    bool copyFileNoReplace(const std::string& a, const std::string& b)
+    {
+        return files_->copyFileNoReplace(a, b);
+    }
     bool removeFile(const std::string& p) { return files_->removeFile(p); }
 
     JobList& jobs_;

@@ -49,7 +49,8 @@ void CMyThread::run()
             trace(std::string("watcher: ") + e.what());
         }
         // One poll's sleep in short steps, so a close never waits the whole poll.
-        for (int i = 0; i < kSteps && !stop_.load(); ++i) std::this_thread::sleep_for(step);
+        for (int i = 0; i < kSteps && !stop_.load(); ++i)
+            std::this_thread::sleep_for(step);
     }
     exitCode_.store(1);
 }

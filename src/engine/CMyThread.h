@@ -18,7 +18,7 @@ public:
 class CMyThread {
 public:
     CMyThread();
-    ~CMyThread();  // stops and joins
+    ~CMyThread(); // stops and joins
     CMyThread(const CMyThread&) = delete;
     CMyThread& operator=(const CMyThread&) = delete;
 
@@ -27,7 +27,7 @@ public:
     void start();
     void requestStop() { stop_.store(1); }
     void join();
-    int exitCode() const { return exitCode_.load(); }  // -1 no main window, 1 normal, 0 not ended
+    int exitCode() const { return exitCode_.load(); } // -1 no main window, 1 normal, 0 not ended
     std::chrono::milliseconds pollInterval() const { return std::chrono::milliseconds(250); }
 
 private:

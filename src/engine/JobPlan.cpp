@@ -262,12 +262,13 @@ void JobPlan::add(const std::string& keyword, const std::string& rest)
 std::string JobPlan::text() const
 {
     std::string out;
-    for (const std::string& line : lines) out += line + "\n";
+    for (const std::string& line : lines)
+        out += line + "\n";
     return out;
 }
 
-MessageAnswer PlanMessages::show(const std::string& text, const std::string& caption,
-                                 MessageButtons buttons, MessageIcon icon)
+MessageAnswer PlanMessages::show(const std::string& text, const std::string& caption, MessageButtons buttons,
+                                 MessageIcon icon)
 {
     (void)icon;
     plan_.messages.push_back(caption + ": " + text);
@@ -280,7 +281,10 @@ MessageAnswer PlanMessages::show(const std::string& text, const std::string& cap
 PlanWorld::PlanWorld(JobPlan& plan) : plan_(plan), server_(std::make_unique<PlanServer>(*this)) {}
 PlanWorld::~PlanWorld() = default;
 
-AutomationServer& PlanWorld::server() { return *server_; }
+AutomationServer& PlanWorld::server()
+{
+    return *server_;
+}
 
 std::string PlanWorld::key(const std::string& path) const
 {
@@ -289,7 +293,8 @@ std::string PlanWorld::key(const std::string& path) const
     auto abs = std::filesystem::absolute(path, ec);
     if (ec) return path;
     std::string k = abs.lexically_normal().string();
-    while (k.size() > 1 && k.back() == '/') k.pop_back();
+    while (k.size() > 1 && k.back() == '/')
+        k.pop_back();
     return k;
 }
 
@@ -299,7 +304,10 @@ const PlanWorld::File* PlanWorld::made(const std::string& path) const
     return it == made_.end() ? nullptr : &it->second;
 }
 
-bool PlanWorld::removed(const std::string& path) const { return removed_.count(key(path)) > 0; }
+bool PlanWorld::removed(const std::string& path) const
+{
+    return removed_.count(key(path)) > 0;
+}
 
 bool PlanWorld::exists(const std::string& path)
 {
@@ -339,7 +347,10 @@ bool PlanWorld::isReadableRegularFile(const std::string& path)
     return !removed(path) && fb::isReadableRegularFile(path);
 }
 
-bool PlanWorld::pathExists(const std::string& path) { return exists(path); }
+bool PlanWorld::pathExists(const std::string& path)
+{
+    return exists(path);
+}
 
 bool PlanWorld::sameFile(const std::string& a, const std::string& b)
 {
@@ -384,7 +395,8 @@ bool PlanWorld::createFolderOneLevel(const std::string& path)
 {
     if (fb::isDirectory(path) || folders_.count(key(path))) return true;
     std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    while (trimmed.size() > 1 && trimmed.back() == '/')
+        trimmed.pop_back();
     if (exists(trimmed)) return false; // a file of that name
     if (!folderWritable(folderPartWithSlash(trimmed))) return false;
     folders_.insert(key(path));
@@ -406,7 +418,8 @@ bool PlanWorld::copy(const std::string& from, const std::string& to, bool replac
         return false;
     }
     File f;
-    if (const File* src = made(from)) f = *src;
+    if (const File* src = made(from))
+        f = *src;
     else {
         f.contentOf = from;
         f.token = "file:" + key(from);
@@ -417,8 +430,14 @@ bool PlanWorld::copy(const std::string& from, const std::string& to, bool replac
     return true;
 }
 
-bool PlanWorld::copyFileReplacing(const std::string& from, const std::string& to) { return copy(from, to, true); }
-bool PlanWorld::copyFileNoReplace(const std::string& from, const std::string& to) { return copy(from, to, false); }
+bool PlanWorld::copyFileReplacing(const std::string& from, const std::string& to)
+{
+    return copy(from, to, true);
+}
+bool PlanWorld::copyFileNoReplace(const std::string& from, const std::string& to)
+{
+    return copy(from, to, false);
+}
 
 bool PlanWorld::removeFile(const std::string& path)
 {
@@ -471,7 +490,8 @@ std::optional<std::vector<PlannedPage>> PlanWorld::openPages(const std::string& 
             auto pdf = pdf::openPdf(real);
             const long n = static_cast<long>(pdf->getAllPages().size());
             pages.emplace();
-            for (long p = 1; p <= n; ++p) pages->push_back({k, p});
+            for (long p = 1; p <= n; ++p)
+                pages->push_back({k, p});
         } catch (const std::exception& e) {
             // Planned as the run would meet it: a source that does not open.
             trace("plan: " + real + ": " + e.what());
@@ -512,8 +532,8 @@ class QuietHost : public AppendRunHost {};
 
 } // namespace
 
-JobPlan planRows(const std::vector<JobEntry>& rows, const FillerFiles& fillers,
-                 const RunOptions& options, const std::string& logPath)
+JobPlan planRows(const std::vector<JobEntry>& rows, const FillerFiles& fillers, const RunOptions& options,
+                 const std::string& logPath)
 {
     JobPlan plan;
     PlanWorld world(plan);
@@ -522,9 +542,8 @@ JobPlan planRows(const std::vector<JobEntry>& rows, const FillerFiles& fillers,
     // A copy of the rows: the run writes their statuses.
     JobList jobs(messages, prompt, [](const std::string&) { return -1; });
     for (const JobEntry& row : rows) {
-        if (jobs.AddJobEntry(row.fileName, 1, row.appendParameters, row.moveToDirectory,
-                             row.outputFile, row.keepBookmarks, row.createNew, row.appendExisting,
-                             row.bookmarkFilename) != 1)
+        if (jobs.AddJobEntry(row.fileName, 1, row.appendParameters, row.moveToDirectory, row.outputFile,
+                             row.keepBookmarks, row.createNew, row.appendExisting, row.bookmarkFilename) != 1)
             continue;
         const int i = jobs.rowCount() - 1;
         for (int column = 0; column < kColumnCount; ++column)

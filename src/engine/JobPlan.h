@@ -150,7 +150,7 @@ public:
 
 // The plan of a run over these rows (as the job list holds them), worked out by
 // the append run itself against a PlanWorld. Nothing on disk is changed.
-JobPlan planRows(const std::vector<JobEntry>& rows, const FillerFiles& fillers,
-                 const RunOptions& options, const std::string& logPath);
+JobPlan planRows(const std::vector<JobEntry>& rows, const FillerFiles& fillers, const RunOptions& options,
+                 const std::string& logPath);
 
 } // namespace fb

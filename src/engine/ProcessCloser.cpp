@@ -86,8 +86,7 @@ bool processPathMatches(const std::string& path, const std::string& name)
     } else {
         pattern = p.substr(s, 1) + n;
         std::string tail = p.substr(s + 1);
-        if (n.find('.') == std::string::npos && endsWith(tail, ".exe"))
-            pattern += ".exe";
+        if (n.find('.') == std::string::npos && endsWith(tail, ".exe")) pattern += ".exe";
     }
     return p.find(pattern) != std::string::npos;
 }

@@ -139,10 +139,7 @@ public:
         }
     }
 
-    long GetNumPages() override
-    {
-        return pdf_ ? pageCount_ : 0;
-    }
+    long GetNumPages() override { return pdf_ ? pageCount_ : 0; }
 
     long InsertPages(long insertAfter, PDDoc& source, long firstPage, long count, long bookmarks) override
     {
@@ -151,9 +148,8 @@ public:
             auto* src = dynamic_cast<QpdfPDDoc*>(&source);
             if (pdf_) makePrivate();
             if (!pdf_ || !src || src == this || !src->pdf_ || src->pdf_ == pdf_) return 0;
-            trace("insert pages " + std::to_string(firstPage + 1) + "-" +
-                  std::to_string(firstPage + count) + " of " + src->path_ + " after page " +
-                  std::to_string(insertAfter + 1));
+            trace("insert pages " + std::to_string(firstPage + 1) + "-" + std::to_string(firstPage + count) +
+                  " of " + src->path_ + " after page " + std::to_string(insertAfter + 1));
             return insertFrom(*src, insertAfter, firstPage, count, bookmarks != 0) ? 1 : 0;
         } catch (const std::exception& e) {
             failure_ = e.what();
@@ -192,7 +188,8 @@ public:
                 savedAt_ = state_->changes;
                 trace("save " + path + ": update appended");
                 if (keepAlive_.size() >= kMaxHeldSources) {
-                    if (auto id = pdf::identityOf(path)) state_->chains[path] = {*id, writer_->savesSinceFullWrite()};
+                    if (auto id = pdf::identityOf(path))
+                        state_->chains[path] = {*id, writer_->savesSinceFullWrite()};
                     savedAt_ = -1; // not kept: the next row opens the file, and the sources go
                 }
                 return 1;
@@ -371,7 +368,8 @@ private:
 
     std::vector<QPDFObjectHandle> touched()
     {
-        std::vector<QPDFObjectHandle> all = appender_ ? appender_->touched() : std::vector<QPDFObjectHandle>{};
+        std::vector<QPDFObjectHandle> all =
+            appender_ ? appender_->touched() : std::vector<QPDFObjectHandle>{};
         if (copier_) {
             auto more = copier_->touched();
             all.insert(all.end(), more.begin(), more.end());
@@ -427,14 +425,14 @@ private:
     std::unique_ptr<pdf::PageCopier> copier_;
     std::shared_ptr<pdf::SourceIndex> index_;
     OH lastNewBookmark_;
-    bool tracking_ = false;       // changes since opening are followed
-    bool untracked_ = false;      // a change an update cannot carry: save in full
-    std::string failure_;         // why the last call that returned 0 failed
-    std::string unreadable_;      // why a page of the file as opened is not a page
-    bool pageCacheStale_ = false; // qpdf's list of pages misses appended ones
-    bool shared_ = false;         // pdf_ may be a source other documents' copies read from
+    bool tracking_ = false;                     // changes since opening are followed
+    bool untracked_ = false;                    // a change an update cannot carry: save in full
+    std::string failure_;                       // why the last call that returned 0 failed
+    std::string unreadable_;                    // why a page of the file as opened is not a page
+    bool pageCacheStale_ = false;               // qpdf's list of pages misses appended ones
+    bool shared_ = false;                       // pdf_ may be a source other documents' copies read from
     std::optional<pdf::FileIdentity> openedAs_; // the file as it was when read
-    long savedAt_ = -1;           // the change count at the last update saved
+    long savedAt_ = -1;                         // the change count at the last update saved
 };
 
 class QpdfAVPageView : public AVPageView {
@@ -646,7 +644,10 @@ public:
     std::shared_ptr<App> createApp() override { return std::make_shared<QpdfApp>(state_); }
     std::shared_ptr<AVDoc> createAVDoc() override { return std::make_shared<QpdfAVDoc>(state_); }
     std::shared_ptr<PDDoc> createPDDoc() override { return std::make_shared<QpdfPDDoc>(state_); }
-    std::shared_ptr<PDBookmark> createPDBookmark() override { return std::make_shared<QpdfPDBookmark>(state_); }
+    std::shared_ptr<PDBookmark> createPDBookmark() override
+    {
+        return std::make_shared<QpdfPDBookmark>(state_);
+    }
 
 private:
     std::shared_ptr<ServerState> state_ = std::make_shared<ServerState>();

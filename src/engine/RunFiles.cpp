@@ -11,33 +11,56 @@
 
 namespace fb {
 
-bool RunFiles::canOpenForReading(const std::string& path) { return fb::canOpenForReading(path); }
+bool RunFiles::canOpenForReading(const std::string& path)
+{
+    return fb::canOpenForReading(path);
+}
 int RunFiles::openError(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return path.empty() ? ENOENT : errno;
-    struct stat st{};
+    struct stat st {};
     const int why = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? EISDIR : 0;
     ::close(fd);
     return why;
 }
 
-bool RunFiles::isRegularFile(const std::string& path) { return fb::isRegularFile(path); }
-bool RunFiles::isReadableRegularFile(const std::string& path) { return fb::isReadableRegularFile(path); }
-bool RunFiles::pathExists(const std::string& path) { return fb::pathExists(path); }
-bool RunFiles::sameFile(const std::string& a, const std::string& b) { return fb::sameFile(a, b); }
-bool RunFiles::sameContent(const std::string& a, const std::string& b) { return fb::sameContent(a, b); }
+bool RunFiles::isRegularFile(const std::string& path)
+{
+    return fb::isRegularFile(path);
+}
+bool RunFiles::isReadableRegularFile(const std::string& path)
+{
+    return fb::isReadableRegularFile(path);
+}
+bool RunFiles::pathExists(const std::string& path)
+{
+    return fb::pathExists(path);
+}
+bool RunFiles::sameFile(const std::string& a, const std::string& b)
+{
+    return fb::sameFile(a, b);
+}
+bool RunFiles::sameContent(const std::string& a, const std::string& b)
+{
+    return fb::sameContent(a, b);
+}
 
 bool RunFiles::canReplace(const std::string& path)
 {
     if (!fb::isRegularFile(path)) return false;
     std::string folder = folderPartWithSlash(path);
-    if (folder.empty()) folder = ".";
-    else if (folder.size() > 1) folder.pop_back();
+    if (folder.empty())
+        folder = ".";
+    else if (folder.size() > 1)
+        folder.pop_back();
     return ::access(folder.c_str(), W_OK) == 0;
 }
 
-bool RunFiles::createFolderOneLevel(const std::string& path) { return fb::createFolderOneLevel(path); }
+bool RunFiles::createFolderOneLevel(const std::string& path)
+{
+    return fb::createFolderOneLevel(path);
+}
 bool RunFiles::copyFileReplacing(const std::string& from, const std::string& to)
 {
     return fb::copyFileReplacing(from, to);
@@ -46,12 +69,18 @@ bool RunFiles::copyFileNoReplace(const std::string& from, const std::string& to)
 {
     return fb::copyFileNoReplace(from, to);
 }
-bool RunFiles::removeFile(const std::string& path) { return fb::removeFile(path); }
+bool RunFiles::removeFile(const std::string& path)
+{
+    return fb::removeFile(path);
+}
 FileLock RunFiles::lockOutput(const std::string& path, const LockWait& wait)
 {
     return FileLock::acquire(path, wait);
 }
-bool RunFiles::openLog(AppendLog& log) { return log.open(); }
+bool RunFiles::openLog(AppendLog& log)
+{
+    return log.open();
+}
 bool RunFiles::writableOrAbsent(const std::string& path)
 {
     return fb::writableOrAbsent(path);

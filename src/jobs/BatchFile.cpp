@@ -12,10 +12,9 @@ namespace fb {
 namespace {
 constexpr int kBatchFields = 10;
 // The batch fields in file order: every column but "Selected".
-constexpr int kFieldColumns[kBatchFields] = {kFileName,       kAppendParameters, kPages,
-                                             kStatus,         kMoveToDirectory,  kOutputFile,
-                                             kKeepBookmarks,  kCreateNew,        kAppendExisting,
-                                             kBookmarkFilename};
+constexpr int kFieldColumns[kBatchFields] = {kFileName,        kAppendParameters, kPages,         kStatus,
+                                             kMoveToDirectory, kOutputFile,       kKeepBookmarks, kCreateNew,
+                                             kAppendExisting,  kBookmarkFilename};
 
 FileDialogRequest batchDialog(const std::string& title, bool mustExist)
 {
@@ -62,8 +61,7 @@ void BatchFiles::setCurrentPath(const std::string& path)
     if (titleListener_) titleListener_(windowTitle());
 }
 
-void BatchFiles::addLine(const std::string& line, const std::string& path, int lineNumber,
-                         bool tooLong)
+void BatchFiles::addLine(const std::string& line, const std::string& path, int lineNumber, bool tooLong)
 {
     if (line.empty()) return;
     const std::string where = "line " + std::to_string(lineNumber) + " of " + path;
@@ -92,8 +90,7 @@ void BatchFiles::readLines(const std::string& path, bool firstLineOnly)
     errno = 0;
     LineReader in(path);
     if (!in.isOpen()) {
-        if (!quiet_)
-            messages_.showWithReason(path, "Can't read append parameters file.", reasonText(errno));
+        if (!quiet_) messages_.showWithReason(path, "Can't read append parameters file.", reasonText(errno));
         undone_.push_back("batch file not read: " + path);
         return;
     }
@@ -108,8 +105,7 @@ void BatchFiles::readLines(const std::string& path, bool firstLineOnly)
         const LineReader::Result got = in.next(line);
         if (got == LineReader::Result::End) break;
         if (jobs_.loadStopped()) {
-            undone_.push_back("reading " + path + " was stopped before line " +
-                              std::to_string(number + 1));
+            undone_.push_back("reading " + path + " was stopped before line " + std::to_string(number + 1));
             break;
         }
         addLine(line, path, ++number, got == LineReader::Result::TooLong);
@@ -167,7 +163,8 @@ bool BatchFiles::write(const std::string& path, bool alwaysConfirm)
     AtomicFileWriter writer(path);
     bool ok = writer.open();
     if (ok) {
-        for (int row = 0; row < jobs_.rowCount(); ++row) writer.stream() << formatBatchLine(jobs_.entry(row));
+        for (int row = 0; row < jobs_.rowCount(); ++row)
+            writer.stream() << formatBatchLine(jobs_.entry(row));
         ok = writer.commit();
     }
     if (!ok) {

@@ -21,7 +21,7 @@ enum Column : int {
 
 struct ColumnInfo {
     const char* header;
-    int width;  // pixels; 0 = present but hidden
+    int width; // pixels; 0 = present but hidden
 };
 const ColumnInfo& columnInfo(int column);
 

@@ -37,8 +37,7 @@ std::string iconKeyFor(const std::string& fileName)
     return toLowerAscii(fileName.substr(dot));
 }
 
-JobList::JobList(MessageBoxes& messages, ParametersPrompt& prompt,
-                 AcrobatPageCounter acrobatFallback)
+JobList::JobList(MessageBoxes& messages, ParametersPrompt& prompt, AcrobatPageCounter acrobatFallback)
     : messages_(messages), prompt_(prompt), acrobatFallback_(std::move(acrobatFallback))
 {
 }
@@ -150,7 +149,8 @@ const std::string& JobList::text(int row, int column) const
 JobEntry JobList::entry(int row) const
 {
     JobEntry e;
-    for (int c = 0; c < kColumnCount; ++c) e.column(c) = text(row, c);
+    for (int c = 0; c < kColumnCount; ++c)
+        e.column(c) = text(row, c);
     return e;
 }
 
@@ -162,9 +162,12 @@ std::string JobList::iconKey(int row) const
 void JobList::setText(int row, int column, const std::string& text)
 {
     Row& r = rows_.at(row);
-    if (column == kFileName) r.fileName = text;
-    else if (column >= 0 && column < kColumnCount) r.text[slot(column)] = intern(text);
-    else throw std::out_of_range("job list column");
+    if (column == kFileName)
+        r.fileName = text;
+    else if (column >= 0 && column < kColumnCount)
+        r.text[slot(column)] = intern(text);
+    else
+        throw std::out_of_range("job list column");
     notifyChanged(row);
 }
 
@@ -185,7 +188,8 @@ int JobList::firstSelectedRow() const
 int JobList::selectedRowCount() const
 {
     int n = 0;
-    for (const auto& r : rows_) n += r.highlighted ? 1 : 0;
+    for (const auto& r : rows_)
+        n += r.highlighted ? 1 : 0;
     return n;
 }
 
@@ -213,36 +217,40 @@ void JobList::writeParameters(int row, const JobParameters& v)
 {
     // The dialog pumps events: the row may have gone meanwhile.
     if (row < 0 || row >= rowCount()) return;
-    const std::pair<int, const std::string*> values[] = {
-        {kAppendParameters, &v.appendParameters}, {kMoveToDirectory, &v.moveToDirectory},
-        {kOutputFile, &v.outputFile},             {kKeepBookmarks, &v.keepBookmarks},
-        {kCreateNew, &v.createNew},               {kAppendExisting, &v.appendExisting},
-        {kBookmarkFilename, &v.bookmarkFilename}};
+    const std::pair<int, const std::string*> values[] = {{kAppendParameters, &v.appendParameters},
+                                                         {kMoveToDirectory, &v.moveToDirectory},
+                                                         {kOutputFile, &v.outputFile},
+                                                         {kKeepBookmarks, &v.keepBookmarks},
+                                                         {kCreateNew, &v.createNew},
+                                                         {kAppendExisting, &v.appendExisting},
+                                                         {kBookmarkFilename, &v.bookmarkFilename}};
     Row& r = rows_[row];
-    for (const auto& [column, value] : values) r.text[slot(column)] = intern(*value);
+    for (const auto& [column, value] : values)
+        r.text[slot(column)] = intern(*value);
     notifyChanged(row);
 }
 
-int JobList::AddJobEntry(const std::string& fileName, int selected,
-                         const std::string& appendParameters, const std::string& moveToDirectory,
-                         const std::string& outputFile, const std::string& keepBookmarks,
-                         const std::string& createNew, const std::string& appendExisting,
-                         const std::string& bookmarkFilename)
+int JobList::AddJobEntry(const std::string& fileName, int selected, const std::string& appendParameters,
+                         const std::string& moveToDirectory, const std::string& outputFile,
+                         const std::string& keepBookmarks, const std::string& createNew,
+                         const std::string& appendExisting, const std::string& bookmarkFilename)
 {
     if (!endsInPdf(fileName)) return -1;
     // A stopped load keeps the rows it has and takes no more.
     if (loadStopped_) return -1;
-    const std::pair<int, const std::string*> fields[] = {
-        {kFileName, &fileName},           {kAppendParameters, &appendParameters},
-        {kMoveToDirectory, &moveToDirectory}, {kOutputFile, &outputFile},
-        {kKeepBookmarks, &keepBookmarks}, {kCreateNew, &createNew},
-        {kAppendExisting, &appendExisting}, {kBookmarkFilename, &bookmarkFilename}};
+    const std::pair<int, const std::string*> fields[] = {{kFileName, &fileName},
+                                                         {kAppendParameters, &appendParameters},
+                                                         {kMoveToDirectory, &moveToDirectory},
+                                                         {kOutputFile, &outputFile},
+                                                         {kKeepBookmarks, &keepBookmarks},
+                                                         {kCreateNew, &createNew},
+                                                         {kAppendExisting, &appendExisting},
+                                                         {kBookmarkFilename, &bookmarkFilename}};
     for (const auto& [column, field] : fields) {
         if (field->size() > kMaxTextLength) {
             // Never cut a text short: a shortened path would point at another file.
             std::string what = column == kFileName ? "File name" : columnInfo(column).header;
-            messages_.show(what + " too long (more than 4095 characters): " +
-                               field->substr(0, 80) + "...",
+            messages_.show(what + " too long (more than 4095 characters): " + field->substr(0, 80) + "...",
                            applicationName(), MessageButtons::Ok, MessageIcon::Warning);
             return -1;
         }
@@ -267,8 +275,7 @@ int JobList::AddJobEntry(const std::string& fileName, int selected,
         // that need no dialog (none, or one that confirms itself) are painted
         // with the rest: a repaint per row would cost more than the row.
         if (alwaysShowParameters_) notify([](JobListObserver& o) { o.repaintNow(); });
-        ParametersAnswer answer =
-            prompt_.prompt({fileName, count, std::nullopt, alwaysShowParameters_});
+        ParametersAnswer answer = prompt_.prompt({fileName, count, std::nullopt, alwaysShowParameters_});
         if (answer.ok) {
             if (answer.useSameParameters) setAlwaysShowParameters(false);
             writeParameters(row, answer.values);
@@ -299,10 +306,10 @@ void JobList::UpdateJobEntry(bool forceDialog)
         return;
     }
     const JobEntry e = entry(row);
-    JobParameters current{e.appendParameters, e.moveToDirectory, e.outputFile, e.keepBookmarks,
+    JobParameters current{e.appendParameters, e.moveToDirectory, e.outputFile,      e.keepBookmarks,
                           e.createNew,        e.appendExisting,  e.bookmarkFilename};
-    ParametersAnswer answer = prompt_.prompt(
-        {e.fileName, parseLeadingInt(e.pages), current, forceDialog || alwaysShowParameters_});
+    ParametersAnswer answer =
+        prompt_.prompt({e.fileName, parseLeadingInt(e.pages), current, forceDialog || alwaysShowParameters_});
     if (!answer.ok) return;
     if (answer.useSameParameters) setAlwaysShowParameters(false);
     writeParameters(row, answer.values);
@@ -324,8 +331,10 @@ void JobList::DeleteSelectedEntries()
             if (rows_[i].highlighted) {
                 const int row = i - static_cast<int>(removedAt.size());
                 removedAt.push_back(row);
-                if (focused_ == row) focused_ = -1;
-                else if (focused_ > row) --focused_;
+                if (focused_ == row)
+                    focused_ = -1;
+                else if (focused_ > row)
+                    --focused_;
                 continue;
             }
             if (kept != i) rows_[kept] = std::move(rows_[i]);
@@ -411,15 +420,19 @@ void JobList::sortRange(int column, bool ascending, int first, int last)
     };
     int i = first, j = last;
     while (j >= i) {
-        while (i < last && before(i)) ++i;
+        while (i < last && before(i))
+            ++i;
         if (first < j) {
-            while (j > first && after(j)) --j;
+            while (j > first && after(j))
+                --j;
         }
         if (j >= i) {
             if (text(i, column) != text(j, column)) {
                 std::swap(rows_[i], rows_[j]);
-                if (focused_ == i) focused_ = j;
-                else if (focused_ == j) focused_ = i;
+                if (focused_ == i)
+                    focused_ = j;
+                else if (focused_ == j)
+                    focused_ = i;
             }
             ++i;
             --j;

@@ -111,7 +111,7 @@ private:
     // text ("", "Yes", "N", one output path, ...) is kept once.
     struct Row {
         std::string fileName;
-        std::uint32_t text[kColumnCount - 1] = {};  // every column but kFileName
+        std::uint32_t text[kColumnCount - 1] = {}; // every column but kFileName
         bool highlighted = false;
     };
     static int slot(int column) { return column < kFileName ? column : column - 1; }
@@ -129,14 +129,14 @@ private:
     ParametersPrompt& prompt_;
     AcrobatPageCounter acrobatFallback_;
     std::vector<JobListObserver*> observers_;
-    int notifying_ = 0;  // observers that leave meanwhile are only nulled
+    int notifying_ = 0; // observers that leave meanwhile are only nulled
     EventPump* loadPump_ = nullptr;
     int loadDepth_ = 0;
     bool loadStopped_ = false;
     std::chrono::steady_clock::time_point lastTurn_;
     // A deque: growing it never holds two copies of the rows at once.
     std::deque<Row> rows_;
-    std::deque<std::string> texts_{std::string()};  // stable addresses; 0 is ""
+    std::deque<std::string> texts_{std::string()}; // stable addresses; 0 is ""
     std::unordered_map<std::string_view, std::uint32_t> textIndex_{{std::string_view(), 0}};
     int focused_ = -1;
     bool alwaysShowParameters_ = true;

@@ -59,9 +59,9 @@ OutputFacts readOutputFacts(const std::string& path)
 
 } // namespace
 
-std::string formatLogRecord(const std::string& dateTime, long long size,
-                            const std::string& outputPath, const std::string& created,
-                            const std::string& modified, const std::string& sourcePath)
+std::string formatLogRecord(const std::string& dateTime, long long size, const std::string& outputPath,
+                            const std::string& created, const std::string& modified,
+                            const std::string& sourcePath)
 {
     std::string line;
     line.reserve(260 + outputPath.size() + sourcePath.size());
@@ -80,12 +80,12 @@ std::string formatLogRecord(const std::string& dateTime, long long size,
     return line;
 }
 
-AppendLog::AppendLog(std::string path)
-    : path_(std::move(path)), clock_([] { return std::time(nullptr); })
-{
-}
+AppendLog::AppendLog(std::string path) : path_(std::move(path)), clock_([] { return std::time(nullptr); }) {}
 
-AppendLog::~AppendLog() { close(); }
+AppendLog::~AppendLog()
+{
+    close();
+}
 
 bool AppendLog::open()
 {
@@ -117,8 +117,8 @@ bool AppendLog::lockCurrentLog()
     LockWait wait;
     wait.limit = std::chrono::seconds(60);
     wait.onWait = [this] {
-        const std::string line = applicationName() + ": " + path_ +
-                                 " is being written by another run; waiting for it\n";
+        const std::string line =
+            applicationName() + ": " + path_ + " is being written by another run; waiting for it\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fflush(stderr);
     };
@@ -129,7 +129,8 @@ bool AppendLog::lockCurrentLog()
         const int r = lockDescriptor(fd, wait);
         const bool locked = r == 0;
         if (!locked && r != ENOLCK && r != EOPNOTSUPP && r != EINVAL) return false;
-        struct stat held {}, named {};
+        struct stat held {
+        }, named{};
         if (::fstat(fd, &held) == 0 && ::stat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
             held.st_ino == named.st_ino)
             return true;
@@ -144,8 +145,10 @@ bool AppendLog::lockCurrentLog()
 
 void AppendLog::setClock(std::function<std::time_t()> clock)
 {
-    if (clock) clock_ = std::move(clock);
-    else clock_ = [] { return std::time(nullptr); };
+    if (clock)
+        clock_ = std::move(clock);
+    else
+        clock_ = [] { return std::time(nullptr); };
 }
 
 bool AppendLog::writeRecord(const std::string& outputPath, const std::string& sourcePath)
@@ -155,8 +158,8 @@ bool AppendLog::writeRecord(const std::string& outputPath, const std::string& so
         return false;
     }
     OutputFacts facts = readOutputFacts(outputPath);
-    std::string line = formatLogRecord(formatLocalTime(clock_()), facts.size, outputPath,
-                                       facts.created, facts.modified, sourcePath);
+    std::string line = formatLogRecord(formatLocalTime(clock_()), facts.size, outputPath, facts.created,
+                                       facts.modified, sourcePath);
     // Other runs may log at the same time. Under the log's lock, at the end of
     // the file the name holds now, in one write: records never interleave, and
     // a failed one can be cut off without touching anyone else's.
@@ -172,8 +175,10 @@ bool AppendLog::writeRecord(const std::string& outputPath, const std::string& so
         const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
         if (n < 0 && errno == EINTR) continue;
         ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-        else why = n < 0 ? errno : ENOSPC;
+        if (ok)
+            done += static_cast<std::size_t>(n);
+        else
+            why = n < 0 ? errno : ENOSPC;
     }
     // On disk at once, so a viewer opened right afterwards sees the record.
     if (::fsync(fd) != 0 && ok) {

@@ -17,8 +17,8 @@ namespace {
 struct FixedField {
     std::size_t offset, width;
 };
-constexpr FixedField kFixedFields[kLogColumnCount] = {
-    {0, 22}, {23, 8}, {32, 80}, {113, 22}, {136, 22}, {159, 80}};
+constexpr FixedField kFixedFields[kLogColumnCount] = {{0, 22},   {23, 8},   {32, 80},
+                                                      {113, 22}, {136, 22}, {159, 80}};
 
 std::string withoutTrailingBlanks(std::string_view s)
 {
@@ -41,8 +41,10 @@ public:
             const std::string& pivot = key((low + high) / 2);
             int lo = low, hi = high;
             while (lo <= hi) {
-                while (lo < high && before(key(lo), pivot)) ++lo;
-                while (hi > low && before(pivot, key(hi))) --hi;
+                while (lo < high && before(key(lo), pivot))
+                    ++lo;
+                while (hi > low && before(pivot, key(hi)))
+                    --hi;
                 if (lo <= hi) {
                     if (key(lo) != key(hi)) std::swap(order_[lo], order_[hi]);
                     ++lo;
@@ -62,10 +64,7 @@ public:
 private:
     const std::string& key(int position) const { return rows_[order_[position]].fields[column_]; }
     // Byte order: std::string compares its characters as unsigned bytes.
-    bool before(const std::string& a, const std::string& b) const
-    {
-        return ascending_ ? a < b : b < a;
-    }
+    bool before(const std::string& a, const std::string& b) const { return ascending_ ? a < b : b < a; }
 
     const std::vector<LogRow>& rows_;
     std::vector<int>& order_;
@@ -111,7 +110,8 @@ std::optional<std::vector<LogRow>> readLogFile(const std::string& path)
     std::string bytes;
     char buf[1 << 16];
     std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        bytes.append(buf, n);
     std::fclose(f);
 
     std::vector<LogRow> rows;
@@ -121,7 +121,8 @@ std::optional<std::vector<LogRow>> readLogFile(const std::string& path)
         std::size_t nl = bytes.find('\n', pos);
         std::size_t end = nl == std::string::npos ? bytes.size() : nl;
         std::size_t cut = end;
-        while (cut > pos && bytes[cut - 1] == '\r') --cut;
+        while (cut > pos && bytes[cut - 1] == '\r')
+            --cut;
         rows.push_back(parseLogLine(std::string_view(bytes).substr(pos, cut - pos)));
         if (nl == std::string::npos) break;
         pos = nl + 1;
@@ -129,8 +130,7 @@ std::optional<std::vector<LogRow>> readLogFile(const std::string& path)
     return rows;
 }
 
-std::vector<int> logSortOrder(const std::vector<LogRow>& rows, int column, bool ascending, int low,
-                              int high)
+std::vector<int> logSortOrder(const std::vector<LogRow>& rows, int column, bool ascending, int low, int high)
 {
     std::vector<int> order(rows.size());
     std::iota(order.begin(), order.end(), 0);
@@ -148,7 +148,8 @@ void SortLogRows(std::vector<LogRow>& rows, int column, bool ascending, int low,
     std::vector<int> order = logSortOrder(rows, column, ascending, low, high);
     std::vector<LogRow> sorted;
     sorted.reserve(rows.size());
-    for (int from : order) sorted.push_back(std::move(rows[from]));
+    for (int from : order)
+        sorted.push_back(std::move(rows[from]));
     rows = std::move(sorted);
 }
 
@@ -175,7 +176,10 @@ std::string csvLine(const LogRow& row)
     return line;
 }
 
-bool ClearLog(AppendLog& log) { return log.clear(); }
+bool ClearLog(AppendLog& log)
+{
+    return log.clear();
+}
 
 int ExportLogToCsv(const std::string& logPath, FileDialogs& dialogs, MessageBoxes& messages,
                    DesktopOpener& opener)
@@ -199,7 +203,8 @@ int ExportLogToCsv(const std::string& logPath, FileDialogs& dialogs, MessageBoxe
     bool ok = out.open();
     if (ok) {
         std::string text(kLogCsvHeader);
-        for (const LogRow& row : *rows) text += csvLine(row);
+        for (const LogRow& row : *rows)
+            text += csvLine(row);
         out.stream().write(text.data(), static_cast<std::streamsize>(text.size()));
         ok = out.commit();
     }
@@ -208,8 +213,8 @@ int ExportLogToCsv(const std::string& logPath, FileDialogs& dialogs, MessageBoxe
                                 errno ? reasonText(errno) : "the file could not be written");
         return -1;
     }
-    if (messages.show("Do you want to open file now in excel ?", "Open File",
-                      MessageButtons::YesNo) == MessageAnswer::Yes)
+    if (messages.show("Do you want to open file now in excel ?", "Open File", MessageButtons::YesNo) ==
+        MessageAnswer::Yes)
         opener.open(csvPath);
     return 1;
 }

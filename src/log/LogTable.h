@@ -36,10 +36,9 @@ std::optional<std::vector<LogRow>> readLogFile(const std::string& path);
 // text, compared byte by byte: result[i] is the old index of the row that
 // ends at low + i. Nothing moves for a column out of range, or high <= low
 // (high -1 means the last row).
-std::vector<int> logSortOrder(const std::vector<LogRow>& rows, int column, bool ascending,
-                              int low = 0, int high = -1);
-void SortLogRows(std::vector<LogRow>& rows, int column, bool ascending, int low = 0,
-                 int high = -1);
+std::vector<int> logSortOrder(const std::vector<LogRow>& rows, int column, bool ascending, int low = 0,
+                              int high = -1);
+void SortLogRows(std::vector<LogRow>& rows, int column, bool ascending, int low = 0, int high = -1);
 
 // A CSV field: quoted, with its quotes doubled, only when it holds a comma,
 // a quotation mark or a line break.

@@ -26,27 +26,26 @@ void ignorePopplerMessage(const std::string&, void*) {}
 
 // Damaged sources are normal input here; poppler's complaints about them would
 // only clutter the terminal of a headless run.
-void silencePoppler() {
+void silencePoppler()
+{
     static std::once_flag once;
     std::call_once(once, [] { poppler::set_debug_error_function(ignorePopplerMessage, nullptr); });
 }
 
 // Only regular files qualify: a pipe or device would block or never end when
 // the parser reads it.
-bool startsWithPdfHeader(const std::string& path) {
+bool startsWithPdfHeader(const std::string& path)
+{
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st{};
+    if (fd < 0) return false;
+    struct stat st {};
     char head[4] = {0, 0, 0, 0};
     std::size_t got = 0;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
         while (got < sizeof head) {
             const ssize_t n = ::read(fd, head + got, sizeof head - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
             got += static_cast<std::size_t>(n);
         }
     }
@@ -59,10 +58,10 @@ bool startsWithPdfHeader(const std::string& path) {
 // than counting a small file. One tiny document held for the life of the
 // process keeps them built. It is never freed: at exit poppler's own
 // statics may already be gone.
-std::string tinyPdf() {
+std::string tinyPdf()
+{
     std::string pdf = "%PDF-1.4\n";
-    std::string objects[] = {"<< /Type /Catalog /Pages 2 0 R >>",
-                             "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+    std::string objects[] = {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 10 10] >>"};
     std::string offsets;
     for (int i = 0; i < 3; ++i) {
@@ -77,7 +76,8 @@ std::string tinyPdf() {
     return pdf;
 }
 
-void keepPopplerWarm() {
+void keepPopplerWarm()
+{
     static const bool kept = [] {
         static const std::string bytes = tinyPdf();
         auto* doc = poppler::document::load_from_raw_data(bytes.data(), static_cast<int>(bytes.size()));
@@ -89,18 +89,16 @@ void keepPopplerWarm() {
 
 } // namespace
 
-int countPages(const std::string& path) {
-    if (path.empty())
-        return 0;
+int countPages(const std::string& path)
+{
+    if (path.empty()) return 0;
     try {
-        if (!startsWithPdfHeader(path))
-            return 0;
+        if (!startsWithPdfHeader(path)) return 0;
         silencePoppler();
         keepPopplerWarm();
         std::unique_ptr<poppler::document> doc(
             poppler::document::load_from_file(path, std::string(), std::string()));
-        if (!doc || doc->is_locked())
-            return 0;
+        if (!doc || doc->is_locked()) return 0;
         const int pages = doc->pages();
         return pages < 1 ? 0 : pages;
     } catch (const std::exception& e) {
@@ -110,16 +108,14 @@ int countPages(const std::string& path) {
     }
 }
 
-int probePageCount(const std::string& path, const AcrobatPageCounter& fallback) {
+int probePageCount(const std::string& path, const AcrobatPageCounter& fallback)
+{
     const int counted = countPages(path);
-    if (counted > 0)
-        return counted;
-    if (!canOpenForReading(path))
-        return -1;
+    if (counted > 0) return counted;
+    if (!canOpenForReading(path)) return -1;
     // The fallback reads the file to its end; for a pipe or device that may
     // never happen.
-    if (!fallback || !isRegularFile(path))
-        return 0;
+    if (!fallback || !isRegularFile(path)) return 0;
     // The fallback only ever yields a count or "none"; -1 is reserved for a
     // file that does not open, so a stray negative must not deselect the row.
     int fromFallback = 0;

@@ -36,7 +36,10 @@ const char* knownLinkError(int result)
 
 // A failure number of our own must neither read as success nor borrow the
 // text of a failure it is not.
-int unknownFailure(int code) { return code >= 1 && code <= 32 && !knownLinkError(code) ? code : 1; }
+int unknownFailure(int code)
+{
+    return code >= 1 && code <= 32 && !knownLinkError(code) ? code : 1;
+}
 
 std::vector<std::string> splitList(const char* value, const std::string& fallback)
 {
@@ -71,7 +74,8 @@ std::vector<std::string> listedHandlers(const std::string& file, const std::stri
         std::size_t start = 0;
         while (start < list.size()) {
             std::size_t semi = list.find(';', start);
-            std::string id = trimBlanks(list.substr(start, semi == std::string::npos ? std::string::npos : semi - start));
+            std::string id =
+                trimBlanks(list.substr(start, semi == std::string::npos ? std::string::npos : semi - start));
             if (!id.empty()) ids.push_back(id);
             if (semi == std::string::npos) break;
             start = semi + 1;
@@ -87,7 +91,8 @@ std::optional<std::string> findDesktopFile(const std::string& id, const XdgDirs&
         std::string base = data + "/applications/";
         if (isRegularFile(base + id)) return base + id;
         std::string nested = id;
-        for (std::size_t dash = nested.find('-'); dash != std::string::npos; dash = nested.find('-', dash + 1)) {
+        for (std::size_t dash = nested.find('-'); dash != std::string::npos;
+             dash = nested.find('-', dash + 1)) {
             nested[dash] = '/';
             if (isRegularFile(base + nested)) return base + nested;
         }
@@ -109,9 +114,12 @@ std::vector<std::string> execArguments(const std::string& command)
     for (std::size_t i = 0; i < command.size(); ++i) {
         char c = command[i];
         if (quoted) {
-            if (c == '\\' && i + 1 < command.size()) current += command[++i];
-            else if (c == '"') quoted = false;
-            else current += c;
+            if (c == '\\' && i + 1 < command.size())
+                current += command[++i];
+            else if (c == '"')
+                quoted = false;
+            else
+                current += c;
             continue;
         }
         if (c == ' ' || c == '\t') {
@@ -121,9 +129,12 @@ std::vector<std::string> execArguments(const std::string& command)
             continue;
         }
         inToken = true;
-        if (c == '"') quoted = true;
-        else if (c == '%' && i + 1 < command.size() && command[i + 1] == '%') current += command[++i];
-        else current += c;
+        if (c == '"')
+            quoted = true;
+        else if (c == '%' && i + 1 < command.size() && command[i + 1] == '%')
+            current += command[++i];
+        else
+            current += c;
     }
     if (inToken && !isFieldCode(current)) args.push_back(current);
     return args;
@@ -163,12 +174,14 @@ XdgDirs XdgDirs::fromEnvironment()
     std::string homeDir = home ? home : "";
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
     dirs.configDirs.push_back(configHome && *configHome ? configHome : homeDir + "/.config");
-    for (std::string& d : splitList(std::getenv("XDG_CONFIG_DIRS"), "/etc/xdg")) dirs.configDirs.push_back(d);
+    for (std::string& d : splitList(std::getenv("XDG_CONFIG_DIRS"), "/etc/xdg"))
+        dirs.configDirs.push_back(d);
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     dirs.dataDirs.push_back(dataHome && *dataHome ? dataHome : homeDir + "/.local/share");
     for (std::string& d : splitList(std::getenv("XDG_DATA_DIRS"), "/usr/local/share:/usr/share"))
         dirs.dataDirs.push_back(d);
-    for (std::string& d : splitList(std::getenv("XDG_CURRENT_DESKTOP"), "")) dirs.desktops.push_back(toLowerAscii(d));
+    for (std::string& d : splitList(std::getenv("XDG_CURRENT_DESKTOP"), ""))
+        dirs.desktops.push_back(toLowerAscii(d));
     return dirs;
 }
 
@@ -176,18 +189,22 @@ std::optional<std::string> defaultHandlerDesktopFile(const std::string& mimeType
 {
     std::vector<std::string> lists;
     auto addLists = [&](const std::string& folder) {
-        for (const std::string& desktop : dirs.desktops) lists.push_back(folder + "/" + desktop + "-mimeapps.list");
+        for (const std::string& desktop : dirs.desktops)
+            lists.push_back(folder + "/" + desktop + "-mimeapps.list");
         lists.push_back(folder + "/mimeapps.list");
     };
-    for (const std::string& d : dirs.configDirs) addLists(d);
-    for (const std::string& d : dirs.dataDirs) addLists(d + "/applications");
+    for (const std::string& d : dirs.configDirs)
+        addLists(d);
+    for (const std::string& d : dirs.dataDirs)
+        addLists(d + "/applications");
     for (const char* group : {"Default Applications", "Added Associations"}) {
         for (const std::string& list : lists)
             for (const std::string& id : listedHandlers(list, group, mimeType))
                 if (auto file = findDesktopFile(id, dirs)) return file;
     }
     for (const std::string& d : dirs.dataDirs)
-        for (const std::string& id : listedHandlers(d + "/applications/mimeinfo.cache", "MIME Cache", mimeType))
+        for (const std::string& id :
+             listedHandlers(d + "/applications/mimeinfo.cache", "MIME Cache", mimeType))
             if (auto file = findDesktopFile(id, dirs)) return file;
     return std::nullopt;
 }
@@ -256,7 +273,10 @@ void ReportLinkError(int result, MessageBoxes& messages, const std::string& url)
                             MessageIcon::Warning);
 }
 
-void OpenWebsite(LinkServices& services) { GotoUrl(kWebsiteUrl, services); }
+void OpenWebsite(LinkServices& services)
+{
+    GotoUrl(kWebsiteUrl, services);
+}
 
 std::string bugReportAddress(const SystemInfo& info, const std::string& supportAddress)
 {
@@ -297,7 +317,8 @@ void SendBugReport(DesktopOpener& opener, MessageBoxes& messages)
                           : "The desktop's opener failed (exit status " + std::to_string(outcome.code) + ").";
     messages.showWithReason("The bug report could not be opened in a mail program. " + why +
                                 "\n\nPlease send the report below to " + kSupportAddress + ".",
-                            applicationName(), "To: " + std::string(kSupportAddress) + "\n" + bugReportText(info),
+                            applicationName(),
+                            "To: " + std::string(kSupportAddress) + "\n" + bugReportText(info),
                             MessageButtons::Ok, MessageIcon::Information);
 }
 

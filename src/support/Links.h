@@ -28,7 +28,7 @@ int linkResultOfStart(int startErrno);
 struct XdgDirs {
     std::vector<std::string> configDirs;
     std::vector<std::string> dataDirs;
-    std::vector<std::string> desktops;  // XDG_CURRENT_DESKTOP, lower case
+    std::vector<std::string> desktops; // XDG_CURRENT_DESKTOP, lower case
     static XdgDirs fromEnvironment();
 };
 
@@ -41,7 +41,7 @@ std::optional<std::string> desktopEntryExec(const std::string& desktopFile);
 // blank and the url.
 struct BrowserCommand {
     std::string commandLine;
-    std::vector<std::string> argv;  // the url is always one argument
+    std::vector<std::string> argv; // the url is always one argument
 };
 BrowserCommand browserCommand(const std::string& exec, const std::string& url);
 
@@ -55,7 +55,7 @@ struct LinkServices {
 // default web browser with it. Above 32 means opened.
 int GotoUrl(const std::string& url, LinkServices& services);
 
-std::string linkErrorText(int result);  // "Unable to open hyperlink:\n\n..."
+std::string linkErrorText(int result); // "Unable to open hyperlink:\n\n..."
 // The address goes with the text as its details, so the user can see (and
 // copy) what could not be opened.
 void ReportLinkError(int result, MessageBoxes& messages, const std::string& url = {});

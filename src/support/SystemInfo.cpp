@@ -58,7 +58,7 @@ std::uint64_t addressSpaceBytes(const std::string& machine)
     if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) return limit.rlim_cur;
     if (sizeof(void*) == 4) return 0xC0000000ULL;
     if (machine == "aarch64") return 1ULL << 48;
-    return 0x7FFFFFFFF000ULL;  // x86-64 user space
+    return 0x7FFFFFFFF000ULL; // x86-64 user space
 }
 
 } // namespace
@@ -120,7 +120,10 @@ std::string processorLevelText(int architecture, int level)
     return "";
 }
 
-std::string memoryText(std::uint64_t bytes) { return std::to_string(bytes / 1024) + " KB"; }
+std::string memoryText(std::uint64_t bytes)
+{
+    return std::to_string(bytes / 1024) + " KB";
+}
 
 std::map<std::string, std::string> parseOsRelease(const std::string& text)
 {

@@ -29,7 +29,7 @@ struct SystemInfo {
 
 // Processor architecture numbers of the processor table.
 constexpr int kArchIntel = 0, kArchMips = 1, kArchAlpha = 2, kArchPowerPc = 3, kArchUnknown = 0xFFFF;
-int processorArchitecture(const std::string& machine);  // uname's machine: "x86_64" -> Intel
+int processorArchitecture(const std::string& machine); // uname's machine: "x86_64" -> Intel
 std::string processorLevelText(int architecture, int level);
 
 // Bytes shown in whole kilobytes: 2147483648 -> "2097152 KB".
@@ -37,9 +37,9 @@ std::string memoryText(std::uint64_t bytes);
 
 // What the operating-system lines are made of.
 struct OsFacts {
-    bool known = false;  // uname answered
+    bool known = false; // uname answered
     std::string sysname, release, version, machine;
-    std::map<std::string, std::string> osRelease;  // /etc/os-release, unquoted
+    std::map<std::string, std::string> osRelease; // /etc/os-release, unquoted
 };
 std::map<std::string, std::string> parseOsRelease(const std::string& text);
 void applyOperatingSystemRules(const OsFacts& facts, SystemInfo& info);

@@ -12,9 +12,10 @@ TEST(FolderPathRule, AbsoluteWithCleanComponentsOnly)
 {
     for (const char* good : {"/", "/data", "/data/in 2024/a.b", "/x/y z/#1"})
         EXPECT_TRUE(isValidFolderPath(good)) << good;
-    for (const char* bad : {"", "data", "./data", " /data", "/data/", "/data//x", "//", "/data/..",
-                            "/data/. x", "/data/x.", "/home/.hidden", "/ data", "/data/x ", "/data/\tx", "/da?ta",
-                            "/a*b", "/a:b", "/a<b", "/a>b", "/a\"b", "/a|b", "/a\\b"})
+    for (const char* bad :
+         {"",          "data",     "./data",        " /data", "/data/",   "/data//x",  "//",     "/data/..",
+          "/data/. x", "/data/x.", "/home/.hidden", "/ data", "/data/x ", "/data/\tx", "/da?ta", "/a*b",
+          "/a:b",      "/a<b",     "/a>b",          "/a\"b",  "/a|b",     "/a\\b"})
         EXPECT_FALSE(isValidFolderPath(bad)) << bad;
 }
 

@@ -19,7 +19,10 @@ namespace {
 
 constexpr int kRows = 30;
 
-std::string twoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+std::string twoDigits(int n)
+{
+    return (n < 10 ? "0" : "") + std::to_string(n);
+}
 
 std::vector<std::string> namesIn(const std::string& folder)
 {
@@ -70,7 +73,8 @@ TEST_P(ConcurrentRunsTest, EveryRunsRowsAreInTheOutputInItsOwnOrder)
     const std::vector<std::string> pages = pdfPageTexts(dir / "out.pdf");
     EXPECT_EQ(pages.size(), static_cast<std::size_t>(2 * kRows * runs));
     std::map<std::string, std::vector<std::string>> byRun;
-    for (const std::string& text : pages) byRun[text.substr(0, text.find('-'))].push_back(text);
+    for (const std::string& text : pages)
+        byRun[text.substr(0, text.find('-'))].push_back(text);
     for (int k = 0; k < runs; ++k) {
         std::vector<std::string> expected;
         for (int r = 1; r <= kRows; ++r) {
@@ -96,7 +100,8 @@ TEST_P(ConcurrentRunsTest, EveryRunsRowsAreInTheOutputInItsOwnOrder)
     EXPECT_EQ(logged.size(), static_cast<std::size_t>(kRows * runs));
 
     // Nothing hidden is left beside the output.
-    for (const std::string& name : namesIn(dir.path())) EXPECT_NE(name[0], '.') << name;
+    for (const std::string& name : namesIn(dir.path()))
+        EXPECT_NE(name[0], '.') << name;
 }
 
 INSTANTIATE_TEST_SUITE_P(TwoAndFour, ConcurrentRunsTest, ::testing::Values(2, 4),

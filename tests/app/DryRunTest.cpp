@@ -18,8 +18,6 @@ namespace {
 
 const std::string kMervo = FB_MERVO_EXE;
 
-
-
 // Every file under the folder with its size and modification time.
 std::string snapshot(const std::string& dir)
 {
@@ -65,8 +63,10 @@ Replay replay(const std::vector<std::string>& lines, const std::string& dir)
             const bool create = rest.rfind("create ", 0) == 0;
             current = rest.substr(rest.find(' ') + 1);
             pages = create ? std::vector<std::string>{} : textsOf(current);
-            if (create) r.bookmarks[current].clear();
-            else r.bookmarks[current]; // an existing file's own outline: the samples have none
+            if (create)
+                r.bookmarks[current].clear();
+            else
+                r.bookmarks[current]; // an existing file's own outline: the samples have none
         } else if (keyword == "pages") {
             const auto colon = rest.rfind(':');
             const std::string source = rest.substr(0, colon);
@@ -75,7 +75,8 @@ Replay replay(const std::vector<std::string>& lines, const std::string& dir)
             const int first = std::stoi(range.substr(0, dash));
             const int last = dash == std::string::npos ? first : std::stoi(range.substr(dash + 1));
             const auto from = textsOf(source);
-            for (int p = first; p <= last; ++p) pages.push_back(from.at(static_cast<size_t>(p - 1)));
+            for (int p = first; p <= last; ++p)
+                pages.push_back(from.at(static_cast<size_t>(p - 1)));
         } else if (keyword == "bookmark") {
             r.bookmarks[current].push_back(rest.substr(rest.find(' ') + 1));
         } else if (keyword == "total") {
@@ -179,8 +180,8 @@ TEST(DryRun, PlanEqualsWhatTheRunThenDoes)
             const std::string move = pick(0, 3) == 0 ? "done" : "";
             job += std::string(pick(0, 7) == 0 ? "~" : "") + "s" + std::to_string(s) + ".pdf; " + spec +
                    "; " + std::to_string(counts[static_cast<size_t>(s)]) + "; Ready.; " + move + "; " +
-                   output + "; N; " + (pick(0, 2) == 0 ? "Y" : "N") + "; Y; " +
-                   (pick(0, 1) ? "Y" : "N") + "\r\r\n";
+                   output + "; N; " + (pick(0, 2) == 0 ? "Y" : "N") + "; Y; " + (pick(0, 1) ? "Y" : "N") +
+                   "\r\r\n";
         }
         writeFileBytes(dir / "job.app", job);
         SCOPED_TRACE(job + setup);
@@ -201,7 +202,8 @@ TEST(DryRun, PlanEqualsWhatTheRunThenDoes)
         for (const auto& [path, pages] : plan.pages) {
             EXPECT_EQ(pdfPageTexts(dir / path), pages) << path << "\n" << dry.out;
             std::vector<std::string> titles;
-            for (const auto& item : pdfOutline(dir / path)) titles.push_back(item.title);
+            for (const auto& item : pdfOutline(dir / path))
+                titles.push_back(item.title);
             EXPECT_EQ(titles, plan.bookmarks.at(path)) << path << "\n" << dry.out;
         }
         const auto logged = splitLines(exists(dir / "append.log") ? readFileBytes(dir / "append.log") : "");

@@ -32,7 +32,8 @@ int pagesThatAreNoPage(const std::string& path)
     pdf.setSuppressWarnings(true);
     pdf.processFile(path.c_str());
     int bad = 0;
-    for (auto page : pdf.getAllPages()) bad += page.isDictionary() ? 0 : 1;
+    for (auto page : pdf.getAllPages())
+        bad += page.isDictionary() ? 0 : 1;
     return bad;
 }
 
@@ -60,7 +61,10 @@ struct Case {
 
 std::string roleName(Role r);
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.kind.name << " as " << roleName(c.role); }
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.kind.name << " as " << roleName(c.role);
+}
 
 std::string roleName(Role r)
 {
@@ -79,7 +83,7 @@ TEST_P(HostilePdf, EndsInTimeSaysWhyAndTouchesNothingElse)
 {
     const auto& [kind, role] = GetParam();
     TempDir dir;
-    writeSample(dir / "good.pdf", 1); // one page: an odd output asks for the filler
+    writeSample(dir / "good.pdf", 1);  // one page: an odd output asks for the filler
     writeSample(dir / "other.pdf", 2); // a bystander
     kind.make(dir / "x.pdf", dir.path());
     if (HasFatalFailure()) return;
@@ -112,7 +116,8 @@ TEST_P(HostilePdf, EndsInTimeSaysWhyAndTouchesNothingElse)
     ASSERT_FALSE(r.timedOut) << "hung";
     ASSERT_LT(r.exitCode, 128) << "crashed: " << r.err;
     auto after = snapshot(dir.path());
-    const bool written = after.count(changed) && (!before.count(changed) || after[changed] != before[changed]);
+    const bool written =
+        after.count(changed) && (!before.count(changed) || after[changed] != before[changed]);
     if (r.exitCode == 0) {
         // Done: the output is a sound PDF, evened out by the filler, and logged.
         auto check = runProgram("/usr/bin/qpdf", {"--check", changed}, dir.path(), kTimeoutSeconds);
@@ -148,7 +153,8 @@ std::vector<Case> allCases()
 {
     std::vector<Case> cases;
     for (const auto& k : hostileKinds())
-        for (Role r : {Role::Source, Role::Output, Role::NewOutput, Role::Filler}) cases.push_back({k, r});
+        for (Role r : {Role::Source, Role::Output, Role::NewOutput, Role::Filler})
+            cases.push_back({k, r});
     return cases;
 }
 

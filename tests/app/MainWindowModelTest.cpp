@@ -43,8 +43,9 @@ struct MainWindowModelTest : ::testing::Test {
 
     std::unique_ptr<MainWindowModel> make(const std::string& logPath)
     {
-        MainWindowServices services{messages, prompt, dialogs, clipboard, automation, connection,
-                                    host,     readers, nullptr, [this](int code) { exits.push_back(code); }};
+        MainWindowServices services{
+            messages,   prompt, dialogs, clipboard, automation,
+            connection, host,   readers, nullptr,   [this](int code) { exits.push_back(code); }};
         auto m = std::make_unique<MainWindowModel>(services, logPath, dir / "setup.ini");
         host.model = m.get();
         return m;
@@ -70,7 +71,7 @@ TEST_F(MainWindowModelTest, CommandLineJobRunsAndExitsCleanly)
     EXPECT_EQ(model->jobs().text(0, kStatus), "Done");
     EXPECT_EQ(model->exitCode(), 0);
     EXPECT_TRUE(exits.empty());
-    EXPECT_TRUE(messages.shown.empty());  // no "Done." when started with arguments
+    EXPECT_TRUE(messages.shown.empty()); // no "Done." when started with arguments
 }
 
 TEST_F(MainWindowModelTest, ClosingWhileARowIsProcessingEndsWithExitCodeOne)
@@ -91,8 +92,8 @@ TEST_F(MainWindowModelTest, ClosingWhileARowIsProcessingEndsWithExitCodeOne)
 TEST_F(MainWindowModelTest, UnattendedJobWithAMissingSourceIsIncomplete)
 {
     auto model = make(dir / "append.log");
-    ASSERT_TRUE(model->initialise({"mervo", "-o" + dir / "out.pdf", dir / "gone.pdf", "-r", "-q"},
-                                  dir.path()));
+    ASSERT_TRUE(
+        model->initialise({"mervo", "-o" + dir / "out.pdf", dir / "gone.pdf", "-r", "-q"}, dir.path()));
     EXPECT_EQ(model->exitCode(), 3);
 }
 
@@ -104,7 +105,7 @@ TEST_F(MainWindowModelTest, LogThatCannotOpenStopsStartUp)
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, "Can't open append.log");
     EXPECT_EQ(messages.shown[0].caption, "Log File Error");
-    EXPECT_EQ(model->jobs().rowCount(), 0);  // the command line was not interpreted
+    EXPECT_EQ(model->jobs().rowCount(), 0); // the command line was not interpreted
     model->close();
     EXPECT_EQ(model->exitCode(), 3);
 }

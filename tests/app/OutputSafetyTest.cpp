@@ -24,7 +24,6 @@ namespace {
 
 const std::string kMervo = FB_MERVO_EXE;
 
-
 // The same pages with object and cross-reference streams: an update can't be
 // appended to it, so adding pages rewrites it whole.
 void withXrefStream(const std::string& from, const std::string& to)
@@ -39,9 +38,12 @@ std::map<std::string, std::string> contents(const std::string& folder)
     std::map<std::string, std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(folder)) {
         const std::string name = e.path().lexically_relative(folder);
-        if (e.is_symlink()) files[name] = "-> " + fs::read_symlink(e.path()).string();
-        else if (e.is_regular_file()) files[name] = readFileBytes(e.path());
-        else files[name] = "<folder>";
+        if (e.is_symlink())
+            files[name] = "-> " + fs::read_symlink(e.path()).string();
+        else if (e.is_regular_file())
+            files[name] = readFileBytes(e.path());
+        else
+            files[name] = "<folder>";
     }
     return files;
 }
@@ -68,24 +70,48 @@ TEST(WriteFailures, AFailedWriteChangesNothingElseAndSaysWhy)
         const char* what;
         std::vector<std::string> args;
         long long limit;
-        std::string says;               // on standard error
+        std::string says; // on standard error
         int exitCode;
-        std::set<std::string> written;  // what may change: only what succeeded
+        std::set<std::string> written; // what may change: only what succeeded
     };
     const std::string tooLarge = "\nFile too large\n";
     const std::vector<Case> cases = {
-        {"new output", {"-c", "-onew.pdf", "b.pdf", "-r", "-q"}, 1024,
-         "mervo: Failed to save file: new.pdf" + tooLarge, 1, {}},
-        {"new output, quiet", {"-e", "-c", "-onew.pdf", "b.pdf", "-r", "-q"}, 1024,
-         "(Failed to save file: new.pdf: File too large)", 1, {}},
-        {"update", {"-a", "-oout.pdf", "a.pdf", "-r", "-q"}, 16384,
-         "mervo: Failed to save file: out.pdf" + tooLarge, 1, {}},
-        {"whole rewrite", {"-a", "-oxs.pdf", "a.pdf", "-r", "-q"}, 16384,
-         "mervo: Failed to save file: xs.pdf" + tooLarge, 1, {}},
-        {"move", {"job.app", "-r", "-q"}, 40000,
-         "mervo: Unable to move file: a.pdf to moved/a.pdf" + tooLarge, 3, {"o.pdf", "append.log", "moved"}},
-        {"log", {"-c", "-onew.pdf", "b.pdf", "-r", "-q"}, 40000,
-         "mervo: Unable to write the record for new.pdf to append.log" + tooLarge, 3, {"new.pdf"}},
+        {"new output",
+         {"-c", "-onew.pdf", "b.pdf", "-r", "-q"},
+         1024,
+         "mervo: Failed to save file: new.pdf" + tooLarge,
+         1,
+         {}},
+        {"new output, quiet",
+         {"-e", "-c", "-onew.pdf", "b.pdf", "-r", "-q"},
+         1024,
+         "(Failed to save file: new.pdf: File too large)",
+         1,
+         {}},
+        {"update",
+         {"-a", "-oout.pdf", "a.pdf", "-r", "-q"},
+         16384,
+         "mervo: Failed to save file: out.pdf" + tooLarge,
+         1,
+         {}},
+        {"whole rewrite",
+         {"-a", "-oxs.pdf", "a.pdf", "-r", "-q"},
+         16384,
+         "mervo: Failed to save file: xs.pdf" + tooLarge,
+         1,
+         {}},
+        {"move",
+         {"job.app", "-r", "-q"},
+         40000,
+         "mervo: Unable to move file: a.pdf to moved/a.pdf" + tooLarge,
+         3,
+         {"o.pdf", "append.log", "moved"}},
+        {"log",
+         {"-c", "-onew.pdf", "b.pdf", "-r", "-q"},
+         40000,
+         "mervo: Unable to write the record for new.pdf to append.log" + tooLarge,
+         3,
+         {"new.pdf"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -123,7 +149,7 @@ TEST(WriteFailures, AFullDiskLeavesTheOutputAsItWas)
         std::string at;
         ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
     } unmount{disk};
-    makePdf(dir / "a.pdf", "A", 200);      // some 60 kB, outside
+    makePdf(dir / "a.pdf", "A", 200);       // some 60 kB, outside
     makePdf(disk + "/out.pdf", "OUT", 120); // some 36 kB of the 64 kB
     const auto before = contents(dir.path());
 
@@ -170,7 +196,8 @@ TEST(OutputLinks, AnOutputThatIsALinkStaysOneAndItsTargetTakesThePages)
     EXPECT_EQ(after["xs.pdf"], "-> " + dir / "real/xs.pdf");
     EXPECT_EQ(pdfPageTexts(dir / "real/t.pdf"), (std::vector<std::string>{"A p1", "A p2", "B p1", "A p2"}));
     EXPECT_EQ(pdfPageTexts(dir / "real/xs.pdf"), (std::vector<std::string>{"B p1", "A p1", "A p2"}));
-    for (const auto& [name, bytes] : after) EXPECT_NE(fs::path(name).filename().string()[0], '.') << name;
+    for (const auto& [name, bytes] : after)
+        EXPECT_NE(fs::path(name).filename().string()[0], '.') << name;
 }
 
 // access(W_OK) decides, as the system does for everyone but root: the test
@@ -196,7 +223,8 @@ TEST(ProtectedOutputs, AreLeftWholeAndReplacedOnesKeepOwnerAndMode)
             SCOPED_TRACE(output + (create[0] == 'Y' ? " replaced" : " appended to"));
             writeFileBytes(dir / "job.app", std::string("a.pdf; all; ; ; moved; ") + output + "; N; Y; " +
                                                 create + "; N\r\r\n");
-            struct stat was{}, is{};
+            struct stat was {
+            }, is{};
             ASSERT_EQ(stat((dir / output).c_str(), &was), 0);
             const auto before = contents(dir.path());
 
@@ -204,7 +232,8 @@ TEST(ProtectedOutputs, AreLeftWholeAndReplacedOnesKeepOwnerAndMode)
 
             EXPECT_EQ(r.exitCode, 3) << r.err;
             EXPECT_NE(r.err.find("mervo: Failed to save file: " + output + "\nPermission denied\n"),
-                      std::string::npos) << r.err;
+                      std::string::npos)
+                << r.err;
             EXPECT_NE(r.err.find("mervo: not everything was done: the run ended at row 1"), std::string::npos)
                 << r.err;
             ASSERT_EQ(stat((dir / output).c_str(), &is), 0);
@@ -223,7 +252,7 @@ TEST(ProtectedOutputs, AreLeftWholeAndReplacedOnesKeepOwnerAndMode)
     if (root) ASSERT_EQ(chown((dir / "keep.pdf").c_str(), 65534, 65534), 0);
     auto r = runProgram(kMervo, {"-c", "-okeep.pdf", "a.pdf", "-r", "-q"}, dir.path(), 60);
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat((dir / "keep.pdf").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     if (root) EXPECT_EQ(st.st_uid, 65534u);

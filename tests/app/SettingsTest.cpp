@@ -24,7 +24,8 @@ TEST(SettingsFile, WritesTheExactLines)
     TempDir dir;
     RecordingMessageBoxes messages;
     ASSERT_TRUE(saveSettings(Settings{"/f/every.pdf", "/f/final.pdf", true}, messages, dir / "setup.ini"));
-    EXPECT_EQ(readFileBytes(dir / "setup.ini"), "ODDEVERY;/f/every.pdf\r\nODDFINAL;/f/final.pdf\r\nNOSPLASH\r\n");
+    EXPECT_EQ(readFileBytes(dir / "setup.ini"),
+              "ODDEVERY;/f/every.pdf\r\nODDFINAL;/f/final.pdf\r\nNOSPLASH\r\n");
 
     // Unchecking the box and saving drops the NOSPLASH line.
     ASSERT_TRUE(saveSettings(Settings{}, messages, dir / "setup.ini"));
@@ -59,11 +60,12 @@ TEST(SettingsFile, FailedSaveShowsTheMessageAndKeepsTheOldFile)
     // A value that would not read back as itself is refused, not written.
     writeFileBytes(dir / "setup.ini", "ODDEVERY;/old.pdf\r\n");
     EXPECT_FALSE(saveSettings(Settings{"/a.pdf\r\nNOSPLASH", "", false}, messages, dir / "setup.ini"));
-    EXPECT_FALSE(saveSettings(Settings{"", std::string(kMaxTextLength + 1, 'x'), false}, messages,
-                              dir / "setup.ini"));
+    EXPECT_FALSE(
+        saveSettings(Settings{"", std::string(kMaxTextLength + 1, 'x'), false}, messages, dir / "setup.ini"));
     EXPECT_EQ(messages.shown.size(), 3u);
     EXPECT_EQ(readFileBytes(dir / "setup.ini"), "ODDEVERY;/old.pdf\r\n");
-    EXPECT_TRUE(saveSettings(Settings{"", std::string(kMaxTextLength, 'x'), false}, messages, dir / "setup.ini"));
+    EXPECT_TRUE(
+        saveSettings(Settings{"", std::string(kMaxTextLength, 'x'), false}, messages, dir / "setup.ini"));
 }
 
 TEST(SettingsFile, EveryLineEndReadsTheSame)
@@ -110,14 +112,14 @@ TEST(SettingsFile, ReadingKeepsWhatTheFileDoesNotName)
     loadSettings(s, dir / "setup.ini");
     EXPECT_EQ(s.oddEveryFile, "/n.pdf");
     EXPECT_EQ(s.oddFinalFile, "also");
-    EXPECT_TRUE(s.noSplash);  // no NOSPLASH line leaves it as it was
+    EXPECT_TRUE(s.noSplash); // no NOSPLASH line leaves it as it was
 }
 
 TEST(SettingsFile, DamagedFilesReadWithoutHarm)
 {
-    Settings s = readBack(std::string("ODDEVERY;/a\0b.pdf\n", 18) + "ODDFINAL;" + std::string(kMaxTextLength + 1, 'y') +
-                          "\nNOSPLASH");
+    Settings s = readBack(std::string("ODDEVERY;/a\0b.pdf\n", 18) + "ODDFINAL;" +
+                          std::string(kMaxTextLength + 1, 'y') + "\nNOSPLASH");
     EXPECT_EQ(s.oddEveryFile, std::string("/a\0b.pdf", 8));
-    EXPECT_EQ(s.oddFinalFile, "");  // too long to be a path: left as it was
+    EXPECT_EQ(s.oddFinalFile, ""); // too long to be a path: left as it was
     EXPECT_TRUE(s.noSplash);
 }

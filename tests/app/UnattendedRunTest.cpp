@@ -26,7 +26,8 @@ void makePdf(const std::string& path, const std::string& name, int pages,
 std::vector<std::string> pageNames(const std::string& name, std::initializer_list<int> pages)
 {
     std::vector<std::string> out;
-    for (int p : pages) out.push_back(name + " p" + std::to_string(p));
+    for (int p : pages)
+        out.push_back(name + " p" + std::to_string(p));
     return out;
 }
 
@@ -79,8 +80,7 @@ TEST(UnattendedRun, SecondRunAppendsToTheExistingOutput)
     ASSERT_EQ(runProgram(kMervo, {"-c", "-oout.pdf", "a.pdf", "-r", "-q"}, dir.path()).exitCode, 0);
     auto r = runProgram(kMervo, {"-a", "-p3,1", "-oout.pdf", "b.pdf", "-r", "-q"}, dir.path());
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(pdfPageTexts(dir / "out.pdf"),
-              (std::vector<std::string>{"A p1", "A p2", "B p3", "B p1"}));
+    EXPECT_EQ(pdfPageTexts(dir / "out.pdf"), (std::vector<std::string>{"A p1", "A p2", "B p3", "B p1"}));
     EXPECT_EQ(logLines(dir / "append.log").size(), 2u);
 }
 
@@ -92,9 +92,8 @@ TEST(UnattendedRun, BatchFileRunsRowsInOrderWithBookmarksAndMoves)
     makePdf(dir / "in/b.pdf", "B", 2);
     std::string out = dir / "out.pdf";
     std::string done = dir / "done";
-    std::string job = dir / "in/a.pdf" + "; all; 3; Ready.; " + done + "; " + out +
-                      "; Y; Y; N; N\r\r\n" + dir / "in/b.pdf" + "; 2; 2; Ready.; ; " + out +
-                      "; N; N; Y; Y\r\r\n";
+    std::string job = dir / "in/a.pdf" + "; all; 3; Ready.; " + done + "; " + out + "; Y; Y; N; N\r\r\n" +
+                      dir / "in/b.pdf" + "; 2; 2; Ready.; ; " + out + "; N; N; Y; Y\r\r\n";
     writeFileBytes(dir / "job.app", job);
 
     auto r = runProgram(kMervo, {"job.app", "-r", "-q"}, dir.path());
@@ -168,8 +167,7 @@ TEST(UnattendedRun, MessagesGoToStandardErrorWithTheirCaption)
     TempDir dir;
     // An unreadable batch file: its message box is written as "caption: text".
     auto r = runProgram(kMervo, {"nothere.app", "-q"}, dir.path());
-    EXPECT_NE(r.err.find("Can't read append parameters file.: nothere.app"), std::string::npos)
-        << r.err;
+    EXPECT_NE(r.err.find("Can't read append parameters file.: nothere.app"), std::string::npos) << r.err;
 }
 
 // Cron runs it per file: without a display neither the version nor a whole job
@@ -183,7 +181,7 @@ TEST(UnattendedRun, RunsWithoutADisplayNeverLoadQt)
     auto job = runProgram(kMervo, {"-c", "-oout.pdf", "in.pdf", "-r", "-q"}, dir.path());
     unsetenv("LD_DEBUG");
     EXPECT_EQ(job.exitCode, 0) << job.err;
-    EXPECT_NE(version.err.find("libqpdf"), std::string::npos);  // the loader did report
+    EXPECT_NE(version.err.find("libqpdf"), std::string::npos); // the loader did report
     EXPECT_EQ(version.err.find("libQt6"), std::string::npos);
     EXPECT_EQ(job.err.find("libQt6"), std::string::npos);
     EXPECT_EQ(job.err.find("libmervo-qt"), std::string::npos);

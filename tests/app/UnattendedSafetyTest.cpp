@@ -20,7 +20,6 @@ const std::string kMervo = FB_MERVO_EXE;
 const std::string kClosing = "mervo: not everything was done: ";
 constexpr int kPatience = 20; // seconds; anything slower has hung
 
-
 bool exists(const std::string& path)
 {
     struct stat st;
@@ -30,7 +29,8 @@ bool exists(const std::string& path)
 int occurrences(const std::string& text, const std::string& part)
 {
     int n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
     return n;
 }
 
@@ -46,7 +46,8 @@ std::string closingLine(const std::string& err)
 std::string batchLine(const std::vector<std::string>& fields)
 {
     std::string line;
-    for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "; " : "") + fields[i];
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        line += (i ? "; " : "") + fields[i];
     return line + "\r\r\n";
 }
 
@@ -92,14 +93,18 @@ TEST(UnattendedSafety, NothingBlocksOnAFifoADeviceOrAFolder)
     struct Case {
         const char* what;
         std::vector<std::string> args;
-        const char* fifo;        // made a FIFO before the run
-        const char* expected;    // on standard error
-        bool ranAnyway;          // out.pdf written all the same
+        const char* fifo;     // made a FIFO before the run
+        const char* expected; // on standard error
+        bool ranAnyway;       // out.pdf written all the same
     };
     const std::vector<Case> cases = {
         {"source", {"-c", "-oout.pdf", "x.pdf", "-r", "-q"}, "x.pdf", "Error Opening File : x.pdf", false},
         {"output", {"-a", "-ox.pdf", "a.pdf", "-r", "-q"}, "x.pdf", "Error Opening File : x.pdf", false},
-        {"new output", {"-c", "-ox.pdf", "a.pdf", "-r", "-q"}, "x.pdf", "Unable to remove file: x.pdf", false},
+        {"new output",
+         {"-c", "-ox.pdf", "a.pdf", "-r", "-q"},
+         "x.pdf",
+         "Unable to remove file: x.pdf",
+         false},
         {"filler", {"-c", "-oout.pdf", "a.pdf", "-r", "-q"}, "x.pdf", "Unable to open file: x.pdf", true},
         {"batch file", {"x.app", "-r", "-q"}, "x.app", "Can't read append parameters file.: x.app", false},
         {"log", {"-c", "-oout.pdf", "a.pdf", "-r", "-q"}, "append.log", "Can't open append.log", false},
@@ -229,15 +234,22 @@ TEST(UnattendedSafety, ARunThatDidNotDoEverythingSaysSoAndExitsNonZero)
     struct Case {
         const char* what;
         std::vector<std::string> args;
-        const char* job;       // written to job.app when set
-        const char* says;      // in the closing line
+        const char* job;  // written to job.app when set
+        const char* says; // in the closing line
     };
     const std::vector<Case> cases = {
-        {"missing batch file", {"-e", "nothere.app", "-r", "-q"}, nullptr, "batch file not read: nothere.app"},
-        {"skipped line", {"job.app", "-r", "-q"}, "notes.txt; all\r\r\na.pdf; 1; ; ; ; o.pdf; N; Y; N; N\r\r\n",
+        {"missing batch file",
+         {"-e", "nothere.app", "-r", "-q"},
+         nullptr,
+         "batch file not read: nothere.app"},
+        {"skipped line",
+         {"job.app", "-r", "-q"},
+         "notes.txt; all\r\r\na.pdf; 1; ; ; ; o.pdf; N; Y; N; N\r\r\n",
          "line 1 of job.app skipped"},
         {"no page selection", {"-p", "-oo.pdf", "a.pdf", "-r", "-q"}, nullptr, "left out: no page selection"},
-        {"failed move", {"job.app", "-r", "-q"}, "a.pdf; 1; ; ; plain/sub; o.pdf; N; Y; N; N\r\r\n",
+        {"failed move",
+         {"job.app", "-r", "-q"},
+         "a.pdf; 1; ; ; plain/sub; o.pdf; N; Y; N; N\r\r\n",
          "a.pdf not moved to plain/sub"},
     };
     for (const Case& c : cases) {
@@ -287,7 +299,8 @@ TEST(UnattendedSafety, MessagesStayReadableSayWhyAndUseTheProgramsOwnName)
         return batchLine({name, "all", "", "", moveTo, "out.pdf", "N", "N", "Y", "N"});
     };
     std::string job = bom + row("a.pdf", "done") + row("locked.pdf") + row("\x1b[31mred.pdf");
-    for (int i = 1; i <= 12; ++i) job += row("gone" + std::to_string(i) + ".pdf");
+    for (int i = 1; i <= 12; ++i)
+        job += row("gone" + std::to_string(i) + ".pdf");
     writeFileBytes(dir / "job.app", job);
     ASSERT_EQ(symlink(kMervo.c_str(), (dir / "folio").c_str()), 0);
 

@@ -22,12 +22,12 @@ const std::string kMervo = FB_MERVO_EXE;
 constexpr int kPatience = 60; // seconds; anything slower has hung
 constexpr int kRows = 300;
 
-
 int logRecords(const std::string& folder)
 {
     const std::string log = readFileBytes(folder + "/append.log");
     int n = 0;
-    for (auto at = log.find("\r\n"); at != std::string::npos; at = log.find("\r\n", at + 2)) ++n;
+    for (auto at = log.find("\r\n"); at != std::string::npos; at = log.find("\r\n", at + 2))
+        ++n;
     return n;
 }
 
@@ -36,7 +36,8 @@ void writeLongJob(const TempDir& dir)
 {
     makePdf(dir / "a.pdf", "A", 3);
     std::string job;
-    for (int i = 0; i < kRows; ++i) job += "a.pdf; 1-3; ; ; ; out.pdf; N; N; Y; N\r\r\n";
+    for (int i = 0; i < kRows; ++i)
+        job += "a.pdf; 1-3; ; ; ; out.pdf; N; N; Y; N\r\r\n";
     writeFileBytes(dir / "job.app", job);
 }
 
@@ -48,7 +49,8 @@ bool signalMidRun(const RunningProgram& run, const TempDir& dir, std::initialize
         if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    for (int s : signals) kill(run.pid(), s);
+    for (int s : signals)
+        kill(run.pid(), s);
     return true;
 }
 
@@ -132,7 +134,9 @@ TEST(UnattendedSignals, AClosedErrorPipeOrAFileSizeLimitNeverKillsTheJob)
     TempDir limited;
     makePdf(limited / "big.pdf", "BIG", 40);
     RunningProgram small(kMervo, {"-c", "-oout.pdf", "big.pdf", "-r", "-q"}, limited.path(), {}, [] {
-        struct rlimit limit{1024, 1024};
+        struct rlimit limit {
+            1024, 1024
+        };
         setrlimit(RLIMIT_FSIZE, &limit);
     });
     ProcessResult s = small.wait(kPatience);

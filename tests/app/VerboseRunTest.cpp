@@ -14,14 +14,13 @@ namespace {
 
 const std::string kMervo = FB_MERVO_EXE;
 
-
 int linesWith(const std::string& text, const std::string& part)
 {
     int n = 0;
-    for (const auto& line : splitLines(text)) n += line.find(part) != std::string::npos;
+    for (const auto& line : splitLines(text))
+        n += line.find(part) != std::string::npos;
     return n;
 }
-
 
 } // namespace
 
@@ -33,7 +32,8 @@ TEST(VerboseRun, ADamagedSourceSaysWhatQpdfFoundAfterTheMessage)
     EXPECT_NE(r.exitCode, 0);
     const auto lines = splitLines(r.err);
     std::size_t at = 0;
-    while (at < lines.size() && lines[at].find("Error Opening File : bad.pdf") == std::string::npos) ++at;
+    while (at < lines.size() && lines[at].find("Error Opening File : bad.pdf") == std::string::npos)
+        ++at;
     ASSERT_LT(at + 1, lines.size()) << r.err;
     // The reason follows the message: qpdf's error, and the damage it noticed on the way.
     EXPECT_NE(lines[at + 1].find("unable to find trailer dictionary"), std::string::npos) << r.err;
@@ -51,7 +51,8 @@ TEST(VerboseRun, TellsEachStepOfEachRowOnOneLine)
     auto r = runProgram(kMervo, job, dir.path(), 60);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(pdfPageTexts(dir / "out.pdf").size(), 5u);
-    for (const auto& line : splitLines(r.err)) EXPECT_EQ(line.rfind("mervo: ", 0), 0u) << line;
+    for (const auto& line : splitLines(r.err))
+        EXPECT_EQ(line.rfind("mervo: ", 0), 0u) << line;
     EXPECT_EQ(linesWith(r.err, "row 1 (a.pdf): Processing"), 1) << r.err;
     EXPECT_EQ(linesWith(r.err, "row 1 (a.pdf): Done"), 1) << r.err;
     EXPECT_EQ(linesWith(r.err, "row 2 (b.pdf): Processing"), 1) << r.err;
@@ -62,7 +63,8 @@ TEST(VerboseRun, TellsEachStepOfEachRowOnOneLine)
 
     // A failing row says why on its own line.
     writeFileBytes(dir / "bad.pdf", "%PDF-1.4\nnot a pdf at all\n");
-    r = runProgram(kMervo, {"--verbose", "-c", "-p1", "-obad-out.pdf", "bad.pdf", "-r", "-q"}, dir.path(), 60);
+    r = runProgram(kMervo, {"--verbose", "-c", "-p1", "-obad-out.pdf", "bad.pdf", "-r", "-q"}, dir.path(),
+                   60);
     EXPECT_NE(r.exitCode, 0);
     int told = 0;
     for (const auto& line : splitLines(r.err))

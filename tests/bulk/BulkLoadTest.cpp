@@ -57,8 +57,7 @@ struct RecordingProgress : ScanProgress {
     void showFolder(const std::string& f) override
     {
         log.folders.push_back(f);
-        if (log.stopAfterFolders >= 0 && int(log.folders.size()) >= log.stopAfterFolders)
-            stop = true;
+        if (log.stopAfterFolders >= 0 && int(log.folders.size()) >= log.stopAfterFolders) stop = true;
     }
     void showFilesAdded(int n) override { log.lastCount = n; }
     bool stopRequested() const override { return stop; }
@@ -78,8 +77,7 @@ struct BulkLoadTest : ::testing::Test {
     ProgressLog progress;
     int fits = 0;
     BulkLoader loader{{jobs, messages, folders, options, pump,
-                       [this] { return std::make_unique<RecordingProgress>(progress); },
-                       [this] { ++fits; },
+                       [this] { return std::make_unique<RecordingProgress>(progress); }, [this] { ++fits; },
                        // Every entry shows its folder, so Stop's count is exact.
                        std::chrono::milliseconds(0)}};
     TempDir dir;
@@ -98,7 +96,8 @@ struct BulkLoadTest : ::testing::Test {
     std::vector<std::string> column(int c) const
     {
         std::vector<std::string> out;
-        for (int i = 0; i < jobs.rowCount(); ++i) out.push_back(jobs.text(i, c));
+        for (int i = 0; i < jobs.rowCount(); ++i)
+            out.push_back(jobs.text(i, c));
         return out;
     }
     std::vector<std::string> sortedNames() const
@@ -136,14 +135,14 @@ TEST_F(BulkLoadTest, GroupingWalksTheTreeDepthFirstAndNamesGroupedOutputs)
         file("2/test.pdf"),
         file("hidden no dot/h.pdf"),
         file("x.pdf/in.pdf"),
-        file("sub/.dotted.pdf"),  // a file with a leading dot is still a file
+        file("sub/.dotted.pdf"), // a file with a leading dot is still a file
         file("odd names/it's \"quoted\" & blank .pdf"),
         file("odd names/caf\xc3\xa9 \xff\xfe.pdf"),
     };
-    file("report.Pdf");            // neither .pdf nor .PDF at the end
-    file("x.pdf/notes.txt");       // passes the path test, refused by the list
+    file("report.Pdf");      // neither .pdf nor .PDF at the end
+    file("x.pdf/notes.txt"); // passes the path test, refused by the list
     file("keep.pdf.bak");
-    file(".hidden/never.pdf");     // folders with a leading dot are not entered
+    file(".hidden/never.pdf"); // folders with a leading dot are not entered
     file("1/.git/never.pdf");
     ::mkdir((dir / "empty").c_str(), 0755);
 
@@ -151,17 +150,18 @@ TEST_F(BulkLoadTest, GroupingWalksTheTreeDepthFirstAndNamesGroupedOutputs)
         s.outputDirectory = "/data/my.pdf files";
         s.suffix = "_2003";
     };
-    folders.answer = dir.path() + "//";  // trailing slashes are dropped
+    folders.answer = dir.path() + "//"; // trailing slashes are dropped
     loader.BulkLoadGrouping();
 
     std::sort(wanted.begin(), wanted.end());
-    EXPECT_EQ(sortedNames(), wanted);  // the old row went first
+    EXPECT_EQ(sortedNames(), wanted); // the old row went first
     EXPECT_TRUE(contiguous(dir / "1"));
     EXPECT_TRUE(contiguous(dir / "1/deep"));
     EXPECT_TRUE(contiguous(dir / "odd names"));
 
     std::map<std::string, std::string> outputOf;
-    for (int i = 0; i < jobs.rowCount(); ++i) outputOf[jobs.text(i, kFileName)] = jobs.text(i, kOutputFile);
+    for (int i = 0; i < jobs.rowCount(); ++i)
+        outputOf[jobs.text(i, kFileName)] = jobs.text(i, kOutputFile);
     // Same name in two folders: one output; the directory keeps its ".pdf".
     EXPECT_EQ(outputOf[dir / "1/test.pdf"], "/data/my.pdf files/test_2003.pdf");
     EXPECT_EQ(outputOf[dir / "2/test.pdf"], "/data/my.pdf files/test_2003.pdf");
@@ -172,8 +172,9 @@ TEST_F(BulkLoadTest, GroupingWalksTheTreeDepthFirstAndNamesGroupedOutputs)
 
     auto names = column(kFileName);
     int top = int(std::find(names.begin(), names.end(), dir / "top.pdf") - names.begin());
-    JobEntry expected{"Yes", dir / "top.pdf", "all", "0", "Ready.", "",
-                      "/data/my.pdf files/top_2003.pdf", "N", "N", "Y", "N"};
+    JobEntry expected{
+        "Yes", dir / "top.pdf", "all", "0", "Ready.", "", "/data/my.pdf files/top_2003.pdf", "N", "N", "Y",
+        "N"};
     EXPECT_EQ(jobs.entry(top), expected);
 
     ASSERT_EQ(folders.requests.size(), 1u);
@@ -186,7 +187,7 @@ TEST_F(BulkLoadTest, GroupingWalksTheTreeDepthFirstAndNamesGroupedOutputs)
     EXPECT_EQ(progress.lastCount, int(wanted.size()));
     EXPECT_FALSE(progress.open);
     EXPECT_GT(fits, 0);
-    EXPECT_GE(observer.totals, 2);  // after the clear and after the walk
+    EXPECT_GE(observer.totals, 2); // after the clear and after the walk
     EXPECT_EQ(loader.groupingSettings().suffix, "_2003");
 }
 
@@ -194,8 +195,8 @@ TEST_F(BulkLoadTest, OneOutputFiltersOnTheFileNameAndMarksOnlyTheFirstRowNew)
 {
     std::vector<std::string> wanted = {file("inv_062005.pdf"), file("a/b/c/x062005y.PDF"),
                                        file("a/062005.pdf")};
-    file("062005/other.pdf");   // the folder's name is not looked at
-    file("INV_062005.Pdf");     // passes the filter, refused by the list
+    file("062005/other.pdf"); // the folder's name is not looked at
+    file("INV_062005.Pdf");   // passes the filter, refused by the list
     file("inv_062004.pdf");
     options.oneOutput = [](OneOutputSettings& s) {
         s.oneOutputFile = "/out/all.pdf";
@@ -247,7 +248,8 @@ TEST_F(BulkLoadTest, CancelLeavesAnEmptyListAndShowsNothing)
 TEST_F(BulkLoadTest, StopEndsTheWalkKeepsItsRowsAndStillReports)
 {
     for (int f = 0; f < 20; ++f)
-        for (int i = 0; i < 5; ++i) file("f" + std::to_string(f) + "/" + std::to_string(i) + ".pdf");
+        for (int i = 0; i < 5; ++i)
+            file("f" + std::to_string(f) + "/" + std::to_string(i) + ".pdf");
     folders.answer = dir.path();
     progress.stopAfterFolders = 30;
     loader.BulkLoadGrouping();
@@ -282,7 +284,7 @@ TEST_F(BulkLoadTest, LinksAndUnlistableFoldersNeitherLoopNorStopTheWalk)
     ::chmod((dir / "locked").c_str(), 0755);
 
     std::vector<std::string> wanted = {real, dir / "link.pdf", dir / "dangling.pdf"};
-    if (::geteuid() == 0) wanted.push_back(locked);  // root lists any folder
+    if (::geteuid() == 0) wanted.push_back(locked); // root lists any folder
     std::sort(wanted.begin(), wanted.end());
     EXPECT_EQ(sortedNames(), wanted);
     for (int i = 0; i < jobs.rowCount(); ++i)
@@ -296,7 +298,8 @@ TEST_F(BulkLoadTest, TenThousandFilesLoadQuickly)
     for (int f = 0; f < 100; ++f) {
         std::string folder = dir / ("d" + std::to_string(f));
         ::mkdir(folder.c_str(), 0755);
-        for (int i = 0; i < 100; ++i) writeFileBytes(folder + "/" + std::to_string(i) + ".pdf", "");
+        for (int i = 0; i < 100; ++i)
+            writeFileBytes(folder + "/" + std::to_string(i) + ".pdf", "");
     }
     folders.answer = dir.path();
     auto start = std::chrono::steady_clock::now();

@@ -73,7 +73,8 @@ struct JobListFixture {
     std::vector<std::string> fileNames() const
     {
         std::vector<std::string> out;
-        for (int r = 0; r < jobs.rowCount(); ++r) out.push_back(jobs.entry(r).fileName);
+        for (int r = 0; r < jobs.rowCount(); ++r)
+            out.push_back(jobs.entry(r).fileName);
         return out;
     }
 };
@@ -85,8 +86,8 @@ inline void writeTinyPdf(const std::string& path, int pages = 1)
     pdf.emptyPDF();
     QPDFPageDocumentHelper doc(pdf);
     for (int i = 0; i < pages; ++i) {
-        QPDFObjectHandle page = pdf.makeIndirectObject(
-            QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 200 200] >>"));
+        QPDFObjectHandle page =
+            pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 200 200] >>"));
         doc.addPage(QPDFPageObjectHelper(page), false);
     }
     QPDFWriter writer(pdf, path.c_str());

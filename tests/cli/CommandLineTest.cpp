@@ -17,12 +17,10 @@ using Slots = std::vector<std::string>;
 TEST(SplitCommandLine, KeepsEndingSpacesQuotesAndTheFinalToken)
 {
     EXPECT_EQ(splitCommandLine("a  b"), (Slots{"a ", " ", "b"}));
-    EXPECT_EQ(splitCommandLine("mervo \"/a b/x.pdf\" -r"),
-              (Slots{"mervo ", "\"/a b/x.pdf\" ", "-r"}));
+    EXPECT_EQ(splitCommandLine("mervo \"/a b/x.pdf\" -r"), (Slots{"mervo ", "\"/a b/x.pdf\" ", "-r"}));
     EXPECT_EQ(splitCommandLine("mervo "), (Slots{"mervo ", ""}));
     EXPECT_EQ(splitCommandLine(""), (Slots{""}));
-    EXPECT_EQ(splitCommandLine("mervo -o\"/o d/x.pdf\" y"),
-              (Slots{"mervo ", "-o\"/o d/x.pdf\" ", "y"}));
+    EXPECT_EQ(splitCommandLine("mervo -o\"/o d/x.pdf\" y"), (Slots{"mervo ", "-o\"/o d/x.pdf\" ", "y"}));
 }
 
 TEST(SplitCommandLine, UnclosedQuoteRunsToTheEnd)
@@ -40,7 +38,10 @@ protected:
         slots.insert(slots.end(), args.begin(), args.end());
         ProcessCommandLine(slots, f.jobs, host, options, startDirectory);
     }
-    void processRaw(const std::string& raw) { ProcessCommandLine(splitCommandLine(raw), f.jobs, host, options, "/start"); }
+    void processRaw(const std::string& raw)
+    {
+        ProcessCommandLine(splitCommandLine(raw), f.jobs, host, options, "/start");
+    }
     JobEntry row(int r) { return f.jobs.entry(r); }
 
     JobListFixture f;
@@ -180,8 +181,8 @@ TEST_F(ProcessCommandLineTest, NonPdfAndBlankArgumentsAddNoRows)
 TEST_F(ProcessCommandLineTest, AppAnywhereInTheArgumentReadsABatchFile)
 {
     processRaw("mervo \"/jobs/my week.app\" /x.apps/y.pdf /z.pdf -r -q");
-    EXPECT_EQ(host.calls, (Slots{"batch:/jobs/my week.app", "batch:/x.apps/y.pdf", "run@1",
-                                 "close@1", "total@1"}));
+    EXPECT_EQ(host.calls,
+              (Slots{"batch:/jobs/my week.app", "batch:/x.apps/y.pdf", "run@1", "close@1", "total@1"}));
     ASSERT_EQ(f.jobs.rowCount(), 1);
     EXPECT_EQ(row(0).fileName, "/z.pdf");
 }
@@ -244,8 +245,7 @@ TEST(BuildCommandLine, Texts)
 {
     EXPECT_EQ(buildCommandLine(rowWith("/in/a.pdf", "1-3", "/out/all.pdf", "N", "Y")),
               "mervo -a -b -p1-3 -o\"/out/all.pdf\" \"/in/a.pdf\" -r -q");
-    EXPECT_EQ(buildCommandLine(rowWith("/in/a.pdf", "", "", "N", "N")),
-              "mervo -a -n \"/in/a.pdf\" -r -q");
+    EXPECT_EQ(buildCommandLine(rowWith("/in/a.pdf", "", "", "N", "N")), "mervo -a -n \"/in/a.pdf\" -r -q");
     EXPECT_EQ(buildCommandLine(rowWith("/in/a.pdf", "odd", "/o.pdf", "Y", "N")),
               "mervo -c -n -podd -o\"/o.pdf\" \"/in/a.pdf\" -r -q");
     // Only exactly "Y" counts.

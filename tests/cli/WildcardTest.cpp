@@ -37,7 +37,8 @@ TEST(WildcardMatch, HostilePatternStaysFast)
 {
     std::string name(4000, 'a');
     std::string pattern;
-    for (int i = 0; i < 200; ++i) pattern += "*a";
+    for (int i = 0; i < 200; ++i)
+        pattern += "*a";
     pattern += "b";
     EXPECT_FALSE(wildcardMatch(pattern, name));
 }
@@ -112,8 +113,8 @@ TEST_F(ExpandWildcardTest, CommandLineWildcardGetsTheSwitchValues)
 {
     RecordingHost host{f.jobs};
     RunOptions options;
-    ProcessCommandLine({"mervo", "-b", "-o\"/out/x.pdf\"", "\"" + (dir / "?*.pdf") + "\"", "-r"},
-                       f.jobs, host, options, "/start");
+    ProcessCommandLine({"mervo", "-b", "-o\"/out/x.pdf\"", "\"" + (dir / "?*.pdf") + "\"", "-r"}, f.jobs,
+                       host, options, "/start");
     ASSERT_EQ(f.fileNames(), (Slots{dir / "B.PDF", dir / "a.pdf"}));
     EXPECT_EQ(f.jobs.entry(0).keepBookmarks, "Y");
     EXPECT_EQ(f.jobs.entry(0).outputFile, "/out/x.pdf");

@@ -19,11 +19,12 @@
 namespace fb {
 namespace {
 
-using test::TempDir;
 using test::readFileBytes;
+using test::TempDir;
 using test::writeFileBytes;
 
-std::vector<std::string> readAllLines(const std::string& bytes) {
+std::vector<std::string> readAllLines(const std::string& bytes)
+{
     std::istringstream in(bytes);
     std::vector<std::string> lines;
     std::string line;
@@ -32,12 +33,12 @@ std::vector<std::string> readAllLines(const std::string& bytes) {
     return lines;
 }
 
-int entriesIn(const std::string& folder) {
+int entriesIn(const std::string& folder)
+{
     int n = 0;
     if (DIR* d = ::opendir(folder.c_str())) {
         while (dirent* e = ::readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-                ++n;
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") ++n;
         ::closedir(d);
     }
     return n;
@@ -45,7 +46,8 @@ int entriesIn(const std::string& folder) {
 
 using Lines = std::vector<std::string>;
 
-TEST(TextLines, AllLineEndsReadAlike) {
+TEST(TextLines, AllLineEndsReadAlike)
+{
     EXPECT_EQ(readAllLines("a\r\r\nb\r\r\n"), (Lines{"a", "b"}));
     EXPECT_EQ(readAllLines("a\r\nb\r\n"), (Lines{"a", "b"}));
     EXPECT_EQ(readAllLines("a\nb\n"), (Lines{"a", "b"}));
@@ -58,7 +60,8 @@ TEST(TextLines, AllLineEndsReadAlike) {
     EXPECT_EQ(readAllLines("a\rb\rc"), (Lines{"a", "b", "c"}));
 }
 
-TEST(TextTrim, BlanksOnly) {
+TEST(TextTrim, BlanksOnly)
+{
     EXPECT_EQ(trimLeft("  a b  "), "a b  ");
     EXPECT_EQ(trimRight("  a b  "), "  a b");
     EXPECT_EQ(trimBlanks("  a b  "), "a b");
@@ -66,7 +69,8 @@ TEST(TextTrim, BlanksOnly) {
     EXPECT_EQ(trimBlanks("\ta\t"), "\ta\t");
 }
 
-TEST(TextNumbers, AtoiSemanticsSaturating) {
+TEST(TextNumbers, AtoiSemanticsSaturating)
+{
     EXPECT_EQ(parseLeadingInt("42"), 42);
     EXPECT_EQ(parseLeadingInt("  \t7n"), 7);
     EXPECT_EQ(parseLeadingInt("+5 "), 5);
@@ -84,7 +88,8 @@ TEST(TextNumbers, AtoiSemanticsSaturating) {
     EXPECT_EQ(parseLeadingInt(std::string_view("123456", 3)), 123);
 }
 
-TEST(TextMisc, SmallHelpers) {
+TEST(TextMisc, SmallHelpers)
+{
     EXPECT_TRUE(endsWith("a.pdf", ".pdf"));
     EXPECT_FALSE(endsWith("a.PDF", ".pdf"));
     EXPECT_FALSE(endsWith("df", ".pdf"));
@@ -98,7 +103,8 @@ TEST(TextMisc, SmallHelpers) {
     EXPECT_EQ(stamp[16], ':');
 }
 
-TEST(FilesPaths, NamesAndFolders) {
+TEST(FilesPaths, NamesAndFolders)
+{
     EXPECT_EQ(fileTitle("/x/y/a.pdf"), "a.pdf");
     EXPECT_EQ(fileTitle("a.pdf"), "a.pdf");
     EXPECT_EQ(fileTitle("/x/"), "");
@@ -107,7 +113,8 @@ TEST(FilesPaths, NamesAndFolders) {
     EXPECT_EQ(folderPartWithSlash("/a"), "/");
 }
 
-TEST(FilesQueries, ExistenceAndReadability) {
+TEST(FilesQueries, ExistenceAndReadability)
+{
     TempDir dir;
     writeFileBytes(dir / "f", "x");
     EXPECT_TRUE(canOpenForReading(dir / "f"));
@@ -128,7 +135,8 @@ TEST(FilesQueries, ExistenceAndReadability) {
     EXPECT_FALSE(removeFile(dir / "f"));
 }
 
-TEST(FilesQueries, SameFile) {
+TEST(FilesQueries, SameFile)
+{
     TempDir dir;
     writeFileBytes(dir / "a", "1");
     writeFileBytes(dir / "b", "1");
@@ -140,7 +148,8 @@ TEST(FilesQueries, SameFile) {
     EXPECT_FALSE(sameFile(dir / "gone", dir / "a"));
 }
 
-TEST(FilesCopy, ReplacesTargetAndFailsCleanly) {
+TEST(FilesCopy, ReplacesTargetAndFailsCleanly)
+{
     TempDir dir;
     writeFileBytes(dir / "src", std::string("new\0bytes", 9));
     writeFileBytes(dir / "dst", "old");
@@ -161,7 +170,8 @@ TEST(FilesCopy, ReplacesTargetAndFailsCleanly) {
     EXPECT_EQ(entriesIn(dir / "adir"), 0);
 }
 
-TEST(FilesAtomicWriter, CommitReplacesWholeFile) {
+TEST(FilesAtomicWriter, CommitReplacesWholeFile)
+{
     TempDir dir;
     const std::string target = dir / "out.txt";
     writeFileBytes(target, "old content that is longer");
@@ -176,12 +186,13 @@ TEST(FilesAtomicWriter, CommitReplacesWholeFile) {
     }
     EXPECT_EQ(readFileBytes(target), "line\r\r\n");
     EXPECT_EQ(entriesIn(dir.path()), 1);
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u); // keeps the replaced file's permissions
 }
 
-TEST(FilesAtomicWriter, AbandonAndFailuresLeaveTargetAlone) {
+TEST(FilesAtomicWriter, AbandonAndFailuresLeaveTargetAlone)
+{
     TempDir dir;
     const std::string target = dir / "keep.txt";
     writeFileBytes(target, "old");
@@ -218,15 +229,15 @@ TEST(FilesAtomicWriter, AbandonAndFailuresLeaveTargetAlone) {
     EXPECT_EQ(entriesIn(dir.path()), 2);
 }
 
-TEST(FilesAtomicWriter, RelativeTargetInCurrentFolder) {
+TEST(FilesAtomicWriter, RelativeTargetInCurrentFolder)
+{
     TempDir dir;
     char old[PATH_MAX];
     ASSERT_NE(::getcwd(old, sizeof old), nullptr);
     ASSERT_EQ(::chdir(dir.path().c_str()), 0);
     AtomicFileWriter writer("rel.txt");
     const bool opened = writer.open();
-    if (opened)
-        writer.stream() << "x";
+    if (opened) writer.stream() << "x";
     const bool committed = opened && writer.commit();
     ASSERT_EQ(::chdir(old), 0);
     EXPECT_TRUE(committed);
@@ -236,7 +247,8 @@ TEST(FilesAtomicWriter, RelativeTargetInCurrentFolder) {
 // Batch files, setup.ini and CSV exports are written this way. A write past a
 // file-size limit (EFBIG, as a full disk's ENOSPC) fails the commit with its
 // reason; a link keeps pointing at the file that takes the new content.
-TEST(FilesAtomicWriter, AFailedWriteSaysWhyAndALinkStaysALink) {
+TEST(FilesAtomicWriter, AFailedWriteSaysWhyAndALinkStaysALink)
+{
     TempDir dir;
     const std::string target = dir / "real.txt";
     writeFileBytes(target, "old");
@@ -280,7 +292,8 @@ TEST(FilesAtomicWriter, AFailedWriteSaysWhyAndALinkStaysALink) {
 namespace fb {
 namespace {
 
-TEST(LineReaderTest, EveryLineEndAndOverlongLinesWithoutLosingTheNext) {
+TEST(LineReaderTest, EveryLineEndAndOverlongLinesWithoutLosingTheNext)
+{
     auto reader = LineReader::fromText("a\r\r\nb\r\nc\nd\re\r\r" + std::string(50, 'x') + "\ry");
     std::vector<std::string> lines;
     std::vector<LineReader::Result> results;
@@ -302,7 +315,8 @@ TEST(LineReaderTest, EveryLineEndAndOverlongLinesWithoutLosingTheNext) {
     EXPECT_EQ(openRegularForAppending(dir / "fifo", false), nullptr);
 }
 
-TEST(FilesTempNames, SayWhoseTheyAreAndADeadRunsAreRemoved) {
+TEST(FilesTempNames, SayWhoseTheyAreAndADeadRunsAreRemoved)
+{
     test::TempDir dir;
     const pid_t dead = ::fork();
     if (dead == 0) ::_exit(0);

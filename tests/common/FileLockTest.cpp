@@ -36,11 +36,11 @@ TEST(FileLockTest, WaitsForTheHolderAndFollowsARenameToTheNewFile)
     // on version 1 would guard nothing.
     int waits = 0;
     FileLock mine = FileLock::acquire(out, waitFor(60s, [&] {
-        ++waits;
-        writeFileBytes(dir / "new", "version 2");
-        ASSERT_TRUE(renameIntoPlace(dir / "new", out));
-        other.release();
-    }));
+                                          ++waits;
+                                          writeFileBytes(dir / "new", "version 2");
+                                          ASSERT_TRUE(renameIntoPlace(dir / "new", out));
+                                          other.release();
+                                      }));
     EXPECT_EQ(waits, 1);
     ASSERT_EQ(mine.state(), FileLock::State::Locked);
     EXPECT_TRUE(mine.stillCurrent());

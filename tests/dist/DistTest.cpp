@@ -29,7 +29,8 @@ const std::string kVersionNumber = FB_PROJECT_VERSION;
 std::string shellQuote(const std::string& s)
 {
     std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
@@ -43,8 +44,10 @@ bool haveProgram(const std::string& name)
     return shell("command -v " + name + " >/dev/null", "/").exitCode == 0;
 }
 
-
-std::set<std::string> sorted(const std::vector<std::string>& v) { return {v.begin(), v.end()}; }
+std::set<std::string> sorted(const std::vector<std::string>& v)
+{
+    return {v.begin(), v.end()};
+}
 
 // Switches as --help lists them: "-oPATH", "-b ... -n ...", "--version".
 std::set<std::string> helpSwitches(const std::string& help)
@@ -84,17 +87,16 @@ TEST(ManualPage, DocumentsExactlyTheSwitchesHelpLists)
     const std::string roff = readFileBytes(kDist + "/man/mervo.1");
     ASSERT_FALSE(roff.empty()) << "no manual page built (is scdoc installed?)";
     const auto inHelp = helpSwitches(help.out);
-    EXPECT_GE(inHelp.size(), 14u) << help.out;  // -a..-s and --help, --version at least
+    EXPECT_GE(inHelp.size(), 14u) << help.out; // -a..-s and --help, --version at least
     EXPECT_EQ(inHelp, manualSwitches(roff));
-    for (const char* section : {"SYNOPSIS", "BATCH FILES", "SETUP.INI", "APPEND.LOG", "EXIT STATUS",
-                                "FILES", "EXAMPLES", "SEE ALSO"})
+    for (const char* section : {"SYNOPSIS", "BATCH FILES", "SETUP.INI", "APPEND.LOG", "EXIT STATUS", "FILES",
+                                "EXAMPLES", "SEE ALSO"})
         EXPECT_NE(roff.find(std::string(".SH ") + section), std::string::npos) << section;
 }
 
 TEST(Version, OneNumberInProgramWindowManualAndPackageFiles)
 {
-    EXPECT_EQ(runProgram(kMervo, {"--version"}, "/").out,
-              "mervo (Folioband Batch) " + kVersionNumber + "\n");
+    EXPECT_EQ(runProgram(kMervo, {"--version"}, "/").out, "mervo (Folioband Batch) " + kVersionNumber + "\n");
     EXPECT_EQ(mainWindowCaption(), "Folioband Batch v" + kVersionNumber + "  -= By Quillon =-");
     EXPECT_NE(readFileBytes(kDist + "/man/mervo.1").find("\"Folioband Batch " + kVersionNumber + "\""),
               std::string::npos);
@@ -119,11 +121,12 @@ TEST(Completion, BashCompletesSwitchesOutputFoldersSourcesAndBatchFiles)
             array += shellQuote(w) + " ";
             line += (line.empty() ? "" : " ") + w;
         }
-        const std::string script =
-            "source " + library + "\nsource " + shellQuote(kSource + "/data/completion/mervo.bash") +
-            "\nCOMP_WORDS=(" + array + "); COMP_CWORD=" + std::to_string(words.size() - 1) +
-            "; COMP_LINE=" + shellQuote(line) + "; COMP_POINT=${#COMP_LINE}\n"
-            "_${COMP_WORDS[0]//-/_} 2>/dev/null; printf '%s\\n' \"${COMPREPLY[@]}\"";
+        const std::string script = "source " + library + "\nsource " +
+                                   shellQuote(kSource + "/data/completion/mervo.bash") + "\nCOMP_WORDS=(" +
+                                   array + "); COMP_CWORD=" + std::to_string(words.size() - 1) +
+                                   "; COMP_LINE=" + shellQuote(line) +
+                                   "; COMP_POINT=${#COMP_LINE}\n"
+                                   "_${COMP_WORDS[0]//-/_} 2>/dev/null; printf '%s\\n' \"${COMPREPLY[@]}\"";
         auto r = shell(script, dir.path());
         EXPECT_EQ(r.exitCode, 0) << r.err;
         auto got = splitLines(r.out);
@@ -132,7 +135,7 @@ TEST(Completion, BashCompletesSwitchesOutputFoldersSourcesAndBatchFiles)
     };
     using S = std::set<std::string>;
     EXPECT_EQ(complete({"mervo", "-"}), (S{"-a", "-b", "-c", "-d", "-e", "-f", "-n", "-o", "-p", "-q", "-r",
-                                      "-s", "--dry-run", "--verbose", "--help", "--version"}));
+                                           "-s", "--dry-run", "--verbose", "--help", "--version"}));
     EXPECT_EQ(complete({"mervo", "-p"}), (S{"-pall", "-podd", "-peven"}));
     // -o's value sits in the same word: folders to go on into, PDFs to append to.
     EXPECT_EQ(complete({"mervo", "-oout"}), (S{"-oout\\ dir/"}));
@@ -181,14 +184,16 @@ std::vector<LogRecord> readLog(const std::string& path)
 std::map<std::string, std::vector<std::string>> recordsByOutput(const std::vector<LogRecord>& log)
 {
     std::map<std::string, std::vector<std::string>> by;
-    for (const auto& r : log) by[r.output].push_back(r.source);
+    for (const auto& r : log)
+        by[r.output].push_back(r.source);
     return by;
 }
 
 std::set<std::string> filesIn(const std::string& folder)
 {
     std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename());
+    for (const auto& e : fs::directory_iterator(folder))
+        names.insert(e.path().filename());
     return names;
 }
 
@@ -292,7 +297,8 @@ TEST(ParallelParts, TwoPartsSharingAnOutputLoseNothing)
     EXPECT_EQ(pages[0], "start p1");
     // Each job's pages are all there, in its own order, however the two interleave.
     std::vector<std::string> gotA, gotB;
-    for (std::size_t i = 1; i < pages.size(); ++i) (pages[i][0] == 'a' ? gotA : gotB).push_back(pages[i]);
+    for (std::size_t i = 1; i < pages.size(); ++i)
+        (pages[i][0] == 'a' ? gotA : gotB).push_back(pages[i]);
     EXPECT_EQ(gotA, expectA);
     EXPECT_EQ(gotB, expectB);
     EXPECT_EQ(readLog(dir / "append.log").size(), static_cast<std::size_t>(2 * kEach));

@@ -18,8 +18,16 @@ struct CountingFake : AutomationServer {
     struct FakeApp : App {
         CountingFake& f;
         explicit FakeApp(CountingFake& f) : f(f) {}
-        long Exit() override { f.calls.push_back("Exit"); return 1; }
-        long CloseAllDocs() override { f.calls.push_back("CloseAllDocs"); return 1; }
+        long Exit() override
+        {
+            f.calls.push_back("Exit");
+            return 1;
+        }
+        long CloseAllDocs() override
+        {
+            f.calls.push_back("CloseAllDocs");
+            return 1;
+        }
         long MenuItemExecute(const std::string&) override { return 0; }
     };
     struct FakePDDoc : PDDoc {
@@ -46,7 +54,11 @@ struct CountingFake : AutomationServer {
             f.calls.push_back("Open(" + path + "," + title + ")");
             return f.openFails ? 0 : 1;
         }
-        std::shared_ptr<PDDoc> GetPDDoc() override { f.calls.push_back("GetPDDoc"); return std::make_shared<FakePDDoc>(f); }
+        std::shared_ptr<PDDoc> GetPDDoc() override
+        {
+            f.calls.push_back("GetPDDoc");
+            return std::make_shared<FakePDDoc>(f);
+        }
         std::shared_ptr<AVPageView> GetAVPageView() override { return nullptr; }
         long Close(long noSave) override
         {
@@ -100,8 +112,8 @@ protected:
 TEST_F(AcrobatPageCountTest, CountsThroughTheViewAndCleansUp)
 {
     EXPECT_EQ(count("/x/a.pdf"), 7);
-    EXPECT_EQ(fake.calls, (V{"show", "createApp", "hide", "createAVDoc", "Open(/x/a.pdf,)", "GetPDDoc", "pump",
-                             "GetNumPages", "pump", "Close(1)", "CloseAllDocs", "Exit"}));
+    EXPECT_EQ(fake.calls, (V{"show", "createApp", "hide", "createAVDoc", "Open(/x/a.pdf,)", "GetPDDoc",
+                             "pump", "GetNumPages", "pump", "Close(1)", "CloseAllDocs", "Exit"}));
     EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -111,10 +123,12 @@ TEST_F(AcrobatPageCountTest, ConnectionFailure)
     EXPECT_EQ(count("/x/a.pdf"), 0);
     EXPECT_EQ(fake.calls, (V{"show", "createApp", "hide"}));
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text,
-              "Failed to connect to full version of Acrobat 4 or greater\n\nPlease either re-install Acrobat or run "
-              "Acrobat to force this software to use what's running.\n\nNOTE: This software will not work with "
-              "Acrobat Reader or Adobe Reader.");
+    EXPECT_EQ(
+        messages.shown[0].text,
+        "Failed to connect to full version of Acrobat 4 or greater\n\nPlease either re-install Acrobat or "
+        "run "
+        "Acrobat to force this software to use what's running.\n\nNOTE: This software will not work with "
+        "Acrobat Reader or Adobe Reader.");
     EXPECT_EQ(messages.shown[0].caption, applicationName());
     EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
 

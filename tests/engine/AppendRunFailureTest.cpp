@@ -25,22 +25,24 @@ enum class Cleanup { None, CloseAll, CloseAllAndExit };
 
 struct FailureCase {
     const char* name;
-    const char* call;    // the scripted failure
+    const char* call; // the scripted failure
     int occurrence;
     bool existingOutput; // append to an output that exists
     bool filler;         // oddEveryFile set to a one-page file
     // message; "$SRC", "$OUT" and "$FILL" stand for the paths
     std::string message;
-    bool suppressed;     // not shown under -e
-    const char* status;  // "" = as added
+    bool suppressed;    // not shown under -e
+    const char* status; // "" = as added
     Cleanup cleanup;
     Cleanup cleanupQuiet;
 };
 
 std::string expand(std::string text, const std::string& src, const std::string& out, const std::string& fill)
 {
-    for (auto [key, value] : {std::pair<std::string, std::string>{"$SRC", src}, {"$OUT", out}, {"$FILL", fill}}) {
-        for (std::size_t at; (at = text.find(key)) != std::string::npos;) text.replace(at, key.size(), value);
+    for (auto [key, value] :
+         {std::pair<std::string, std::string>{"$SRC", src}, {"$OUT", out}, {"$FILL", fill}}) {
+        for (std::size_t at; (at = text.find(key)) != std::string::npos;)
+            text.replace(at, key.size(), value);
     }
     return text;
 }
@@ -91,12 +93,14 @@ TEST_P(AppendRunFailureTable, MessageStatusAndCleanup)
 const FailureCase kCases[] = {
     {"NoApp", "create.App", 1, false, false, kConnect, false, "", Cleanup::None, Cleanup::None},
     {"NoAVDoc", "create.AVDoc", 1, false, false,
-     "Failed to create AVDoc - Ensure that you have installed Full Acrobat", false, "", Cleanup::None, Cleanup::None},
-    {"NoOutputPDDoc", "create.PDDoc", 1, false, false,
-     "Failed to create PDDoc - Ensure that you have installed Full Acrobat after Reader", false, "", Cleanup::None,
+     "Failed to create AVDoc - Ensure that you have installed Full Acrobat", false, "", Cleanup::None,
      Cleanup::None},
+    {"NoOutputPDDoc", "create.PDDoc", 1, false, false,
+     "Failed to create PDDoc - Ensure that you have installed Full Acrobat after Reader", false, "",
+     Cleanup::None, Cleanup::None},
     {"NoSourcePDDoc", "create.PDDoc", 2, false, false,
-     "Failed to create PDDoc - Ensure that you have installed Full Acrobat", false, "", Cleanup::None, Cleanup::None},
+     "Failed to create PDDoc - Ensure that you have installed Full Acrobat", false, "", Cleanup::None,
+     Cleanup::None},
     {"NoFreshPDDoc", "create.PDDoc", 3, false, false,
      "Failed to create PDDoc - Ensure that you have installed Full Acrobat", false, "Done", Cleanup::None,
      Cleanup::None},
@@ -106,12 +110,12 @@ const FailureCase kCases[] = {
      Cleanup::CloseAllAndExit, Cleanup::CloseAllAndExit},
     {"SourceOpen", "PDDoc.Open", 1, false, false, "Error Opening File : $SRC", true, "Processing",
      Cleanup::CloseAllAndExit, Cleanup::CloseAllAndExit},
-    {"SourceOpenExistingOutput", "PDDoc.Open", 2, true, false, "Error Opening File : $SRC", true, "Processing",
-     Cleanup::CloseAllAndExit, Cleanup::CloseAllAndExit},
+    {"SourceOpenExistingOutput", "PDDoc.Open", 2, true, false, "Error Opening File : $SRC", true,
+     "Processing", Cleanup::CloseAllAndExit, Cleanup::CloseAllAndExit},
     {"Insert", "PDDoc.InsertPages", 1, false, false, "Error! can't insert pages", true, "Processing",
      Cleanup::CloseAll, Cleanup::CloseAll},
-    {"SourceClose", "PDDoc.Close", 1, false, false, "Failed to get Close doc", true, "Processing", Cleanup::CloseAll,
-     Cleanup::CloseAll},
+    {"SourceClose", "PDDoc.Close", 1, false, false, "Failed to get Close doc", true, "Processing",
+     Cleanup::CloseAll, Cleanup::CloseAll},
     {"FillerOpen", "PDDoc.Open", 2, false, true, "Error Opening File : $FILL", false, "Processing",
      Cleanup::CloseAll, Cleanup::CloseAll},
     {"FillerInsert", "PDDoc.InsertPages", 2, false, true,
@@ -203,7 +207,8 @@ TEST_F(AppendRunTest, OutputThatIsTheSourceEndsTheRunUntouched)
     options.quietMode = true; // shown all the same
     const int row = addRow(src, "all", dir.path() + "/./a.pdf", "Y");
     run.click();
-    EXPECT_EQ(messages.texts(), (Strings{"The output file is the same as the source file: " + dir.path() + "/./a.pdf"}));
+    EXPECT_EQ(messages.texts(),
+              (Strings{"The output file is the same as the source file: " + dir.path() + "/./a.pdf"}));
     EXPECT_EQ(status(row), "Stopped");
     EXPECT_EQ(cleanupCalls(), (Strings{"App.CloseAllDocs()", "App.Exit()"}));
     EXPECT_EQ(server.count("PDDoc.Create"), 0);
@@ -230,9 +235,9 @@ TEST_F(AppendRunTest, FailedMoveIsReportedAndTheRunGoesOn)
     addRow(src, "all", dir / "o1.pdf", "N", dir / "plain/sub");
     addRow(source("b.pdf", 1), "all", dir / "o2.pdf");
     run.click();
-    EXPECT_EQ(messages.texts(), (Strings{"Unable to move file: " + src + " to " + dir / "plain/sub/a.pdf" +
-                                             "\nNot a directory",
-                                         "Done."}));
+    EXPECT_EQ(messages.texts(),
+              (Strings{"Unable to move file: " + src + " to " + dir / "plain/sub/a.pdf" + "\nNot a directory",
+                       "Done."}));
     EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
     EXPECT_TRUE(pathExists(src));
     EXPECT_TRUE(pathExists(dir / "o2.pdf"));
@@ -331,7 +336,8 @@ TEST_F(AppendRunTest, LogRecordThatCannotBeWrittenIsNotLostSilently)
     run.click();
     EXPECT_TRUE(pathExists(dir / "o.pdf"));
     EXPECT_EQ(run.lastResult(), RunResult::Completed);
-    EXPECT_EQ(run.undone(), (Strings{"no log record written for " + dir / "o.pdf" + " (Bad file descriptor)"}));
+    EXPECT_EQ(run.undone(),
+              (Strings{"no log record written for " + dir / "o.pdf" + " (Bad file descriptor)"}));
 }
 
 } // namespace
@@ -368,7 +374,8 @@ struct FaultRig : AppendRunTest {
         settings.oddFinalFile = fill;
         writeFakePdf(out, 2);
         sources = {source("a.pdf", 3), source("b.pdf", 2)};
-        for (const auto& s : sources) sourceBytes[s] = readFileBytes(s);
+        for (const auto& s : sources)
+            sourceBytes[s] = readFileBytes(s);
         addRow(sources[0], "1-2,3", out, "N", done, "Y", "Y");
         addRow(sources[1], "all", out, "N", done, "N", "Y");
     }
@@ -414,20 +421,22 @@ TEST(AppendRunFaults, EveryCallFailingOnceOrThrowingLosesNothing)
         clean.run.click();
         ASSERT_EQ(clean.run.lastResult(), RunResult::Completed);
         ASSERT_EQ(clean.pagesOf(clean.out), versions[2]);
-        for (const auto& c : clean.server.calls()) calls.push_back(c.substr(0, c.find('(')));
+        for (const auto& c : clean.server.calls())
+            calls.push_back(c.substr(0, c.find('(')));
     }
     // Calls whose zero result is not a failure in the interface: a zero page
     // count is a count, and a bookmark step that gives nothing only leaves the
     // bookmark untitled.
-    const std::set<std::string> notFailures = {"PDDoc.GetNumPages", "AVPageView.GoTo", "PDBookmark.SetTitle",
-                                               "PDBookmark.GetByTitle", "App.MenuItemExecute",
-                                               "PDDoc.OpenAVDoc", "AVDoc.GetAVPageView"};
+    const std::set<std::string> notFailures = {
+        "PDDoc.GetNumPages",   "AVPageView.GoTo", "PDBookmark.SetTitle", "PDBookmark.GetByTitle",
+        "App.MenuItemExecute", "PDDoc.OpenAVDoc", "AVDoc.GetAVPageView"};
     ASSERT_GT(calls.size(), 40u);
     std::map<std::string, int> seen;
     for (const auto& name : calls) {
         const int occurrence = ++seen[name];
         for (bool throws : {false, true}) {
-            const std::string what = name + " #" + std::to_string(occurrence) + (throws ? " throws" : " fails");
+            const std::string what =
+                name + " #" + std::to_string(occurrence) + (throws ? " throws" : " fails");
             FaultRig rig;
             rig.setUpJob();
             if (throws) {
@@ -467,8 +476,8 @@ TEST(AppendRunFaults, EveryCallFailingOnceOrThrowingLosesNothing)
                 }
                 // A run that got Acrobat going closes its documents, except where a
                 // failure leaves nothing open to close.
-                const bool started = name != "create.App" && name != "create.AVDoc" &&
-                                     !(name == "create.PDDoc" && !throws);
+                const bool started =
+                    name != "create.App" && name != "create.AVDoc" && !(name == "create.PDDoc" && !throws);
                 if (started && name != "App.CloseAllDocs") {
                     EXPECT_FALSE(rig.cleanupCalls().empty()) << what;
                 }

@@ -54,10 +54,7 @@ public:
 
 class AppendRunTest : public ::testing::Test {
 protected:
-    AppendRunTest()
-    {
-        log.open();
-    }
+    AppendRunTest() { log.open(); }
 
     // A source file the fake server can open, with pages "<name> p1".."<name> pN".
     std::string source(const std::string& name, int pages)
@@ -71,7 +68,9 @@ protected:
                const std::string& createNew = "N", const std::string& moveTo = "",
                const std::string& keepBookmarks = "N", const std::string& bookmarkFilename = "N")
     {
-        EXPECT_EQ(jobs.AddJobEntry(src, 1, spec, moveTo, output, keepBookmarks, createNew, "N", bookmarkFilename), 1);
+        EXPECT_EQ(
+            jobs.AddJobEntry(src, 1, spec, moveTo, output, keepBookmarks, createNew, "N", bookmarkFilename),
+            1);
         return jobs.rowCount() - 1;
     }
 
@@ -82,7 +81,8 @@ protected:
     {
         std::string bytes = readFileBytes(log.path());
         int n = 0;
-        for (char c : bytes) n += c == '\n';
+        for (char c : bytes)
+            n += c == '\n';
         return n;
     }
 
@@ -97,9 +97,8 @@ protected:
     TempDir dir;
     RecordingMessageBoxes messages;
     CancelParametersPrompt prompt;
-    JobList jobs{messages, prompt, [](const std::string& path) {
-                     return static_cast<int>(readFakePdf(path).pages.size());
-                 }};
+    JobList jobs{messages, prompt,
+                 [](const std::string& path) { return static_cast<int>(readFakePdf(path).pages.size()); }};
     ScriptedAutomationServer server;
     AppendLog log{dir / "append.log"};
     FillerFiles settings;

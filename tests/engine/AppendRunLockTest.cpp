@@ -17,7 +17,9 @@ using Strings = std::vector<std::string>;
 class HookedDoc : public PDDoc {
 public:
     HookedDoc(std::shared_ptr<PDDoc> real, std::function<void()>& beforeSave)
-        : real_(std::move(real)), beforeSave_(beforeSave) {}
+        : real_(std::move(real)), beforeSave_(beforeSave)
+    {
+    }
     long Open(const std::string& path) override { return real_->Open(path); }
     long Close() override { return real_->Close(); }
     long InsertPages(long after, PDDoc& source, long first, long count, long bookmarks) override

@@ -28,7 +28,10 @@ protected:
     AppendRun realRun{jobs, *qpdf, messages, log, settings, readers, host, connection, options};
 };
 
-bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool holds(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
 
 TEST_F(AppendRunQpdfTest, SelectedPagesBookmarksAndFillerEndUpInTheOutput)
 {
@@ -45,9 +48,11 @@ TEST_F(AppendRunQpdfTest, SelectedPagesBookmarksAndFillerEndUpInTheOutput)
     const Strings pages = pdfPageTexts(out);
     ASSERT_EQ(pages.size(), 6u);
     const char* expected[] = {"alpha p6", "alpha p7", "alpha p9", "alpha p10", "beta p2", "blank p1"};
-    for (std::size_t k = 0; k < 6; ++k) EXPECT_TRUE(holds(pages[k], expected[k])) << k << ": " << pages[k];
+    for (std::size_t k = 0; k < 6; ++k)
+        EXPECT_TRUE(holds(pages[k], expected[k])) << k << ": " << pages[k];
     int titled = 0;
-    for (const auto& e : pdfOutline(out)) titled += e.title == "alpha.pdf";
+    for (const auto& e : pdfOutline(out))
+        titled += e.title == "alpha.pdf";
     EXPECT_EQ(titled, 2);
     EXPECT_TRUE(pathExists(dir / "done/beta.pdf"));
     EXPECT_FALSE(pathExists(b));
@@ -74,10 +79,13 @@ TEST_F(AppendRunQpdfTest, OddPagesKeepLinksNestingAndFileNameBookmarks)
     SamplePdfOptions o{"alpha", 6, {}, false};
     // "even" jumps to a page left out: it stays, over the items of pages
     // that went in, and shows the first of them.
-    o.outline = {{"Untitled", 1, {{"three", 3, {}, false, false, "", SampleDest::NameTree},
-                                  {"five", 5, {}, false, false, "", SampleDest::OldDests}}},
+    o.outline = {{"Untitled",
+                  1,
+                  {{"three", 3, {}, false, false, "", SampleDest::NameTree},
+                   {"five", 5, {}, false, false, "", SampleDest::OldDests}}},
                  {"even", 4, {{"four", 4, {}}, {"five again", 5, {}}}}};
-    o.links = {{1, 5, SampleDest::NameTree}, {5, 3, SampleDest::OldDests, true}, {3, 4, SampleDest::NameTree}};
+    o.links = {
+        {1, 5, SampleDest::NameTree}, {5, 3, SampleDest::OldDests, true}, {3, 4, SampleDest::NameTree}};
     const std::string a = dir / "alpha.pdf";
     ASSERT_TRUE(makeSamplePdf(a, o));
     const std::string out = dir / "out.pdf";
@@ -88,15 +96,16 @@ TEST_F(AppendRunQpdfTest, OddPagesKeepLinksNestingAndFileNameBookmarks)
     ASSERT_EQ(messages.texts(), (Strings{"Done."}));
     EXPECT_EQ(qpdfCheckProblems(out), "");
     std::vector<std::pair<std::string, int>> outline;
-    for (const auto& e : pdfOutline(out)) outline.emplace_back(e.title, e.depth);
+    for (const auto& e : pdfOutline(out))
+        outline.emplace_back(e.title, e.depth);
     EXPECT_EQ(outline, (std::vector<std::pair<std::string, int>>{{"Untitled", 0},
-                                                                  {"three", 1},
-                                                                  {"five", 1},
-                                                                  {"alpha.pdf", 0},
-                                                                  {"alpha.pdf", 0},
-                                                                  {"even", 0},
-                                                                  {"five again", 1},
-                                                                  {"alpha.pdf", 0}}));
+                                                                 {"three", 1},
+                                                                 {"five", 1},
+                                                                 {"alpha.pdf", 0},
+                                                                 {"alpha.pdf", 0},
+                                                                 {"even", 0},
+                                                                 {"five again", 1},
+                                                                 {"alpha.pdf", 0}}));
     QPDF pdf;
     pdf.processFile(out.c_str());
     auto pages = pdf.getAllPages();
@@ -105,14 +114,16 @@ TEST_F(AppendRunQpdfTest, OddPagesKeepLinksNestingAndFileNameBookmarks)
         QPDFObjectHandle link = pages[static_cast<std::size_t>(page)].getKey("/Annots").getArrayItem(0);
         QPDFObjectHandle dest = link.hasKey("/Dest") ? link.getKey("/Dest") : link.getKey("/A").getKey("/D");
         for (std::size_t i = 0; i < pages.size(); ++i)
-            if (dest.isArray() && dest.getArrayItem(0).getObjGen() == pages[i].getObjGen()) return static_cast<int>(i);
+            if (dest.isArray() && dest.getArrayItem(0).getObjGen() == pages[i].getObjGen())
+                return static_cast<int>(i);
         return -1;
     };
-    EXPECT_EQ(target(0), 2); // page 1 → page 5, copied two runs later
-    EXPECT_EQ(target(2), 1); // page 5 → page 3, copied a run earlier
+    EXPECT_EQ(target(0), 2);  // page 1 → page 5, copied two runs later
+    EXPECT_EQ(target(2), 1);  // page 5 → page 3, copied a run earlier
     EXPECT_EQ(target(1), -1); // page 3 → page 4, not copied
     QPDFObjectHandle even = pdf.getRoot().getKey("/Outlines").getKey("/First");
-    for (int i = 0; i < 3; ++i) even = even.getKey("/Next");
+    for (int i = 0; i < 3; ++i)
+        even = even.getKey("/Next");
     ASSERT_EQ(even.getKey("/Title").getUTF8Value(), "even");
     EXPECT_EQ(even.getKey("/Dest").getArrayItem(0).getObjGen(), pages[2].getObjGen());
 }
@@ -142,7 +153,8 @@ Jumps jumpsIn(const std::string& path)
     const auto pages = pdf.getAllPages();
     auto pageOf = [&](QPDFObjectHandle dest) {
         for (std::size_t i = 0; i < pages.size(); ++i)
-            if (dest.isArray() && dest.getArrayItem(0).getObjGen() == pages[i].getObjGen()) return static_cast<int>(i);
+            if (dest.isArray() && dest.getArrayItem(0).getObjGen() == pages[i].getObjGen())
+                return static_cast<int>(i);
         return -1;
     };
     Jumps j;
@@ -150,7 +162,8 @@ Jumps jumpsIn(const std::string& path)
         QPDFObjectHandle annots = page.getKey("/Annots");
         if (!annots.isArray() || annots.getArrayNItems() == 0) continue;
         QPDFObjectHandle link = annots.getArrayItem(0);
-        j.links.push_back(pageOf(link.hasKey("/Dest") ? link.getKey("/Dest") : link.getKey("/A").getKey("/D")));
+        j.links.push_back(
+            pageOf(link.hasKey("/Dest") ? link.getKey("/Dest") : link.getKey("/A").getKey("/D")));
     }
     auto walk = [&](auto& self, QPDFObjectHandle parent, int depth) -> void {
         for (auto item = parent.getKey("/First"); item.isDictionary(); item = item.getKey("/Next")) {
@@ -200,7 +213,8 @@ TEST_F(AppendRunQpdfTest, BookmarksOfOtherKindsStayWhenTheirAncestorsPagesAreLef
 {
     SamplePdfOptions o{"alpha", 6, {}, false};
     o.outline = {item("one", 1),
-                 item("chapter", 5, {item("web", 0, {}, "https://example.org"), item("section", 6, {item("note", 0)})}),
+                 item("chapter", 5,
+                      {item("web", 0, {}, "https://example.org"), item("section", 6, {item("note", 0)})}),
                  item("two", 2, {item("left out", 4, {item("mail", 0, {}, "mailto:a@example.org")})})};
     const std::string a = dir / "alpha.pdf";
     ASSERT_TRUE(makeSamplePdf(a, o));
@@ -227,7 +241,8 @@ TEST_F(AppendRunQpdfTest, ASourceThatLaterTakesPagesLeavesEarlierCopiesAlone)
     realRun.click();
 
     ASSERT_EQ(messages.texts(), (Strings{"Done."}));
-    for (const std::string& f : {out, a}) EXPECT_EQ(qpdfCheckProblems(f), "") << f;
+    for (const std::string& f : {out, a})
+        EXPECT_EQ(qpdfCheckProblems(f), "") << f;
     const Strings outPages = pdfPageTexts(out);
     const Strings alphaPages = pdfPageTexts(a);
     ASSERT_EQ(outPages.size(), 3u);

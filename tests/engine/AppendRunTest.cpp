@@ -14,7 +14,8 @@ using Strings = std::vector<std::string>;
 Strings labels(const std::string& name, int first, int last)
 {
     Strings out;
-    for (int k = first; k <= last; ++k) out.push_back(name + " p" + std::to_string(k));
+    for (int k = first; k <= last; ++k)
+        out.push_back(name + " p" + std::to_string(k));
     return out;
 }
 
@@ -43,10 +44,13 @@ TEST_F(AppendRunTest, OneRowIntoNewOutputMakesTheExpectedCalls)
 
     run.click();
 
-    const Strings expected = {"create.App", "create.AVDoc", "create.PDDoc", "create.PDDoc",
-                              "PDDoc.Create()", "PDDoc.Open(" + src + ")", "PDDoc.GetNumPages()",
-                              "PDDoc.InsertPages(-1,0,3,0)", "PDDoc.Close()", "PDDoc.Save(33," + out + ")",
-                              "PDDoc.Close()", "create.PDDoc", "App.CloseAllDocs()", "App.Exit()"};
+    const Strings expected = {"create.App",          "create.AVDoc",
+                              "create.PDDoc",        "create.PDDoc",
+                              "PDDoc.Create()",      "PDDoc.Open(" + src + ")",
+                              "PDDoc.GetNumPages()", "PDDoc.InsertPages(-1,0,3,0)",
+                              "PDDoc.Close()",       "PDDoc.Save(33," + out + ")",
+                              "PDDoc.Close()",       "create.PDDoc",
+                              "App.CloseAllDocs()",  "App.Exit()"};
     EXPECT_EQ(server.calls(), expected);
     EXPECT_EQ(pagesOf(out), labels("a.pdf", 1, 3));
     EXPECT_EQ(status(row), "Done");
@@ -87,11 +91,13 @@ TEST_F(AppendRunTest, IneligibleRowsArePassedOverUntouched)
     jobs.setText(noOutput, kOutputFile, "");
     const int lowerYes = addRow(src, "all", dir / "o4.pdf");
     jobs.setText(lowerYes, kSelected, "yes");
-    for (int r = 0; r < 4; ++r) jobs.setText(r, kStatus, "mine");
+    for (int r = 0; r < 4; ++r)
+        jobs.setText(r, kStatus, "mine");
 
     run.click();
 
-    for (int r = 0; r < 4; ++r) EXPECT_EQ(status(r), "mine");
+    for (int r = 0; r < 4; ++r)
+        EXPECT_EQ(status(r), "mine");
     EXPECT_EQ(server.count("PDDoc.Open"), 0);
     EXPECT_FALSE(pathExists(dir / "o1.pdf"));
     // One fresh output object after every row, eligible or not.
@@ -131,7 +137,8 @@ TEST_F(AppendRunTest, FileNameBookmarkAtEachRunWithKeptBookmarksFlag)
 
     EXPECT_EQ(server.callsNamed("PDDoc.InsertPages"),
               (Strings{"PDDoc.InsertPages(-1,5,2,1)", "PDDoc.InsertPages(1,8,2,1)"}));
-    EXPECT_EQ(server.callsNamed("PDDoc.OpenAVDoc"), (Strings{"PDDoc.OpenAVDoc(" + out + ")", "PDDoc.OpenAVDoc(" + out + ")"}));
+    EXPECT_EQ(server.callsNamed("PDDoc.OpenAVDoc"),
+              (Strings{"PDDoc.OpenAVDoc(" + out + ")", "PDDoc.OpenAVDoc(" + out + ")"}));
     EXPECT_EQ(server.callsNamed("AVPageView.GoTo"), (Strings{"AVPageView.GoTo(0)", "AVPageView.GoTo(2)"}));
     EXPECT_EQ(server.callsNamed("App.MenuItemExecute").size(), 2u);
     EXPECT_EQ(server.callsNamed("PDBookmark.GetByTitle").size(), 2u);
@@ -154,7 +161,8 @@ TEST_F(AppendRunTest, BookmarkObjectThatCannotBeMadeKeepsUntitledAndRunGoesOn)
     EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
     // GetByTitle finds the first "Untitled", so one of the two keeps that title.
     Strings titles;
-    for (const auto& b : readFakePdf(out).bookmarks) titles.push_back(b.title);
+    for (const auto& b : readFakePdf(out).bookmarks)
+        titles.push_back(b.title);
     std::sort(titles.begin(), titles.end());
     EXPECT_EQ(titles, (Strings{"Untitled", "a.pdf"}));
     EXPECT_EQ(run.lastResult(), RunResult::Completed);
@@ -212,8 +220,7 @@ TEST_F(AppendRunTest, EvenFillerLeavesOutputOddAndFinalFillerAddsItsOwn)
     settings.oddFinalFile = source("blank.pdf", 1);
     addRow(source("a.pdf", 1), "all", dir / "o.pdf");
     run.click();
-    EXPECT_EQ(pagesOf(dir / "o.pdf"),
-              (Strings{"a.pdf p1", "two.pdf p1", "two.pdf p2", "blank.pdf p1"}));
+    EXPECT_EQ(pagesOf(dir / "o.pdf"), (Strings{"a.pdf p1", "two.pdf p1", "two.pdf p2", "blank.pdf p1"}));
 }
 
 TEST_F(AppendRunTest, UnreadableFillerIsReportedAndTheRunGoesOn)
@@ -259,7 +266,7 @@ TEST_F(AppendRunTest, PageSelectionThatTakesNothingEndsTheRunAtItsRowBeforeItTou
     for (const char* spec : {"zzz", "0", "3-0n", "4"}) {
         messages.shown.clear();
         const int row = addRow(src, spec, out, "N", dir / "done");
-        addRow(good, "all", out);  // after the refused row: never reached
+        addRow(good, "all", out); // after the refused row: never reached
         run.click();
         ++runs;
         ASSERT_EQ(messages.shown.size(), 1u) << spec;

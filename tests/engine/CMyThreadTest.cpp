@@ -25,8 +25,7 @@ struct CountingPresser : BusyPromptPresser {
 };
 
 // Waits for a condition with a generous deadline: the machine may be loaded.
-template <typename F>
-bool eventually(F condition, milliseconds limit = milliseconds(5000))
+template <typename F> bool eventually(F condition, milliseconds limit = milliseconds(5000))
 {
     auto end = Clock::now() + limit;
     while (Clock::now() < end) {
@@ -47,7 +46,7 @@ TEST(Watcher, PressesAboutFourTimesASecondUntilStopped)
     watcher.start();
     ASSERT_TRUE(eventually([&] { return presser.presses.load() >= 1; }));
     std::this_thread::sleep_for(milliseconds(1000));
-    EXPECT_EQ(watcher.exitCode(), 0);  // still running
+    EXPECT_EQ(watcher.exitCode(), 0); // still running
 
     auto asked = Clock::now();
     watcher.requestStop();
@@ -55,11 +54,11 @@ TEST(Watcher, PressesAboutFourTimesASecondUntilStopped)
     EXPECT_LT(Clock::now() - asked, milliseconds(2000));
     int presses = presser.presses.load();
     EXPECT_GE(presses, 2);
-    EXPECT_LE(presses, 8);  // one second of 250 ms polls, plus slack
+    EXPECT_LE(presses, 8); // one second of 250 ms polls, plus slack
     EXPECT_EQ(watcher.exitCode(), 1);
 
     std::this_thread::sleep_for(milliseconds(400));
-    EXPECT_EQ(presser.presses.load(), presses);  // nothing after the stop
+    EXPECT_EQ(presser.presses.load(), presses); // nothing after the stop
 }
 
 TEST(Watcher, EndsAtOnceWithoutAMainWindow)

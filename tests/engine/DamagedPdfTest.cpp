@@ -29,7 +29,8 @@ public:
 
     std::string apply(std::string bytes)
     {
-        for (int n = 1 + static_cast<int>(random_() % 3); n > 0 && !bytes.empty(); --n) bytes = once(bytes);
+        for (int n = 1 + static_cast<int>(random_() % 3); n > 0 && !bytes.empty(); --n)
+            bytes = once(bytes);
         return bytes;
     }
 
@@ -38,19 +39,24 @@ private:
 
     std::string once(std::string bytes)
     {
-        static const char* const numbers[] = {"0", "1", "-1", "3", "2147483647", "99999999999", "4294967296", "65535"};
-        static const char* const names[] = {"/Kids", "/Parent", "/Count", "/First", "/Last", "/Next", "/Prev",
-                                            "/Dest", "/D", "/Names", "/Nums", "/PageLabels", "/Outlines",
-                                            "/Annots", "/A", "/S", "/Pages", "/Root", "/Length", "/Type"};
+        static const char* const numbers[] = {"0",          "1",           "-1",         "3",
+                                              "2147483647", "99999999999", "4294967296", "65535"};
+        static const char* const names[] = {"/Kids", "/Parent",     "/Count",    "/First",  "/Last",
+                                            "/Next", "/Prev",       "/Dest",     "/D",      "/Names",
+                                            "/Nums", "/PageLabels", "/Outlines", "/Annots", "/A",
+                                            "/S",    "/Pages",      "/Root",     "/Length", "/Type"};
         switch (random_() % 6) {
         case 0: // a few bytes changed
-            for (int k = 1 + static_cast<int>(random_() % 8); k > 0; --k) bytes[at(bytes)] = static_cast<char>(random_());
+            for (int k = 1 + static_cast<int>(random_() % 8); k > 0; --k)
+                bytes[at(bytes)] = static_cast<char>(random_());
             break;
         case 1: { // a number changed: offsets, object numbers, counts, lengths
             std::size_t p = at(bytes);
-            while (p < bytes.size() && !std::isdigit(static_cast<unsigned char>(bytes[p]))) ++p;
+            while (p < bytes.size() && !std::isdigit(static_cast<unsigned char>(bytes[p])))
+                ++p;
             std::size_t e = p;
-            while (e < bytes.size() && std::isdigit(static_cast<unsigned char>(bytes[e]))) ++e;
+            while (e < bytes.size() && std::isdigit(static_cast<unsigned char>(bytes[e])))
+                ++e;
             if (p < bytes.size()) bytes.replace(p, e - p, numbers[random_() % std::size(numbers)]);
             break;
         }
@@ -71,7 +77,8 @@ private:
             std::size_t p = bytes.find('/', at(bytes));
             if (p == std::string::npos) break;
             std::size_t e = p + 1;
-            while (e < bytes.size() && std::isalnum(static_cast<unsigned char>(bytes[e]))) ++e;
+            while (e < bytes.size() && std::isalnum(static_cast<unsigned char>(bytes[e])))
+                ++e;
             bytes.replace(p, e - p, names[random_() % std::size(names)]);
         }
         }
@@ -129,7 +136,8 @@ TEST(DamagedPdf, NothingCrashesHangsOrWritesWhatCannotBeRead)
     auto app = server->createApp();
     for (int i = 0; i < files; ++i) {
         const std::string bytes =
-            one ? readFileBytes(one) : damage.apply(originals[static_cast<std::size_t>(i) % originals.size()]);
+            one ? readFileBytes(one)
+                : damage.apply(originals[static_cast<std::size_t>(i) % originals.size()]);
         writeFileBytes(damaged, bytes);
         SCOPED_TRACE("damaged file " + std::to_string(i));
         (void)countPages(damaged);
@@ -141,7 +149,8 @@ TEST(DamagedPdf, NothingCrashesHangsOrWritesWhatCannotBeRead)
             auto out = server->createPDDoc();
             ASSERT_NE(out->Create(), 0);
             if (n > 0) (void)out->InsertPages(-1, *src, 0, n, 1);
-            for (long p = 0; p < n && p < 12; p += 2) (void)out->InsertPages(out->GetNumPages() - 1, *src, p, 1, 1);
+            for (long p = 0; p < n && p < 12; p += 2)
+                (void)out->InsertPages(out->GetNumPages() - 1, *src, p, 1, 1);
             std::string why;
             if (out->Save(33, fresh)) EXPECT_TRUE(opensAgain(fresh, why)) << why;
             out->Close();

@@ -46,7 +46,8 @@ bool readsCleanly(const std::string& path, std::string* why = nullptr)
 int occurrences(const std::string& text, const std::string& part)
 {
     int n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
     return n;
 }
 
@@ -56,7 +57,8 @@ int widestPagesNode(QPDFObjectHandle node, int depth = 0)
     QPDFObjectHandle kids = node.getKey("/Kids");
     if (!kids.isArray() || depth > 40) return 0;
     int widest = kids.getArrayNItems();
-    for (int i = 0; i < kids.getArrayNItems(); ++i) widest = std::max(widest, widestPagesNode(kids.getArrayItem(i), depth + 1));
+    for (int i = 0; i < kids.getArrayNItems(); ++i)
+        widest = std::max(widest, widestPagesNode(kids.getArrayItem(i), depth + 1));
     return widest;
 }
 
@@ -74,12 +76,15 @@ protected:
     }
 
     // One row the way the run does it: open (or create), insert, save, close.
-    void appendRow(AutomationServer& server, const std::string& source, const std::string& output, bool create = false)
+    void appendRow(AutomationServer& server, const std::string& source, const std::string& output,
+                   bool create = false)
     {
         auto out = server.createPDDoc();
         auto src = server.createPDDoc();
-        if (create) out->Create();
-        else ASSERT_TRUE(out->Open(output));
+        if (create)
+            out->Create();
+        else
+            ASSERT_TRUE(out->Open(output));
         ASSERT_TRUE(src->Open(source));
         ASSERT_TRUE(out->InsertPages(out->GetNumPages() - 1, *src, 0, src->GetNumPages(), 1));
         ASSERT_TRUE(src->Close());
@@ -108,8 +113,10 @@ TEST_F(IncrementalSaveTest, ManyRowsIntoOneOutputBecomeAChainOfUpdatesThatReadsB
         const std::string name = "s" + std::to_string(i);
         const int pages = 1 + i % 3;
         // Every fifth row carries its outline; every seventh adds a file-name bookmark.
-        addRow(pdf(name, pages, i % 5 == 0), "all", out, "N", "", i % 5 == 0 ? "Y" : "N", i % 7 == 0 ? "Y" : "N");
-        for (int p = 1; p <= pages; ++p) expected.push_back(name + " p" + std::to_string(p));
+        addRow(pdf(name, pages, i % 5 == 0), "all", out, "N", "", i % 5 == 0 ? "Y" : "N",
+               i % 7 == 0 ? "Y" : "N");
+        for (int p = 1; p <= pages; ++p)
+            expected.push_back(name + " p" + std::to_string(p));
     }
 
     realRun.click();
@@ -119,7 +126,8 @@ TEST_F(IncrementalSaveTest, ManyRowsIntoOneOutputBecomeAChainOfUpdatesThatReadsB
     EXPECT_TRUE(readsCleanly(out, &why)) << why;
     const Strings pages = pdfPageTexts(out);
     ASSERT_EQ(pages.size(), expected.size());
-    for (std::size_t k = 0; k < pages.size(); ++k) EXPECT_NE(pages[k].find(expected[k]), std::string::npos) << k;
+    for (std::size_t k = 0; k < pages.size(); ++k)
+        EXPECT_NE(pages[k].find(expected[k]), std::string::npos) << k;
 
     // Written once in full, then one update per row.
     const std::string bytes = readFileBytes(out);
@@ -147,7 +155,8 @@ TEST_F(IncrementalSaveTest, ManySourcesLetGoWithoutRewritingTheOutput)
 {
     const std::string out = dir / "out.pdf";
     const int rows = 205;
-    for (int i = 0; i < rows; ++i) addRow(pdf("s" + std::to_string(i), 1), "all", out);
+    for (int i = 0; i < rows; ++i)
+        addRow(pdf("s" + std::to_string(i), 1), "all", out);
 
     realRun.click();
 

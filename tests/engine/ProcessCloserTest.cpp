@@ -19,7 +19,7 @@ TEST(ProcessMatching, NameMatchesFromAnyFolderInAnyCase)
     EXPECT_TRUE(processPathMatches("c:\\program files\\adobe\\acrord32.exe", "ACRORD32.EXE"));
     EXPECT_TRUE(processPathMatches("/opt/reader/ACRORD32.EXE", "acrord32.exe"));
     EXPECT_TRUE(processPathMatches("C:\\mixed/AcroRd32.exe", "AcroRd32.exe"));
-    EXPECT_TRUE(processPathMatches("AcroRd32.exe", "AcroRd32.exe"));  // no folder: plain containment
+    EXPECT_TRUE(processPathMatches("AcroRd32.exe", "AcroRd32.exe")); // no folder: plain containment
     EXPECT_TRUE(processPathMatches("/usr/bin/AcroRd32.exe (deleted)", "AcroRd32.exe"));
 }
 
@@ -27,7 +27,7 @@ TEST(ProcessMatching, OtherProgramsDoNotMatch)
 {
     EXPECT_FALSE(processPathMatches("C:\\Program Files\\Adobe\\Acrobat\\Acrobat.exe", "AcroRd32.exe"));
     EXPECT_FALSE(processPathMatches("/opt/adobe/acrobat.exe", "AcroRd32.exe"));
-    EXPECT_FALSE(processPathMatches("/opt/xAcroRd32.exe", "AcroRd32.exe"));  // the name must follow the folder
+    EXPECT_FALSE(processPathMatches("/opt/xAcroRd32.exe", "AcroRd32.exe")); // the name must follow the folder
     EXPECT_FALSE(processPathMatches("C:\\x\\MyAcroRd32.exe", "AcroRd32.exe"));
     EXPECT_FALSE(processPathMatches("", "AcroRd32.exe"));
     EXPECT_FALSE(processPathMatches("/usr/bin/sleep", ""));
@@ -37,7 +37,7 @@ TEST(ProcessMatching, NameWithoutExtensionGainsExeOnlyForExePaths)
 {
     EXPECT_TRUE(processPathMatches("C:\\Reader\\AcroRd32.EXE", "acrord32"));
     EXPECT_FALSE(processPathMatches("C:\\Reader\\AcroRd32Helper.exe", "acrord32"));
-    EXPECT_TRUE(processPathMatches("/usr/bin/sleep", "sleep"));  // no ".exe": the bare name
+    EXPECT_TRUE(processPathMatches("/usr/bin/sleep", "sleep")); // no ".exe": the bare name
     EXPECT_TRUE(processPathMatches("/usr/bin/sleeper", "sleep"));
 }
 
@@ -156,7 +156,8 @@ TEST(ProcessCloser, KillsAWindowsReaderRunThroughALoader)
     TempDir dir;
     std::string loader = dir / "loader";
     std::filesystem::copy_file("/bin/sleep", loader);
-    pid_t r = spawnShown(loader, "C:\\Program Files\\Adobe\\Reader 11.0\\Reader\\AcroRd32.exe", "AcroRd32.exe");
+    pid_t r =
+        spawnShown(loader, "C:\\Program Files\\Adobe\\Reader 11.0\\Reader\\AcroRd32.exe", "AcroRd32.exe");
     ASSERT_GT(r, 0);
     EXPECT_EQ(closeProcessesByName("AcroRd32.exe"), 0);
     EXPECT_TRUE(killedBySigkill(r));

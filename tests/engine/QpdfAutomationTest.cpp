@@ -29,9 +29,13 @@ struct OutlineAt {
     bool operator==(const OutlineAt&) const = default;
 };
 
-void PrintTo(const OutlineAt& o, std::ostream* os) { *os << "{" << o.title << "," << o.depth << "," << o.page << "}"; }
+void PrintTo(const OutlineAt& o, std::ostream* os)
+{
+    *os << "{" << o.title << "," << o.depth << "," << o.page << "}";
+}
 
-void walkOutline(QPDF& pdf, std::vector<QPDFOutlineObjectHelper> items, int depth, std::vector<OutlineAt>& out)
+void walkOutline(QPDF& pdf, std::vector<QPDFOutlineObjectHelper> items, int depth,
+                 std::vector<OutlineAt>& out)
 {
     auto pages = pdf.getAllPages();
     for (auto& item : items) {
@@ -60,7 +64,8 @@ Texts pdfPageTexts(const std::string& path)
 {
     Texts out = test::pdfPageTexts(path);
     for (auto& t : out) {
-        while (!t.empty() && std::isspace(static_cast<unsigned char>(t.back()))) t.pop_back();
+        while (!t.empty() && std::isspace(static_cast<unsigned char>(t.back())))
+            t.pop_back();
     }
     return out;
 }
@@ -68,10 +73,10 @@ Texts pdfPageTexts(const std::string& path)
 Texts pageNames(const std::string& name, std::initializer_list<int> pages)
 {
     Texts out;
-    for (int p : pages) out.push_back(name + " p" + std::to_string(p));
+    for (int p : pages)
+        out.push_back(name + " p" + std::to_string(p));
     return out;
 }
-
 
 // The 0-based page in the file each link of each page jumps to; -1: no destination.
 std::vector<std::vector<int>> linkTargets(const std::string& path)
@@ -185,7 +190,7 @@ TEST_F(QpdfAutomationTest, InsertRefusesOutOfRangeArguments)
 {
     auto output = created();
     auto src = open(sample("A", 3));
-    EXPECT_EQ(output->InsertPages(0, *src, 0, 1, 0), 0);  // output has no page 0
+    EXPECT_EQ(output->InsertPages(0, *src, 0, 1, 0), 0); // output has no page 0
     EXPECT_EQ(output->InsertPages(-2, *src, 0, 1, 0), 0);
     EXPECT_EQ(output->InsertPages(-1, *src, -1, 1, 0), 0);
     EXPECT_EQ(output->InsertPages(-1, *src, 3, 1, 0), 0);
@@ -202,9 +207,8 @@ TEST_F(QpdfAutomationTest, InsertRefusesOutOfRangeArguments)
 
 TEST_F(QpdfAutomationTest, BookmarksFlagCarriesOutlineOfInsertedPagesAndTheItemsHoldingThem)
 {
-    std::string a = sample("A", 6,
-                           {{"ch1", 1, {{"s2", 2, {}}, {"s3", 3, {}}}},
-                            {"ch4", 4, {{"s5", 5, {{"ss6", 6, {}}}}}}});
+    std::string a = sample(
+        "A", 6, {{"ch1", 1, {{"s2", 2, {}}, {"s3", 3, {}}}}, {"ch4", 4, {{"s5", 5, {{"ss6", 6, {}}}}}}});
     std::string out = dir / "out.pdf";
     auto output = created();
     auto src = open(a);
@@ -242,8 +246,7 @@ TEST_F(QpdfAutomationTest, BookmarksAppendAfterOutputsOwnItemsAndFollowGoToActio
     auto src = open(dir / "b2.pdf");
     EXPECT_NE(output->InsertPages(0, *src, 0, 2, 1), 0);
     EXPECT_NE(output->Save(33, out), 0);
-    EXPECT_EQ(outlineWithPages(out),
-              (std::vector<OutlineAt>{{"base", 0, 0}, {"b1", 0, 1}, {"b2", 0, 2}}));
+    EXPECT_EQ(outlineWithPages(out), (std::vector<OutlineAt>{{"base", 0, 0}, {"b1", 0, 1}, {"b2", 0, 2}}));
 }
 
 TEST_F(QpdfAutomationTest, NewBookmarkAtShownPageThenRenamed)
@@ -338,21 +341,22 @@ TEST_F(QpdfAutomationTest, UnusableInputsFailWithoutThrowing)
     writeFileBytes(dir / "text.pdf", "this is not a pdf at all\n");
     writeFileBytes(dir / "truncated.pdf", bytes.substr(0, 40));
     std::string garbled = bytes;
-    for (std::size_t i = 15; i < garbled.size(); i += 7) garbled[i] = '#';
+    for (std::size_t i = 15; i < garbled.size(); i += 7)
+        garbled[i] = '#';
     writeFileBytes(dir / "garbled.pdf", garbled);
     {
         QPDF pdf;
         pdf.processFile(good.c_str());
         std::string locked = dir / "locked.pdf";
         QPDFWriter w(pdf, locked.c_str());
-        w.setR6EncryptionParameters("user", "owner", true, true, true, true, true, true,
-                                    qpdf_r3p_full, true);
+        w.setR6EncryptionParameters("user", "owner", true, true, true, true, true, true, qpdf_r3p_full, true);
         w.write();
     }
 
     auto app = server->createApp();
     auto output = created();
-    for (std::string name : {"empty.pdf", "text.pdf", "truncated.pdf", "garbled.pdf", "locked.pdf", "nope.pdf"}) {
+    for (std::string name :
+         {"empty.pdf", "text.pdf", "truncated.pdf", "garbled.pdf", "locked.pdf", "nope.pdf"}) {
         auto doc = server->createPDDoc();
         EXPECT_EQ(doc->Open(dir / name), 0) << name;
         EXPECT_EQ(doc->GetNumPages(), 0) << name;
@@ -377,7 +381,7 @@ TEST_F(QpdfAutomationTest, LoopingOutlineAndRepeatedFormPagesAreHandled)
         pdf.processFile(a.c_str());
         QPDFObjectHandle outlines = pdf.getRoot().getKey("/Outlines");
         QPDFObjectHandle first = outlines.getKey("/First");
-        outlines.getKey("/Last").replaceKey("/Next", first);  // top level loops back
+        outlines.getKey("/Last").replaceKey("/Next", first); // top level loops back
         first.getKey("/First").replaceKey("/First", first);  // a kid whose kid is its parent
         QPDFWriter w(pdf, looped.c_str());
         w.write();
@@ -411,7 +415,8 @@ TEST_F(QpdfAutomationTest, FailedSaveLeavesOldOutputUntouched)
     EXPECT_EQ(pdfPageTexts(out), (Texts{"A p1"}));
     // No temporary files are left next to the outputs.
     std::set<std::string> names;
-    for (auto& entry : std::filesystem::directory_iterator(dir.path())) names.insert(entry.path().filename());
+    for (auto& entry : std::filesystem::directory_iterator(dir.path()))
+        names.insert(entry.path().filename());
     EXPECT_EQ(names, (std::set<std::string>{"A.pdf", "Old.pdf", "folder.pdf"}));
 }
 
@@ -441,7 +446,6 @@ TEST_F(QpdfAutomationTest, SaveOverOpenedSourceAndCloseAll)
     EXPECT_NE(app->Exit(), 0);
 }
 
-
 // An item kept only for the items under it shows its own page once a later
 // run of the same source brings that page.
 TEST_F(QpdfAutomationTest, AnItemHeldForItsKidsPointsAtItsOwnPageOnceItComes)
@@ -463,8 +467,10 @@ TEST_F(QpdfAutomationTest, AnItemHeldForItsKidsPointsAtItsOwnPageOnceItComes)
 TEST_F(QpdfAutomationTest, RunsOfOneSourceKeepLinksBookmarksLabelsAndVersion)
 {
     SamplePdfOptions o{"A", 6, {}, false};
-    o.links = {{1, 5, SampleDest::NameTree},         {2, 6, SampleDest::OldDests, true},
-               {2, 1, SampleDest::OldDests, true},   {4, 1, SampleDest::NameTree},
+    o.links = {{1, 5, SampleDest::NameTree},
+               {2, 6, SampleDest::OldDests, true},
+               {2, 1, SampleDest::OldDests, true},
+               {4, 1, SampleDest::NameTree},
                {5, 4, SampleDest::Explicit}};
     SampleOutlineItem part{"Part", 1, {}, true, true};
     part.kids = {{"two", 2, {}, false, false, "", SampleDest::NameTree},
@@ -488,18 +494,18 @@ TEST_F(QpdfAutomationTest, RunsOfOneSourceKeepLinksBookmarksLabelsAndVersion)
     // Links across the two runs work; the one into page 6 (not copied) has no destination.
     EXPECT_EQ(linkTargets(out), (std::vector<std::vector<int>>{{3}, {-1, 0}, {0}, {2}}));
     EXPECT_EQ(outlineWithPages(out), (std::vector<OutlineAt>{{"Part", 0, 0},
-                                                              {"two", 1, 1},
-                                                              {"web", 1, -1},
-                                                              {"four", 1, 2},
-                                                              {"five", 2, 3},
-                                                              {"site", 0, -1},
-                                                              {"six web", 0, -1}}));
+                                                             {"two", 1, 1},
+                                                             {"web", 1, -1},
+                                                             {"four", 1, 2},
+                                                             {"five", 2, 3},
+                                                             {"site", 0, -1},
+                                                             {"six web", 0, -1}}));
     QPDF pdf;
     pdf.processFile(out.c_str());
     QPDFObjectHandle outlines = pdf.getRoot().getKey("/Outlines");
     QPDFObjectHandle first = outlines.getKey("/First");
-    EXPECT_EQ(outlines.getKey("/Count").getIntValue(), 3);   // Part is closed
-    EXPECT_EQ(first.getKey("/Count").getIntValue(), -4);     // four of its items show once opened
+    EXPECT_EQ(outlines.getKey("/Count").getIntValue(), 3); // Part is closed
+    EXPECT_EQ(first.getKey("/Count").getIntValue(), -4);   // four of its items show once opened
     EXPECT_EQ(first.getKey("/C").unparse(), "[ 1 0 0 ]");
     EXPECT_EQ(first.getKey("/F").getIntValue(), 3);
     EXPECT_EQ(first.getKey("/First").getKey("/Next").getKey("/A").getKey("/URI").getStringValue(),
@@ -521,7 +527,7 @@ TEST_F(QpdfAutomationTest, PageLabelsOfOutputPagesStayAsTheyShow)
     auto output = open(out);
     auto srcR = open(r);
     auto srcP = open(plain);
-    ASSERT_NE(output->InsertPages(1, *srcR, 1, 2, 0), 0); // x-ii, x-iii after 1, 2
+    ASSERT_NE(output->InsertPages(1, *srcR, 1, 2, 0), 0);  // x-ii, x-iii after 1, 2
     ASSERT_NE(output->InsertPages(-1, *srcP, 2, 1, 0), 0); // P's page 3 first
     ASSERT_NE(output->Save(33, out), 0);
     EXPECT_EQ(catalogEntry(out, "/PageLabels"),
@@ -589,7 +595,8 @@ TEST_F(QpdfAutomationTest, LoopingNameAndLabelTreesAreBounded)
         pdf.processFile(a.c_str());
         QPDFObjectHandle tree = pdf.getRoot().getKey("/Names").getKey("/Dests");
         tree.getKey("/Kids").appendItem(tree);
-        QPDFObjectHandle labels = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Nums [0 << /S /R >>] >>"));
+        QPDFObjectHandle labels =
+            pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Nums [0 << /S /R >>] >>"));
         QPDFObjectHandle kids = QPDFObjectHandle::newArray();
         kids.appendItem(labels);
         labels.replaceKey("/Kids", kids);

@@ -56,13 +56,12 @@ TEST_F(BatchFileTest, SavedLinesAreExactAndReadBackTheSameRows)
 {
     jobs.AddJobEntry("/in/a.pdf", 1, "all", "", "/out.pdf", "Y", "N", "Y", "N");
     jobs.AddJobEntry("/in/b.pdf", 0, "2-3", "/done", "/out.pdf", "N", "Y", "N", "Y");
-    jobs.setText(0, kSelected, "Yes");  // missing files are deselected when added
+    jobs.setText(0, kSelected, "Yes"); // missing files are deselected when added
     std::string path = dir / "job.app";
     dialogs.answers.push_back(path);
     batch.saveBatchFileAs();
-    EXPECT_EQ(readFileBytes(path),
-              "/in/a.pdf; all; -1; No File.; ; /out.pdf; Y; N; Y; N\r\r\n"
-              "~/in/b.pdf; 2-3; -1; No File.; /done; /out.pdf; N; Y; N; Y\r\r\n");
+    EXPECT_EQ(readFileBytes(path), "/in/a.pdf; all; -1; No File.; ; /out.pdf; Y; N; Y; N\r\r\n"
+                                   "~/in/b.pdf; 2-3; -1; No File.; /done; /out.pdf; N; Y; N; Y\r\r\n");
     EXPECT_EQ(title, "Folioband  [" + path + "]");
     EXPECT_EQ(messages.shown.back().caption, "Append Parameters Saved OK");
     EXPECT_EQ(messages.shown.back().text, path);
@@ -72,7 +71,7 @@ TEST_F(BatchFileTest, SavedLinesAreExactAndReadBackTheSameRows)
     batch.readBatchFile(path);
     ASSERT_EQ(jobs.rowCount(), 2);
     EXPECT_EQ(jobs.entry(0).fileName, a.fileName);
-    EXPECT_EQ(jobs.entry(0).selected, "No");  // still missing, so deselected again
+    EXPECT_EQ(jobs.entry(0).selected, "No"); // still missing, so deselected again
     a.selected = "No";
     EXPECT_EQ(jobs.entry(0), a);
     EXPECT_EQ(jobs.entry(1), b);
@@ -87,8 +86,8 @@ TEST_F(BatchFileTest, LineEndsOfAnyKindReadTheSame)
         writeFileBytes(dir / "j.app", fields + end + "\n\n");
         batch.readBatchFile(dir / "j.app");
         ASSERT_EQ(jobs.rowCount(), 1);
-        EXPECT_EQ(jobs.text(0, kBookmarkFilename), "N");  // the last real character is kept
-        EXPECT_EQ(jobs.text(0, kAppendParameters), "all ");  // leading blanks go, trailing stay
+        EXPECT_EQ(jobs.text(0, kBookmarkFilename), "N");    // the last real character is kept
+        EXPECT_EQ(jobs.text(0, kAppendParameters), "all "); // leading blanks go, trailing stay
         EXPECT_EQ(jobs.text(0, kOutputFile), "/o.pdf");
     }
 }
@@ -124,7 +123,7 @@ TEST_F(BatchFileTest, AppendReadsOnlyTheFirstJobAndLoadCancelEmptiesTheList)
     EXPECT_EQ(dialogs.requests[0].title, "Open Job File");
 
     std::string before = title;
-    batch.loadBatchFile();  // cancelled
+    batch.loadBatchFile(); // cancelled
     EXPECT_EQ(jobs.rowCount(), 0);
     EXPECT_EQ(title, before);
     EXPECT_EQ(dialogs.requests[1].title, "Open Append Batch File");
@@ -189,8 +188,9 @@ TEST(BatchLineSplit, EveryFieldKeepsItsPlaceAndExtrasAreIgnored)
 TEST_F(BatchFileTest, OverlongLineIsSkippedWithoutDisturbingTheNext)
 {
     std::string path = dir / "long.app";
-    writeFileBytes(path, "/in/" + std::string(5000, 'x') + ".pdf; all\r\r\n"
-                         "/in/b.pdf; all; ; ; ; /o.pdf; N; N; Y; N\r\r\n");
+    writeFileBytes(path, "/in/" + std::string(5000, 'x') +
+                             ".pdf; all\r\r\n"
+                             "/in/b.pdf; all; ; ; ; /o.pdf; N; N; Y; N\r\r\n");
     batch.readBatchFile(path);
     ASSERT_EQ(jobs.rowCount(), 1);
     EXPECT_EQ(jobs.text(0, kFileName), "/in/b.pdf");
@@ -207,8 +207,9 @@ TEST_F(BatchFileTest, OverlongLineIsSkippedWithoutDisturbingTheNext)
 TEST_F(BatchFileTest, DamagedBytesDoNotCrashTheReader)
 {
     std::string junk;
-    for (int i = 0; i < 3000; ++i) junk += static_cast<char>((i * 37) % 256);
+    for (int i = 0; i < 3000; ++i)
+        junk += static_cast<char>((i * 37) % 256);
     writeFileBytes(dir / "junk.app", junk + "\n~\n;;;;\n~.pdf\n");
     batch.readBatchFile(dir / "junk.app");
-    EXPECT_LE(jobs.rowCount(), 1);  // at most the "~.pdf" line
+    EXPECT_LE(jobs.rowCount(), 1); // at most the "~.pdf" line
 }

@@ -51,7 +51,8 @@ struct JobListTest : ::testing::Test {
     std::vector<std::string> names() const
     {
         std::vector<std::string> out;
-        for (int i = 0; i < jobs.rowCount(); ++i) out.push_back(jobs.text(i, kFileName));
+        for (int i = 0; i < jobs.rowCount(); ++i)
+            out.push_back(jobs.text(i, kFileName));
         return out;
     }
 };
@@ -70,7 +71,7 @@ TEST_F(JobListTest, AddAcceptsOnlyPdfEndingsAndCountsPages)
     EXPECT_EQ(jobs.iconKey(0), ".pdf");
     EXPECT_TRUE(messages.shown.empty());
     add(a);
-    EXPECT_EQ(jobs.rowCount(), 2);  // no duplicate check
+    EXPECT_EQ(jobs.rowCount(), 2); // no duplicate check
 }
 
 TEST_F(JobListTest, MissingFileGetsARowThatIsDeselected)
@@ -103,12 +104,13 @@ TEST_F(JobListTest, EmptyParametersAskTheDialogAndUseSameTurnsTheFlagOff)
 
 TEST_F(JobListTest, ToggleDeleteAndSelectionCommands)
 {
-    jobs.ToggleSelected();  // nothing selected: nothing happens, nothing shown
+    jobs.ToggleSelected(); // nothing selected: nothing happens, nothing shown
     jobs.DeleteSelectedEntries();
     jobs.UpdateJobEntry(false);
     EXPECT_EQ(messages.texts(),
               (std::vector<std::string>{"Please select item first", "Please select item first"}));
-    for (const char* n : {"/x/1.pdf", "/x/2.pdf", "/x/3.pdf", "/x/4.pdf", "/x/5.pdf"}) add(n);
+    for (const char* n : {"/x/1.pdf", "/x/2.pdf", "/x/3.pdf", "/x/4.pdf", "/x/5.pdf"})
+        add(n);
     jobs.setRowSelected(0, true);
     jobs.setText(0, kSelected, "Yes");
     jobs.ToggleSelected();
@@ -137,7 +139,7 @@ TEST_F(JobListTest, MovesCarryEveryFieldAndStopAtTheEnds)
     EXPECT_TRUE(jobs.isRowSelected(1));
     EXPECT_EQ(jobs.selectedRowCount(), 1);
     jobs.MoveEntryUp();
-    jobs.MoveEntryUp();  // first row: order unchanged, no row selected
+    jobs.MoveEntryUp(); // first row: order unchanged, no row selected
     EXPECT_EQ(jobs.entry(0), third);
     EXPECT_EQ(jobs.firstSelectedRow(), -1);
     jobs.setRowSelected(2, true);
@@ -148,17 +150,19 @@ TEST_F(JobListTest, MovesCarryEveryFieldAndStopAtTheEnds)
 
 TEST_F(JobListTest, SortIsBytewiseAndTerminatesOnEqualKeys)
 {
-    for (const char* n : {"b.pdf", "B.pdf", "a.pdf"}) add(n);
+    for (const char* n : {"b.pdf", "B.pdf", "a.pdf"})
+        add(n);
     jobs.SortEntries(kFileName, true, 0, -1);
     EXPECT_EQ(names(), (std::vector<std::string>{"B.pdf", "a.pdf", "b.pdf"}));
     jobs.SortEntries(kFileName, false, 0, -1);
     EXPECT_EQ(names(), (std::vector<std::string>{"b.pdf", "a.pdf", "B.pdf"}));
     jobs.ClearAll();
-    for (int i = 0; i < 40; ++i) add(i % 3 ? "same.pdf" : "z" + std::to_string(i % 7) + ".pdf");
+    for (int i = 0; i < 40; ++i)
+        add(i % 3 ? "same.pdf" : "z" + std::to_string(i % 7) + ".pdf");
     jobs.SortEntries(kFileName, true, 0, -1);
     for (int i = 1; i < jobs.rowCount(); ++i)
         EXPECT_LE(jobs.text(i - 1, kFileName), jobs.text(i, kFileName));
-    jobs.SortEntries(kColumnCount, true, 0, -1);  // no such column: nothing happens
+    jobs.SortEntries(kColumnCount, true, 0, -1); // no such column: nothing happens
 }
 
 TEST_F(JobListTest, RefreshRecountsAndMarksVanishedFiles)
@@ -196,10 +200,7 @@ struct RecordingObserver : JobListObserver {
         events.push_back((active ? "loading " : "loaded ") + std::to_string(rows));
     }
     void repaintNow() override { events.push_back("repaint"); }
-    void alwaysShowParametersChanged(bool on) override
-    {
-        events.push_back(on ? "always on" : "always off");
-    }
+    void alwaysShowParametersChanged(bool on) override { events.push_back(on ? "always on" : "always off"); }
     void refreshTotalItems() override { events.push_back("total"); }
     std::vector<std::string> events;
 };
@@ -212,7 +213,7 @@ TEST_F(JobListTest, WithAlwaysShowOffRowsTakeTheHeldParameters)
     std::string a = pdf("a.pdf", 1), b = pdf("b.pdf", 2);
     JobParameters p{"1", "", "/out.pdf", "N", "N", "Y", "N"};
     prompt.answers.push_back({true, p, true});
-    prompt.answers.push_back({true, p, false});  // confirmed at once with the held values
+    prompt.answers.push_back({true, p, false}); // confirmed at once with the held values
     jobs.AddJobEntry(a, 1, "", "", "", "", "", "", "");
     jobs.AddJobEntry(b, 1, "", "", "", "", "", "", "");
     ASSERT_EQ(prompt.requests.size(), 2u);
@@ -234,7 +235,7 @@ TEST_F(JobListTest, WithAlwaysShowOffRowsTakeTheHeldParameters)
     EXPECT_EQ(prompt.requests[2].rowValues->outputFile, "/out.pdf");
     EXPECT_EQ(prompt.requests[2].pageCount, 2);
     EXPECT_EQ(jobs.text(1, kOutputFile), "/x.pdf");
-    EXPECT_EQ(jobs.text(1, kFileName), b);  // the file name is never written back
+    EXPECT_EQ(jobs.text(1, kFileName), b); // the file name is never written back
     EXPECT_FALSE(jobs.alwaysShowParameters());
     jobs.unsubscribe(&observer);
 }
@@ -277,7 +278,7 @@ TEST_F(JobListTest, EveryObserverHearsEveryChangeAndOneMayLeaveWhileBeingTold)
     {
         JobList::LoadScope load(jobs);
         add("/x/b.pdf");
-        JobList::LoadScope nested(jobs);  // a batch file named inside a load joins it
+        JobList::LoadScope nested(jobs); // a batch file named inside a load joins it
         add("/x/a.pdf");
     }
     jobs.setRowSelected(1, true);

@@ -82,7 +82,7 @@ TEST_F(AppendLogFile, RecordHoldsEveryFieldAtItsPosition)
     std::string created = bytes.substr(113, 22);
     EXPECT_EQ(created.substr(19), "   ");
     EXPECT_EQ(created, pad(created.substr(0, 19), 22));
-    EXPECT_NE(created.substr(0, 4), "    ");  // a real time, not blanks
+    EXPECT_NE(created.substr(0, 4), "    "); // a real time, not blanks
     std::string expected = "2011-02-03 09:05:07   \t12345   \t" + pad(out, 80) + "\t" + created + "\t" +
                            "2010-12-31 23:59:58   \t" + pad("/src/in.pdf", 80) + "\r\n";
     EXPECT_EQ(bytes, expected);
@@ -95,7 +95,7 @@ TEST_F(AppendLogFile, RecordHoldsEveryFieldAtItsPosition)
 TEST_F(AppendLogFile, UnreadableOutputGivesSizeZeroAndBlankTimes)
 {
     ASSERT_TRUE(log.writeRecord(dir / "missing.pdf", ""));
-    ASSERT_TRUE(log.writeRecord(dir.path(), ""));  // a folder is no output file
+    ASSERT_TRUE(log.writeRecord(dir.path(), "")); // a folder is no output file
     std::vector<std::string> lines = recordLines(readFileBytes(dir / "append.log"));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "2011-02-03 09:05:07   \t0       \t" + pad(dir / "missing.pdf", 80) + "\t" +
@@ -121,7 +121,7 @@ TEST_F(AppendLogFile, OutputsBeyondTwoGigabytesKeepTheirSize)
 {
     std::string out = dir / "big.pdf";
     writeFileBytes(out, "");
-    ASSERT_EQ(::truncate(out.c_str(), 3LL * 1024 * 1024 * 1024), 0);  // sparse
+    ASSERT_EQ(::truncate(out.c_str(), 3LL * 1024 * 1024 * 1024), 0); // sparse
     ASSERT_TRUE(log.writeRecord(out, ""));
     std::string bytes = readFileBytes(dir / "append.log");
     EXPECT_EQ(bytes.substr(23, 11), "3221225472\t");
@@ -135,7 +135,7 @@ TEST_F(AppendLogFile, ClearEmptiesTheFileAndOpenKeepsOldRecords)
     ASSERT_TRUE(log.writeRecord(dir / "out.pdf", ""));
     ASSERT_TRUE(log.writeRecord(dir / "out.pdf", ""));
     log.close();
-    ASSERT_TRUE(log.open());  // appends, never truncates
+    ASSERT_TRUE(log.open()); // appends, never truncates
     ASSERT_TRUE(log.writeRecord(dir / "out.pdf", ""));
     EXPECT_EQ(recordLines(readFileBytes(dir / "append.log")).size(), 3u);
 
@@ -170,7 +170,7 @@ TEST(AppendLog, OpenCreatesTheFileAndRefusesWhenItCannot)
     AppendLog log(dir / "append.log");
     EXPECT_EQ(log.path(), dir / "append.log");
     EXPECT_FALSE(log.isOpen());
-    EXPECT_FALSE(log.writeRecord(dir / "x.pdf", ""));  // not open yet
+    EXPECT_FALSE(log.writeRecord(dir / "x.pdf", "")); // not open yet
     ASSERT_TRUE(log.open());
     EXPECT_EQ(readFileBytes(dir / "append.log"), "");
 
@@ -194,7 +194,7 @@ TEST(LogRecordFormat, WideValuesAreWrittenWholeAndShiftLaterFields)
     std::string nine = formatLogRecord("2011-02-03 09:05:07", 100000000, "/o.pdf", "", "", "");
     EXPECT_EQ(nine.substr(23, 10), "100000000\t");
     EXPECT_EQ(nine.substr(33, 6), "/o.pdf");
-    EXPECT_EQ(nine.size(), 242u);  // one more than a record of standard width
+    EXPECT_EQ(nine.size(), 242u); // one more than a record of standard width
     EXPECT_EQ(formatLogRecord("d", 99999999, "o", "", "", "").substr(23, 9), "99999999\t");
 
     EXPECT_EQ(formatLogRecord("d", 5000000000LL, "o", "", "", "").substr(23, 11), "5000000000\t");

@@ -15,7 +15,8 @@ using namespace fb::test;
 namespace fb {
 void PrintTo(const LogRow& r, std::ostream* os)
 {
-    for (const std::string& f : r.fields) *os << '[' << f << ']';
+    for (const std::string& f : r.fields)
+        *os << '[' << f << ']';
 }
 } // namespace fb
 
@@ -41,8 +42,8 @@ struct RecordingOpener : DesktopOpener {
     }
 };
 
-LogRow row(std::string a, std::string b = "", std::string c = "", std::string d = "",
-           std::string e = "", std::string f = "")
+LogRow row(std::string a, std::string b = "", std::string c = "", std::string d = "", std::string e = "",
+           std::string f = "")
 {
     return LogRow{{std::move(a), std::move(b), std::move(c), std::move(d), std::move(e), std::move(f)}};
 }
@@ -50,7 +51,8 @@ LogRow row(std::string a, std::string b = "", std::string c = "", std::string d 
 std::vector<std::string> column(const std::vector<LogRow>& rows, int c)
 {
     std::vector<std::string> out;
-    for (const LogRow& r : rows) out.push_back(r.fields[c]);
+    for (const LogRow& r : rows)
+        out.push_back(r.fields[c]);
     return out;
 }
 
@@ -60,7 +62,7 @@ std::vector<std::string> column(const std::vector<LogRow>& rows, int c)
 TEST(LogTable, ReaderAndCsvExportTakeEveryLineWhole)
 {
     TempDir dir;
-    const std::string longPath = "/data/" + std::string(600, 'p') + ".pdf";  // line > 511 bytes
+    const std::string longPath = "/data/" + std::string(600, 'p') + ".pdf"; // line > 511 bytes
     std::string log;
     log += formatLogRecord("2011-03-04 05:06:07", 12345, "/out/a.pdf", "2011-03-01 00:00:00",
                            "2011-03-02 00:00:00", "/src/a.pdf");
@@ -70,8 +72,8 @@ TEST(LogTable, ReaderAndCsvExportTakeEveryLineWhole)
     log += formatLogRecord("2011-03-04 05:06:09", 100000000, longPath, "c", "m", "/src/b.pdf");
     // No tabs: cut at the fixed positions.
     log += std::string("2011-03-04 05:06:10").append(4, ' ') + "99      " + " /out/c.pdf\r\n";
-    log += "\r\n";                                                     // empty line
-    log += "x,\"y\"\rz\tb\tc\r\r\n";                                 // CR inside, CR CR LF end
+    log += "\r\n";                   // empty line
+    log += "x,\"y\"\rz\tb\tc\r\r\n"; // CR inside, CR CR LF end
     log += "last-no-LF";
     writeFileBytes(dir / "append.log", log);
 
@@ -89,7 +91,7 @@ TEST(LogTable, ReaderAndCsvExportTakeEveryLineWhole)
     EXPECT_EQ((*rows)[6], row("last-no-LF"));
 
     ScriptedSaveDialog dialog;
-    dialog.answer = dir / "report";  // no extension typed
+    dialog.answer = dir / "report"; // no extension typed
     RecordingMessageBoxes messages;
     messages.answers = {MessageAnswer::Yes};
     RecordingOpener opener;
@@ -102,11 +104,13 @@ TEST(LogTable, ReaderAndCsvExportTakeEveryLineWhole)
               "Time,Bytes,Append File,Created Time,Modified Time,Source File\r\n"
               "2011-03-04 05:06:07,12345,/out/a.pdf,2011-03-01 00:00:00,2011-03-02 00:00:00,/src/a.pdf\r\n"
               "2011-03-04 05:06:08,7,/out/b.pdf,2011-03-01 00:00:00,2011-03-02 00:00:00,\r\n"
-              "2011-03-04 05:06:09,100000000," + longPath + ",c,m,/src/b.pdf\r\n"
-              "2011-03-04 05:06:10,99,/out/c.pdf,,,\r\n"
-              ",,,,,\r\n"
-              "\"x,\"\"y\"\"\rz\",b,c,,,\r\n"
-              "last-no-LF,,,,,\r\n");
+              "2011-03-04 05:06:09,100000000," +
+                  longPath +
+                  ",c,m,/src/b.pdf\r\n"
+                  "2011-03-04 05:06:10,99,/out/c.pdf,,,\r\n"
+                  ",,,,,\r\n"
+                  "\"x,\"\"y\"\"\rz\",b,c,,,\r\n"
+                  "last-no-LF,,,,,\r\n");
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, "Do you want to open file now in excel ?");
     EXPECT_EQ(messages.shown[0].caption, "Open File");
@@ -121,11 +125,11 @@ TEST(LogTable, ExportFailuresAreReportedAndLeaveNothingBehind)
     ScriptedSaveDialog dialog;
     RecordingMessageBoxes messages;
 
-    EXPECT_EQ(ExportLogToCsv(dir / "append.log", dialog, messages, opener), 0);  // cancelled
+    EXPECT_EQ(ExportLogToCsv(dir / "append.log", dialog, messages, opener), 0); // cancelled
     EXPECT_TRUE(messages.shown.empty());
 
     dialog.answer = dir / "out.csv";
-    EXPECT_EQ(ExportLogToCsv(dir / "append.log", dialog, messages, opener), -1);  // no log
+    EXPECT_EQ(ExportLogToCsv(dir / "append.log", dialog, messages, opener), -1); // no log
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, "Can't open append.log");
     EXPECT_EQ(messages.shown[0].caption, "Log File Error");
@@ -161,19 +165,19 @@ TEST(LogTable, ClearLogEmptiesTheFileAndLaterRecordsStartItAfresh)
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].fields[1], "2");
     EXPECT_EQ(rows[0].fields[5], "s2");
-    EXPECT_FALSE(readLogFile(dir.path()));  // a folder is no log
+    EXPECT_FALSE(readLogFile(dir.path())); // a folder is no log
 }
 
 TEST(LogTable, SortOrdersRowsByteWiseWithinItsBounds)
 {
-    std::vector<LogRow> rows = {row("a", "20"), row("b", "100"), row("c", "3"), row("d", "Z"),
-                                row("e", "a"),  row("f", "\xc3\xa9")};
+    std::vector<LogRow> rows = {row("a", "20"), row("b", "100"), row("c", "3"),
+                                row("d", "Z"),  row("e", "a"),   row("f", "\xc3\xa9")};
     SortLogRows(rows, 1, true);
     EXPECT_EQ(column(rows, 1), (std::vector<std::string>{"100", "20", "3", "Z", "a", "\xc3\xa9"}));
-    SortLogRows(rows, 0, false, 1, 3);  // only rows 1..3, descending
+    SortLogRows(rows, 0, false, 1, 3); // only rows 1..3, descending
     EXPECT_EQ(column(rows, 0), (std::vector<std::string>{"b", "d", "c", "a", "e", "f"}));
     std::vector<LogRow> same = rows;
-    SortLogRows(rows, 6, true);   // no such column
+    SortLogRows(rows, 6, true); // no such column
     SortLogRows(rows, 0, true, 4, 4);
     EXPECT_EQ(rows, same);
 
@@ -181,7 +185,8 @@ TEST(LogTable, SortOrdersRowsByteWiseWithinItsBounds)
     // always the sorted multiset, and never a deep recursion.
     std::mt19937 random(7);
     std::vector<LogRow> many;
-    for (int i = 0; i < 20000; ++i) many.push_back(row(std::to_string(random() % 50), std::to_string(i)));
+    for (int i = 0; i < 20000; ++i)
+        many.push_back(row(std::to_string(random() % 50), std::to_string(i)));
     for (int pass = 0; pass < 3; ++pass) {
         std::vector<std::string> expected = column(many, 0);
         std::sort(expected.begin(), expected.end());

@@ -17,11 +17,12 @@
 namespace fb {
 namespace {
 
-using test::TempDir;
 using test::readFileBytes;
+using test::TempDir;
 using test::writeFileBytes;
 
-void writePdf(const std::string& path, int pages, const char* userPassword = nullptr) {
+void writePdf(const std::string& path, int pages, const char* userPassword = nullptr)
+{
     QPDF pdf;
     pdf.emptyPDF();
     QPDFPageDocumentHelper helper(pdf);
@@ -43,7 +44,8 @@ struct RecordingFallback {
     int answer = 0;
     int calls = 0;
     std::string lastPath;
-    AcrobatPageCounter counter() {
+    AcrobatPageCounter counter()
+    {
         return [this](const std::string& path) {
             ++calls;
             lastPath = path;
@@ -52,7 +54,8 @@ struct RecordingFallback {
     }
 };
 
-TEST(CountPages, RealPdfs) {
+TEST(CountPages, RealPdfs)
+{
     TempDir dir;
     for (int pages : {1, 3, 12}) {
         const std::string path = dir / ("p" + std::to_string(pages) + ".pdf");
@@ -64,7 +67,8 @@ TEST(CountPages, RealPdfs) {
     }
 }
 
-TEST(CountPages, FilesWithoutUsablePdfGiveZero) {
+TEST(CountPages, FilesWithoutUsablePdfGiveZero)
+{
     TempDir dir;
     writeFileBytes(dir / "empty.pdf", "");
     writeFileBytes(dir / "three.pdf", "%PD");
@@ -75,8 +79,8 @@ TEST(CountPages, FilesWithoutUsablePdfGiveZero) {
     const std::string whole = readFileBytes(dir / "whole.pdf");
     writeFileBytes(dir / "truncated.pdf", whole.substr(0, whole.size() / 3));
     writeFileBytes(dir / "header-only.pdf", "%PDF");
-    for (const char* name : {"empty.pdf", "three.pdf", "text.pdf", "lower.pdf", "garbage.pdf",
-                             "header-only.pdf"})
+    for (const char* name :
+         {"empty.pdf", "three.pdf", "text.pdf", "lower.pdf", "garbage.pdf", "header-only.pdf"})
         EXPECT_EQ(countPages(dir / name), 0) << name;
     // poppler may or may not repair a truncated file; it must give a count or 0.
     EXPECT_GE(countPages(dir / "truncated.pdf"), 0);
@@ -85,7 +89,8 @@ TEST(CountPages, FilesWithoutUsablePdfGiveZero) {
     EXPECT_EQ(countPages(dir.path()), 0);
 }
 
-TEST(CountPages, PasswordProtectedNeedsTheFallback) {
+TEST(CountPages, PasswordProtectedNeedsTheFallback)
+{
     TempDir dir;
     const std::string path = dir / "locked.pdf";
     writePdf(path, 4, "secret");
@@ -97,10 +102,11 @@ TEST(CountPages, PasswordProtectedNeedsTheFallback) {
     EXPECT_EQ(fallback.lastPath, path);
 }
 
-TEST(ProbePageCount, ExistingUnreadableFileAsksTheFallback) {
+TEST(ProbePageCount, ExistingUnreadableFileAsksTheFallback)
+{
     TempDir dir;
-    for (const std::string& bytes : {std::string(), std::string("abc"), std::string("hello world"),
-                                     std::string("%PDF-1.4 nonsense")}) {
+    for (const std::string& bytes :
+         {std::string(), std::string("abc"), std::string("hello world"), std::string("%PDF-1.4 nonsense")}) {
         const std::string path = dir / "f.pdf";
         writeFileBytes(path, bytes);
         RecordingFallback fallback;
@@ -113,7 +119,8 @@ TEST(ProbePageCount, ExistingUnreadableFileAsksTheFallback) {
     }
 }
 
-TEST(ProbePageCount, UnopenableFilesGiveMinusOneWithoutFallback) {
+TEST(ProbePageCount, UnopenableFilesGiveMinusOneWithoutFallback)
+{
     TempDir dir;
     RecordingFallback fallback;
     fallback.answer = 9;
@@ -123,7 +130,8 @@ TEST(ProbePageCount, UnopenableFilesGiveMinusOneWithoutFallback) {
     EXPECT_EQ(fallback.calls, 0);
 }
 
-TEST(ProbePageCount, NamedPipeDoesNotHang) {
+TEST(ProbePageCount, NamedPipeDoesNotHang)
+{
     TempDir dir;
     const std::string path = dir / "pipe.pdf";
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
@@ -134,14 +142,14 @@ TEST(ProbePageCount, NamedPipeDoesNotHang) {
     EXPECT_EQ(fallback.calls, 0);
 }
 
-TEST(ProbePageCount, FallbackMisbehaviourIsContained) {
+TEST(ProbePageCount, FallbackMisbehaviourIsContained)
+{
     TempDir dir;
     const std::string path = dir / "bad.pdf";
     writeFileBytes(path, "not a pdf");
     // A negative answer must not be mistaken for "file does not open".
     EXPECT_EQ(probePageCount(path, [](const std::string&) { return -1; }), 0);
-    EXPECT_EQ(probePageCount(path, [](const std::string&) -> int { throw std::runtime_error("x"); }),
-              0);
+    EXPECT_EQ(probePageCount(path, [](const std::string&) -> int { throw std::runtime_error("x"); }), 0);
 }
 
 } // namespace

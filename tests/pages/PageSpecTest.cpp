@@ -8,24 +8,28 @@
 namespace fb {
 namespace {
 
-PageRunList singles(std::initializer_list<int32_t> pages) {
+PageRunList singles(std::initializer_list<int32_t> pages)
+{
     PageRunList runs;
     for (int32_t p : pages)
         runs.push_back({p, p});
     return runs;
 }
 
-PageRunList concat(PageRunList a, const PageRunList& b) {
+PageRunList concat(PageRunList a, const PageRunList& b)
+{
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
 
-std::string errorOf(std::string_view spec, int32_t pages) {
+std::string errorOf(std::string_view spec, int32_t pages)
+{
     const auto result = validatePageSpec(spec, pages);
     return result ? *result : std::string("<valid>");
 }
 
-TEST(PageSpecExpand, KeywordsAndRangesOnTenPages) {
+TEST(PageSpecExpand, KeywordsAndRangesOnTenPages)
+{
     EXPECT_EQ(expandPageSpec("all", 10), (PageRunList{{1, 10}}));
     EXPECT_EQ(expandPageSpec("6-7,9-10", 10), (PageRunList{{6, 7}, {9, 10}}));
     EXPECT_EQ(expandPageSpec("odd", 10), singles({1, 3, 5, 7, 9}));
@@ -36,10 +40,10 @@ TEST(PageSpecExpand, KeywordsAndRangesOnTenPages) {
     EXPECT_EQ(expandPageSpec("1,1,1", 10), singles({1, 1, 1}));
 }
 
-TEST(PageSpecExpand, ChunksAndStrides) {
-    EXPECT_EQ(expandPageSpec("1s,2s", 10),
-              concat(singles({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
-                     PageRunList{{1, 2}, {3, 4}, {5, 6}, {7, 8}, {9, 10}}));
+TEST(PageSpecExpand, ChunksAndStrides)
+{
+    EXPECT_EQ(expandPageSpec("1s,2s", 10), concat(singles({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
+                                                  PageRunList{{1, 2}, {3, 4}, {5, 6}, {7, 8}, {9, 10}}));
     EXPECT_EQ(expandPageSpec("4s", 10), (PageRunList{{1, 4}, {5, 8}, {9, 10}}));
     EXPECT_EQ(expandPageSpec("3s", 10), (PageRunList{{1, 3}, {4, 6}, {7, 9}, {10, 10}}));
     EXPECT_EQ(expandPageSpec("2-3n", 10), singles({2, 5, 8}));
@@ -55,7 +59,8 @@ TEST(PageSpecExpand, ChunksAndStrides) {
     EXPECT_EQ(expandPageSpec("3s", 0), PageRunList{});
 }
 
-TEST(PageSpecExpand, ItemAndTokenSplitting) {
+TEST(PageSpecExpand, ItemAndTokenSplitting)
+{
     EXPECT_EQ(expandPageSpec(",5", 10), singles({5}));
     EXPECT_EQ(expandPageSpec("5,", 10), singles({5}));
     EXPECT_EQ(expandPageSpec("5,,6", 10), singles({5, 6}));
@@ -70,7 +75,8 @@ TEST(PageSpecExpand, ItemAndTokenSplitting) {
     EXPECT_EQ(expandPageSpec("7n", 10), PageRunList{}); // a stride without step
 }
 
-TEST(PageSpecExpand, CaseMattersAndNearMisses) {
+TEST(PageSpecExpand, CaseMattersAndNearMisses)
+{
     for (const char* nothing : {"", "ALL", "Odd", "abc", "0", "0-5", "EVEN", ",", "-", ",-,"})
         EXPECT_EQ(expandPageSpec(nothing, 10), PageRunList{}) << nothing;
     EXPECT_EQ(expandPageSpec("2S", 10), singles({2}));
@@ -79,7 +85,8 @@ TEST(PageSpecExpand, CaseMattersAndNearMisses) {
     EXPECT_EQ(expandPageSpec("2ss", 10), singles({2}));
 }
 
-TEST(PageSpecExpand, KeywordCombinations) {
+TEST(PageSpecExpand, KeywordCombinations)
+{
     EXPECT_EQ(expandPageSpec("all-5", 10), (PageRunList{{1, 10}}));
     EXPECT_EQ(expandPageSpec("5-all", 10), (PageRunList{{1, 10}}));
     EXPECT_EQ(expandPageSpec("odd-3", 10), singles({1, 3, 5, 7, 9}));
@@ -91,7 +98,8 @@ TEST(PageSpecExpand, KeywordCombinations) {
     EXPECT_EQ(expandPageSpec("even-3", 6), singles({2, 4, 6}));
 }
 
-TEST(PageSpecExpand, ZeroChunksAndStepsGiveNothing) {
+TEST(PageSpecExpand, ZeroChunksAndStepsGiveNothing)
+{
     for (const char* spec : {"0s", "s", "5-0n", "5-n", "5n", "n"})
         EXPECT_EQ(expandPageSpec(spec, 10), PageRunList{}) << spec;
     EXPECT_EQ(expandPageSpec("0s,3", 10), singles({3}));
@@ -100,12 +108,14 @@ TEST(PageSpecExpand, ZeroChunksAndStepsGiveNothing) {
     EXPECT_EQ(errorOf("5-0n,s", 10), "no valid parameters");
 }
 
-TEST(PageSpecExpand, StartsFreshEachTime) {
+TEST(PageSpecExpand, StartsFreshEachTime)
+{
     (void)expandPageSpec("1-3,5", 10);
     EXPECT_EQ(expandPageSpec("2", 10), singles({2}));
 }
 
-TEST(PageSpecValidate, MessagesFilledExactly) {
+TEST(PageSpecValidate, MessagesFilledExactly)
+{
     EXPECT_EQ(errorOf("all", 10), "<valid>");
     EXPECT_EQ(errorOf("6-7,9-10", 10), "<valid>");
     EXPECT_EQ(errorOf("0-5,7", 10), "<valid>");
@@ -120,13 +130,15 @@ TEST(PageSpecValidate, MessagesFilledExactly) {
         EXPECT_EQ(errorOf(spec, 10), "no valid parameters") << spec;
 }
 
-TEST(PageSpecValidate, FirstFailingRunDecides) {
+TEST(PageSpecValidate, FirstFailingRunDecides)
+{
     EXPECT_EQ(errorOf("3,12,10-5", 10), "parameter: 12 higher than pages: 10");
     EXPECT_EQ(errorOf("3,10-5,12", 10), "10 is greater than 5");
     EXPECT_EQ(errorOf("5-11", 10), "parameter: 11 higher than pages: 10");
 }
 
-TEST(PageSpecValidate, HugeNumbersSaturateAndAreRefused) {
+TEST(PageSpecValidate, HugeNumbersSaturateAndAreRefused)
+{
     EXPECT_EQ(expandPageSpec("99999999999999999999", 10), singles({2147483647}));
     EXPECT_EQ(errorOf("99999999999999999999", 10), "parameter: 2147483647 higher than pages: 10");
     EXPECT_EQ(errorOf("1-4294967297", 10), "parameter: 2147483647 higher than pages: 10");
@@ -138,7 +150,8 @@ TEST(PageSpecValidate, HugeNumbersSaturateAndAreRefused) {
     EXPECT_EQ(expandPageSpec("2147483647s", 2147483647), (PageRunList{{1, 2147483647}}));
 }
 
-TEST(PageSpecValidate, RunLimit) {
+TEST(PageSpecValidate, RunLimit)
+{
     const auto exactly = expandPageSpec("1s", 19999);
     EXPECT_EQ(exactly.size(), kMaxPageRuns);
     EXPECT_FALSE(hasTooManyRuns(exactly));
@@ -159,7 +172,8 @@ TEST(PageSpecValidate, RunLimit) {
     EXPECT_EQ(errorOf(manyItems, 1), "too many page runs: at most 19999 are allowed");
 }
 
-TEST(PageSpecExpand, ArbitraryTextsStayBounded) {
+TEST(PageSpecExpand, ArbitraryTextsStayBounded)
+{
     // Deterministic pseudo-random texts over the syntax's own characters.
     const std::string alphabet = "0123456789-,snaldoevN +\t";
     uint32_t state = 12345;
@@ -174,9 +188,11 @@ TEST(PageSpecExpand, ArbitraryTextsStayBounded) {
         EXPECT_LE(runs.size(), kMaxPageRuns + 1) << spec;
         const auto error = validatePageSpec(spec, pages);
         EXPECT_EQ(!error.has_value(), !runs.empty() && !hasTooManyRuns(runs) &&
-                                          std::all_of(runs.begin(), runs.end(), [&](const PageRun& r) {
-                                              return r.first >= 1 && r.first <= r.last && r.last <= pages;
-                                          }))
+                                          std::all_of(runs.begin(), runs.end(),
+                                                      [&](const PageRun& r) {
+                                                          return r.first >= 1 && r.first <= r.last &&
+                                                                 r.last <= pages;
+                                                      }))
             << spec;
     }
 }

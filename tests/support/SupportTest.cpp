@@ -43,10 +43,9 @@ struct FakeDesktop {
     {
         std::filesystem::create_directories(dir / "config");
         std::filesystem::create_directories(dir / "data/applications/vendor");
-        writeFileBytes(dir / "config/mimeapps.list",
-                       "[Added Associations]\ntext/html=other.desktop;\n"
-                       "[Default Applications]\r\ntext/plain=editor.desktop\r\n"
-                       "text/html=missing.desktop;vendor-browser.desktop;\r\n");
+        writeFileBytes(dir / "config/mimeapps.list", "[Added Associations]\ntext/html=other.desktop;\n"
+                                                     "[Default Applications]\r\ntext/plain=editor.desktop\r\n"
+                                                     "text/html=missing.desktop;vendor-browser.desktop;\r\n");
         writeFileBytes(dir / "data/applications/vendor/browser.desktop",
                        "[Desktop Action new]\nExec=wrong\n[Desktop Entry]\nName=B\nExec=" + exec + "\n");
         writeFileBytes(dir / "data/applications/other.desktop", "[Desktop Entry]\nExec=other %u\n");
@@ -71,10 +70,10 @@ TEST(Links, OpenerFirstThenTheDefaultBrowserWithTheUrlInPlaceOfItsPlaceholder)
     opener.answer = {OpenStatus::NoHandler, 3};
     EXPECT_GT(GotoUrl("https://a.example.com/?q=1&r", links), 32);
     ASSERT_EQ(starter.started.size(), 1u);
-    EXPECT_EQ(starter.started[0],
-              (std::vector<std::string>{"/opt/web browser/run", "--new-tab", "https://a.example.com/?q=1&r"}));
+    EXPECT_EQ(starter.started[0], (std::vector<std::string>{"/opt/web browser/run", "--new-tab",
+                                                            "https://a.example.com/?q=1&r"}));
 
-    starter.answer = ENOENT;  // the browser program is gone
+    starter.answer = ENOENT; // the browser program is gone
     EXPECT_EQ(GotoUrl("https://x", links), 2);
     starter.answer = EACCES;
     EXPECT_EQ(GotoUrl("https://x", links), 5);
@@ -95,7 +94,8 @@ TEST(Links, OpenerFirstThenTheDefaultBrowserWithTheUrlInPlaceOfItsPlaceholder)
     EXPECT_EQ(browserCommand("chromium --incognito %U %f", "u").argv,
               (std::vector<std::string>{"chromium", "--incognito", "u"}));
     EXPECT_EQ(browserCommand("browser", "u").commandLine, "browser u");
-    EXPECT_EQ(browserCommand("b %i --x=100%% %u", "u").argv, (std::vector<std::string>{"b", "--x=100%", "u"}));
+    EXPECT_EQ(browserCommand("b %i --x=100%% %u", "u").argv,
+              (std::vector<std::string>{"b", "--x=100%", "u"}));
 }
 
 TEST(Links, FallBackStartsTheRealBrowserProgram)
@@ -121,9 +121,10 @@ TEST(Links, ErrorTextsAndReport)
 {
     EXPECT_EQ(linkErrorText(26), "Unable to open hyperlink:\n\nA sharing violation occurred. ");
     EXPECT_EQ(linkErrorText(1), "Unable to open hyperlink:\n\nUnknown Error (1) occurred.");
-    EXPECT_EQ(linkErrorText(0), "Unable to open hyperlink:\n\nThe operating system is out\nof memory or resources.");
-    EXPECT_EQ(linkErrorText(31),
-              "Unable to open hyperlink:\n\nThere is no application associated\nwith the given filename extension.");
+    EXPECT_EQ(linkErrorText(0),
+              "Unable to open hyperlink:\n\nThe operating system is out\nof memory or resources.");
+    EXPECT_EQ(linkErrorText(31), "Unable to open hyperlink:\n\nThere is no application associated\nwith the "
+                                 "given filename extension.");
     EXPECT_EQ(linkErrorText(33), "Unable to open hyperlink:\n\nUnknown Error (33) occurred.");
     RecordingMessageBoxes messages;
     ReportLinkError(2, messages, "https://x.example/");
@@ -167,12 +168,14 @@ TEST(BugReport, MailTextCarriesEveryLineUnescaped)
     RecordingMessageBoxes boxes;
     SendBugReport(opener, boxes);
     ASSERT_EQ(opener.asked.size(), 1u);
-    EXPECT_EQ(opener.asked[0].rfind("mailto:support@example.com?subject=Folioband Batch Edition&body=", 0), 0u);
+    EXPECT_EQ(opener.asked[0].rfind("mailto:support@example.com?subject=Folioband Batch Edition&body=", 0),
+              0u);
     EXPECT_NE(opener.asked[0].find("Product Version : 1.07%0d"), std::string::npos);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_NE(boxes.shown[0].text.find("No mail program"), std::string::npos);
     EXPECT_NE(boxes.shown[0].text.find("support@example.com"), std::string::npos);
-    EXPECT_EQ(boxes.shown[0].reason.rfind("To: support@example.com\nSubject: Folioband Batch Edition\n", 0), 0u);
+    EXPECT_EQ(boxes.shown[0].reason.rfind("To: support@example.com\nSubject: Folioband Batch Edition\n", 0),
+              0u);
     EXPECT_NE(boxes.shown[0].reason.find("\nProduct Version : 1.07\n"), std::string::npos);
     EXPECT_EQ(boxes.shown[0].reason.find("%0d"), std::string::npos);
     // With one, nothing is shown.
@@ -195,14 +198,18 @@ TEST(SystemInfoTest, TablesRulesAndTheMachinesOwnFiles)
     EXPECT_EQ(processorArchitecture("ppc64le"), kArchPowerPc);
     EXPECT_EQ(processorArchitecture("aarch64"), kArchUnknown);
     EXPECT_EQ(memoryText(2147483648ULL), "2097152 KB");
-    EXPECT_EQ(memoryText(8ULL << 40), "8589934592 KB");  // beyond 4 GB, not cut at 32 bits
+    EXPECT_EQ(memoryText(8ULL << 40), "8589934592 KB"); // beyond 4 GB, not cut at 32 bits
 
     SystemInfo unknown;
     applyOperatingSystemRules(OsFacts{}, unknown);
     EXPECT_EQ(unknown.operatingSystem, "Not able to get OS information");
     EXPECT_EQ(unknown.osVersion + unknown.servicePack + unknown.build, "");
 
-    OsFacts facts{true, "Linux", "6.1.0-18-amd64", "#1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1", "x86_64",
+    OsFacts facts{true,
+                  "Linux",
+                  "6.1.0-18-amd64",
+                  "#1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1",
+                  "x86_64",
                   parseOsRelease("# c\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME='Debian'\n"
                                  "VERSION_ID=\"12\"\nX=\"a \\\"q\\\"\"\n")};
     EXPECT_EQ(facts.osRelease["X"], "a \"q\"");
@@ -221,17 +228,21 @@ TEST(SystemInfoTest, TablesRulesAndTheMachinesOwnFiles)
     TempDir dir;
     writeFileBytes(dir / "cpuinfo", "processor\t: 0\nvendor_id\t: GenuineIntel\ncpu family\t: 6\n"
                                     "cpu MHz\t\t: 2399.998\n\nprocessor\t: 1\nvendor_id\t: Other\n");
-    writeFileBytes(dir / "meminfo", "MemTotal:       16318200 kB\nMemFree:  1 kB\nMemAvailable:    9000001 kB\n");
+    writeFileBytes(dir / "meminfo",
+                   "MemTotal:       16318200 kB\nMemFree:  1 kB\nMemAvailable:    9000001 kB\n");
     writeFileBytes(dir / "status", "Name:\tmervo\nVmRSS:\t   31244 kB\n");
     writeFileBytes(dir / "os-release", "PRETTY_NAME=\"Test OS 9\"\nVERSION_ID=9\n");
-    SystemInfo info = readSystemInfo({dir / "cpuinfo", dir / "meminfo", dir / "status", {dir / "none", dir / "os-release"}});
+    SystemInfo info = readSystemInfo(
+        {dir / "cpuinfo", dir / "meminfo", dir / "status", {dir / "none", dir / "os-release"}});
     std::vector<std::pair<std::string, std::string>> lines = info.lines();
     std::vector<std::string> labels;
-    for (auto& l : lines) labels.push_back(l.first);
-    EXPECT_EQ(labels, (std::vector<std::string>{
-                          "Product Version", "Processors", "Processor Level", "CPU Manufacturer", "CPU Speed",
-                          "Application Memory Used", "Total Psysical Memory", "Psysical Memory Available",
-                          "Total Virtual Memory", "Operating System", "OS Version", "Service Pack", "Build"}));
+    for (auto& l : lines)
+        labels.push_back(l.first);
+    EXPECT_EQ(labels, (std::vector<std::string>{"Product Version", "Processors", "Processor Level",
+                                                "CPU Manufacturer", "CPU Speed", "Application Memory Used",
+                                                "Total Psysical Memory", "Psysical Memory Available",
+                                                "Total Virtual Memory", "Operating System", "OS Version",
+                                                "Service Pack", "Build"}));
     EXPECT_EQ(info.productVersion, "1.07");
     EXPECT_GE(std::stoi(info.processors), 1);
     EXPECT_EQ(info.cpuManufacturer, "GenuineIntel");
@@ -246,7 +257,7 @@ TEST(SystemInfoTest, TablesRulesAndTheMachinesOwnFiles)
     EXPECT_EQ(missing.cpuManufacturer + missing.cpuSpeed + missing.processorLevel, "");
     EXPECT_EQ(missing.totalPhysicalMemory, "");
 
-    SystemInfo real = readSystemInfo();  // this machine: its own resident memory
+    SystemInfo real = readSystemInfo(); // this machine: its own resident memory
     EXPECT_NE(real.applicationMemoryUsed, "");
     EXPECT_NE(real.totalPhysicalMemory, "0 KB");
 }

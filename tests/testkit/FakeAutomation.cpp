@@ -23,8 +23,10 @@ bool writeDocument(const std::string& path, const Doc& doc)
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         if (!out) return false;
         out << kMagic << "\n";
-        for (const auto& p : doc.pages) out << "P " << p << "\n";
-        for (const auto& b : doc.bookmarks) out << "B " << b.page << " " << b.title << "\n";
+        for (const auto& p : doc.pages)
+            out << "P " << p << "\n";
+        for (const auto& b : doc.bookmarks)
+            out << "B " << b.page << " " << b.title << "\n";
         out.flush();
         if (!out) {
             std::remove(temp.c_str());
@@ -109,13 +111,15 @@ public:
         const Doc& src = *from->doc_;
         const long have = static_cast<long>(doc_->pages.size());
         const long srcPages = static_cast<long>(src.pages.size());
-        if (after < -1 || after >= have || first < 0 || count < 0 || first > srcPages || count > srcPages - first)
+        if (after < -1 || after >= have || first < 0 || count < 0 || first > srcPages ||
+            count > srcPages - first)
             return 0;
         std::vector<std::string> taken(src.pages.begin() + first, src.pages.begin() + first + count);
         std::vector<Server::Bookmark> marks;
         if (bookmarks)
             for (const auto& b : src.bookmarks)
-                if (b.page >= first && b.page < first + count) marks.push_back({b.title, b.page - first + after + 1});
+                if (b.page >= first && b.page < first + count)
+                    marks.push_back({b.title, b.page - first + after + 1});
         for (auto& b : doc_->bookmarks)
             if (b.page > after) b.page += count;
         doc_->pages.insert(doc_->pages.begin() + (after + 1), taken.begin(), taken.end());
@@ -243,7 +247,8 @@ private:
 ScriptedAutomationServer::ScriptedAutomationServer() = default;
 ScriptedAutomationServer::~ScriptedAutomationServer() = default;
 
-ScriptedAutomationServer::Outcome ScriptedAutomationServer::enter(const std::string& name, const std::string& args)
+ScriptedAutomationServer::Outcome ScriptedAutomationServer::enter(const std::string& name,
+                                                                  const std::string& args)
 {
     calls_.push_back(name.rfind("create.", 0) == 0 ? name : name + "(" + args + ")");
     const int n = ++seen_[name];
@@ -278,7 +283,10 @@ std::shared_ptr<PDBookmark> ScriptedAutomationServer::createPDBookmark()
     return std::make_shared<FakeBookmark>(*this);
 }
 
-void ScriptedAutomationServer::setPages(const std::string& path, int pages) { pagesByPath_[path] = pages; }
+void ScriptedAutomationServer::setPages(const std::string& path, int pages)
+{
+    pagesByPath_[path] = pages;
+}
 
 void ScriptedAutomationServer::failOn(const std::string& callName, int occurrence)
 {
@@ -290,7 +298,10 @@ void ScriptedAutomationServer::throwOn(const std::string& callName, int occurren
     throws_.emplace_back(callName, occurrence);
 }
 
-static std::string nameOf(const std::string& call) { return call.substr(0, call.find('(')); }
+static std::string nameOf(const std::string& call)
+{
+    return call.substr(0, call.find('('));
+}
 
 int ScriptedAutomationServer::count(const std::string& callName) const
 {
@@ -306,12 +317,14 @@ std::vector<std::string> ScriptedAutomationServer::callsNamed(const std::string&
     return out;
 }
 
-std::shared_ptr<ScriptedAutomationServer::Document> ScriptedAutomationServer::load(const std::string& path) const
+std::shared_ptr<ScriptedAutomationServer::Document>
+ScriptedAutomationServer::load(const std::string& path) const
 {
     auto doc = std::make_shared<Document>();
     auto it = pagesByPath_.find(path);
     if (it != pagesByPath_.end()) {
-        for (int k = 1; k <= it->second; ++k) doc->pages.push_back(fileTitle(path) + " p" + std::to_string(k));
+        for (int k = 1; k <= it->second; ++k)
+            doc->pages.push_back(fileTitle(path) + " p" + std::to_string(k));
         return doc;
     }
     if (readDocument(path, *doc)) return doc;
@@ -321,7 +334,8 @@ std::shared_ptr<ScriptedAutomationServer::Document> ScriptedAutomationServer::lo
 bool writeFakePdf(const std::string& path, int pages)
 {
     Doc doc;
-    for (int k = 1; k <= pages; ++k) doc.pages.push_back(fileTitle(path) + " p" + std::to_string(k));
+    for (int k = 1; k <= pages; ++k)
+        doc.pages.push_back(fileTitle(path) + " p" + std::to_string(k));
     return writeDocument(path, doc);
 }
 

@@ -66,14 +66,15 @@ std::string twentyThousandPages()
     RawPdf pdf;
     constexpr int kPages = 20000;
     std::string kids;
-    for (int i = 0; i < kPages; ++i) kids += std::to_string(5 + i) + " 0 R ";
+    for (int i = 0; i < kPages; ++i)
+        kids += std::to_string(5 + i) + " 0 R ";
     pdf.objects = {{1, "<< /Type /Catalog /Pages 2 0 R >>"},
                    {2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(kPages) + " >>"},
                    {4, kContent}};
-    for (int i = 0; i < kPages; ++i) pdf.objects.emplace_back(5 + i, kPage);
+    for (int i = 0; i < kPages; ++i)
+        pdf.objects.emplace_back(5 + i, kPage);
     return pdf.bytes();
 }
-
 
 void qpdf(const std::vector<std::string>& args)
 {
@@ -81,7 +82,10 @@ void qpdf(const std::vector<std::string>& args)
     ASSERT_TRUE(r.exitCode == 0 || r.exitCode == 3) << r.err; // 3: warnings
 }
 
-void bytesKind(const std::string& path, const std::string& bytes) { writeFileBytes(path, bytes); }
+void bytesKind(const std::string& path, const std::string& bytes)
+{
+    writeFileBytes(path, bytes);
+}
 
 } // namespace
 
@@ -112,7 +116,8 @@ std::vector<Kind> hostileKinds()
          [](auto& p, auto&) {
              std::string junk = "%PDF-1.4\n";
              unsigned x = 12345;
-             for (int i = 0; i < 8192; ++i) junk += static_cast<char>((x = x * 1103515245 + 12345) >> 16);
+             for (int i = 0; i < 8192; ++i)
+                 junk += static_cast<char>((x = x * 1103515245 + 12345) >> 16);
              bytesKind(p, junk);
          }},
         {"Truncated",
@@ -139,28 +144,26 @@ std::vector<Kind> hostileKinds()
                    folder + "/plain.tmp", p});
              std::filesystem::remove(folder + "/plain.tmp");
          }},
-        {"ZeroPages",
-         raw([](RawPdf& d) {
-             d.objects = {{1, "<< /Type /Catalog /Pages 2 0 R >>"}, {2, "<< /Type /Pages /Kids [] /Count 0 >>"}};
+        {"ZeroPages", raw([](RawPdf& d) {
+             d.objects = {{1, "<< /Type /Catalog /Pages 2 0 R >>"},
+                          {2, "<< /Type /Pages /Kids [] /Count 0 >>"}};
          })},
-        {"LoopingPageTree",
-         raw([](RawPdf& d) { d.objects[2].second = "<< /Type /Pages /Parent 2 0 R /Kids [2 0 R 3 0 R] /Count 1 >>"; })},
-        {"LoopingOutline",
-         raw([](RawPdf& d) {
+        {"LoopingPageTree", raw([](RawPdf& d) {
+             d.objects[2].second = "<< /Type /Pages /Parent 2 0 R /Kids [2 0 R 3 0 R] /Count 1 >>";
+         })},
+        {"LoopingOutline", raw([](RawPdf& d) {
              d.objects[0].second = "<< /Type /Catalog /Pages 2 0 R /Outlines 5 0 R >>";
              d.objects.emplace_back(5, "<< /Type /Outlines /First 6 0 R /Last 6 0 R /Count 1 >>");
              d.objects.emplace_back(
                  6, "<< /Title (loop) /Parent 5 0 R /Next 6 0 R /Prev 6 0 R /First 6 0 R /Last 6 0 R "
                     "/Count 1 /Dest [3 0 R /Fit] >>");
          })},
-        {"HugeObjectNumbers",
-         raw([](RawPdf& d) {
+        {"HugeObjectNumbers", raw([](RawPdf& d) {
              d.objects[2].second.replace(d.objects[2].second.find("4 0 R"), 5, "2147483600 0 R");
              d.objects[3].first = 2147483600;
          })},
         // qpdf reads an object nested deeper than its limit as null.
-        {"DeepNesting",
-         raw([](RawPdf& d) {
+        {"DeepNesting", raw([](RawPdf& d) {
              d.objects[2].second.insert(d.objects[2].second.rfind(">>"),
                                         " /Deep " + std::string(600, '[') + std::string(600, ']'));
          })},
@@ -175,6 +178,5 @@ std::vector<Kind> hostileKinds()
         {"Directory", [](auto& p, auto&) { std::filesystem::create_directory(p); }},
     };
 }
-
 
 } // namespace fb::test

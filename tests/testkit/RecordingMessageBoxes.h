@@ -12,7 +12,7 @@ struct ShownMessage {
     std::string caption;
     MessageButtons buttons;
     MessageIcon icon;
-    std::string reason;  // the details a failure carries
+    std::string reason; // the details a failure carries
 };
 
 // Records every box shown; answers from a queue, else the default (Ok; No for Yes/No).
@@ -26,8 +26,7 @@ public:
         return answer(buttons);
     }
     MessageAnswer showWithReason(const std::string& text, const std::string& caption,
-                                 const std::string& reason,
-                                 MessageButtons buttons = MessageButtons::Ok,
+                                 const std::string& reason, MessageButtons buttons = MessageButtons::Ok,
                                  MessageIcon icon = MessageIcon::None) override
     {
         shown.push_back({text, caption, buttons, icon, reason});
@@ -45,7 +44,8 @@ public:
     std::vector<std::string> texts() const
     {
         std::vector<std::string> out;
-        for (const auto& m : shown) out.push_back(m.text);
+        for (const auto& m : shown)
+            out.push_back(m.text);
         return out;
     }
     std::vector<ShownMessage> shown;

@@ -42,6 +42,9 @@ inline std::vector<std::string> splitLines(const std::string& text)
 }
 
 // Named after its own path.
-inline void makePdf(const std::string& path, int pages) { makePdf(path, path, pages); }
+inline void makePdf(const std::string& path, int pages)
+{
+    makePdf(path, path, pages);
+}
 
 } // namespace fb::test

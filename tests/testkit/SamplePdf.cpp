@@ -45,14 +45,11 @@ OH sampleDest(const std::vector<OH>& pages, int page1Based, SampleDest kind, Nam
 {
     std::string name = "p" + std::to_string(page1Based);
     switch (kind) {
-    case SampleDest::NameTree:
-        named.tree[name] = fitDest(pages, page1Based);
-        return OH::newString(name);
+    case SampleDest::NameTree: named.tree[name] = fitDest(pages, page1Based); return OH::newString(name);
     case SampleDest::OldDests:
         named.old["/" + name] = fitDest(pages, page1Based);
         return OH::newName("/" + name);
-    case SampleDest::Explicit:
-        break;
+    case SampleDest::Explicit: break;
     }
     return fitDest(pages, page1Based);
 }

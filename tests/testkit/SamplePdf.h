@@ -14,7 +14,7 @@ struct SampleOutlineItem {
     std::vector<SampleOutlineItem> kids;
     bool closed = false;
     bool styled = false; // red and bold italic
-    std::string uri; // not empty: a web link instead of a jump to page
+    std::string uri;     // not empty: a web link instead of a jump to page
     SampleDest dest = SampleDest::Explicit;
 };
 

@@ -32,8 +32,8 @@ TempDir::TempDir()
 TempDir::~TempDir()
 {
     std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ec);
     std::filesystem::remove_all(path_, ec);
 }
 
@@ -71,13 +71,15 @@ RunningProgram::RunningProgram(const std::string& exe, const std::vector<std::st
             _exit(126);
         if (setup.fileSizeLimit >= 0) {
             signal(SIGXFSZ, SIG_IGN); // stays ignored across exec
-            const rlimit limit{static_cast<rlim_t>(setup.fileSizeLimit), static_cast<rlim_t>(setup.fileSizeLimit)};
+            const rlimit limit{static_cast<rlim_t>(setup.fileSizeLimit),
+                               static_cast<rlim_t>(setup.fileSizeLimit)};
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
         }
         if (inChild) inChild();
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(exe.c_str()));
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execv(exe.c_str(), argv.data());
         _exit(127);
@@ -152,7 +154,8 @@ std::vector<std::string> pdfPageTexts(const std::string& path)
             auto bytes = page->text().to_utf8();
             text.assign(bytes.begin(), bytes.end());
         }
-        while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\r' || text.back() == '\f'))
+        while (!text.empty() &&
+               (text.back() == '\n' || text.back() == ' ' || text.back() == '\r' || text.back() == '\f'))
             text.pop_back();
         texts.push_back(text);
     }

@@ -23,11 +23,11 @@ std::string readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const std::string& bytes);
 
 struct ProcessResult {
-    int exitCode = -1;      // 128 + signal when killed by one
-    bool timedOut = false;  // killed for running past its time
+    int exitCode = -1;     // 128 + signal when killed by one
+    bool timedOut = false; // killed for running past its time
     std::string out;
     std::string err;
-    long maxRssKb = 0;      // the most memory it held at once
+    long maxRssKb = 0; // the most memory it held at once
 };
 
 // What the program meets besides its arguments.

@@ -22,7 +22,10 @@ namespace fb {
 
 namespace {
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
+QString qs(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
 
 QLineEdit* lineEdit(QWidget* parent, const char* id, bool readOnly = false)
 {
@@ -81,11 +84,11 @@ void AppendParametersDialog::makeControls()
     append_->setObjectName("1021");
     keepBookmarks_ = new QCheckBox("Keep Bookmarks:", this);
     keepBookmarks_->setObjectName("1026");
-    keepBookmarks_->setLayoutDirection(Qt::RightToLeft);  // the box after its text
+    keepBookmarks_->setLayoutDirection(Qt::RightToLeft); // the box after its text
     bookmarkFilename_ = new QCheckBox("Add Filename as Bookmark", this);
     bookmarkFilename_->setObjectName("1027");
-    useSame_ = new QCheckBox(
-        "Use same parameters for future pdf's, this can be turned off in options menu.", this);
+    useSame_ =
+        new QCheckBox("Use same parameters for future pdf's, this can be turned off in options menu.", this);
     useSame_->setObjectName("1019");
 
     helpButton_ = button(this, "&Help", "1023");
@@ -107,7 +110,8 @@ void AppendParametersDialog::layOut(QWidget* parent)
     grid->addWidget(label(this, "Append Parameters:", pageSpec_), 1, 0);
     grid->addWidget(pageSpec_, 1, 1, 1, 2);
     // Wraps on a narrow screen rather than widening the dialog past it.
-    auto* hint = label(this, "e.g. all 6-7,9-10  or 5-10n or 1s,2s etc or odd,even SEE HELP FOR MORE DETAILS");
+    auto* hint =
+        label(this, "e.g. all 6-7,9-10  or 5-10n or 1s,2s etc or odd,even SEE HELP FOR MORE DETAILS");
     hint->setWordWrap(true);
     grid->addWidget(hint, 2, 1, 1, 2);
     grid->addWidget(label(this, "Move to dir after append:", moveTo_), 3, 0);
@@ -222,8 +226,7 @@ void AppendParametersDialog::draw(const AppendParametersControls& c)
 
 void AppendParametersDialog::browseMoveTo()
 {
-    auto folder = folders_.chooseFolder(
-        AppendParameters::moveToFolderRequest(moveTo_->text().toStdString()));
+    auto folder = folders_.chooseFolder(AppendParameters::moveToFolderRequest(moveTo_->text().toStdString()));
     if (folder) moveTo_->setText(qs(*folder));
 }
 

@@ -65,8 +65,7 @@ private:
 // the life of the main window, a new modal window for each showing.
 class QtParametersPrompt : public ParametersPrompt {
 public:
-    QtParametersPrompt(QWidget* parent, FolderChooser& folders, FileDialogs& files,
-                       MessageBoxes& messages);
+    QtParametersPrompt(QWidget* parent, FolderChooser& folders, FileDialogs& files, MessageBoxes& messages);
 
     void setHelpHandler(std::function<void()> help) { help_ = std::move(help); }
 

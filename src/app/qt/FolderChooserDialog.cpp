@@ -42,7 +42,8 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent, const FolderRequest& r
     tree_->setObjectName("14145");
     tree_->setModel(model_);
     tree_->setHeaderHidden(true);
-    for (int column = 1; column < model_->columnCount(); ++column) tree_->hideColumn(column);
+    for (int column = 1; column < model_->columnCount(); ++column)
+        tree_->hideColumn(column);
     tree_->setSelectionMode(QAbstractItemView::SingleSelection);
     tree_->setSortingEnabled(true);
     tree_->sortByColumn(0, Qt::AscendingOrder);
@@ -74,12 +75,12 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent, const FolderRequest& r
     QElapsedTimer opened;
     opened.start();
     connect(model_, &QAbstractItemModel::layoutChanged, this, [this, opened] {
-        if (opened.elapsed() < 1500) tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+        if (opened.elapsed() < 1500)
+            tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
     });
 
     ok_->setEnabled(false);
-    selectStartFolder(request.startFolder.empty() ? QDir::currentPath().toStdString()
-                                                  : request.startFolder);
+    selectStartFolder(request.startFolder.empty() ? QDir::currentPath().toStdString() : request.startFolder);
     path_->setFocus();
 }
 
@@ -119,7 +120,10 @@ void FolderChooserDialog::okClicked()
     accept();
 }
 
-std::string FolderChooserDialog::chosenPath() const { return path_->text().toStdString(); }
+std::string FolderChooserDialog::chosenPath() const
+{
+    return path_->text().toStdString();
+}
 
 std::optional<std::string> QtFolderChooser::chooseFolder(const FolderRequest& request)
 {

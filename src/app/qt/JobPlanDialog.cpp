@@ -52,9 +52,8 @@ struct JobPlanDialog::Documents {
 };
 
 JobPlanDialog::JobPlanDialog(QWidget* parent, JobPlan plan)
-    : QDialog(parent), plan_(std::move(plan)), text_(new QPlainTextEdit(this)),
-      outputs_(new QComboBox(this)), pages_(new QListWidget(this)), drawer_(new QTimer(this)),
-      docs_(std::make_unique<Documents>())
+    : QDialog(parent), plan_(std::move(plan)), text_(new QPlainTextEdit(this)), outputs_(new QComboBox(this)),
+      pages_(new QListWidget(this)), drawer_(new QTimer(this)), docs_(std::make_unique<Documents>())
 {
     setWindowTitle("Preview Job");
     setObjectName("jobPlan");
@@ -154,7 +153,8 @@ void JobPlanDialog::drawSome()
 JobPlan planJobList(MainWindowModel& model)
 {
     std::vector<JobEntry> rows;
-    for (int i = 0; i < model.jobs().rowCount(); ++i) rows.push_back(model.jobs().entry(i));
+    for (int i = 0; i < model.jobs().rowCount(); ++i)
+        rows.push_back(model.jobs().entry(i));
     JobPlan plan = planRows(rows, model.settings(), model.options(), model.log().path());
     // The same code as the process's own, so the dialog and --dry-run agree.
     plan.exitCode = runExitCode(plan.leftProcessing, plan.incomplete);

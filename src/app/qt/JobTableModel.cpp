@@ -19,7 +19,10 @@ JobTableModel::JobTableModel(JobList& jobs, QObject* parent)
     jobs_.subscribe(this);
 }
 
-JobTableModel::~JobTableModel() { jobs_.unsubscribe(this); }
+JobTableModel::~JobTableModel()
+{
+    jobs_.unsubscribe(this);
+}
 
 int JobTableModel::rowCount(const QModelIndex& parent) const
 {
@@ -36,15 +39,12 @@ QVariant JobTableModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= shown_ || index.row() >= jobs_.rowCount()) return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
-        return QString::fromStdString(jobs_.text(index.row(), index.column()));
+    case Qt::ToolTipRole: return QString::fromStdString(jobs_.text(index.row(), index.column()));
     case Qt::DecorationRole:
         if (index.column() == kSelected) return fileTypeIcon(jobs_.iconKey(index.row()));
         return {};
-    case Qt::TextAlignmentRole:
-        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
-    default:
-        return {};
+    case Qt::TextAlignmentRole: return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    default: return {};
     }
 }
 
@@ -65,12 +65,10 @@ Qt::ItemFlags JobTableModel::flags(const QModelIndex& index) const
 void JobTableModel::followSelection(QItemSelectionModel* selection)
 {
     selection_ = selection;
-    connect(selection, &QItemSelectionModel::selectionChanged, this,
-            &JobTableModel::selectionToList);
-    connect(selection, &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                jobs_.setFocusedRow(current.isValid() ? current.row() : -1);
-            });
+    connect(selection, &QItemSelectionModel::selectionChanged, this, &JobTableModel::selectionToList);
+    connect(selection, &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
+        jobs_.setFocusedRow(current.isValid() ? current.row() : -1);
+    });
 }
 
 void JobTableModel::rowsAboutToBeReset()
@@ -119,13 +117,11 @@ void JobTableModel::rowHighlightChanged(int row)
     // ends here when the list reports it back.
     const bool want = jobs_.isRowSelected(row);
     if (selection_->isRowSelected(row, {}) == want) return;
-    selection_->select(index(row, 0), (want ? QItemSelectionModel::Select
-                                            : QItemSelectionModel::Deselect) |
+    selection_->select(index(row, 0), (want ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
                                           QItemSelectionModel::Rows);
 }
 
-void JobTableModel::selectionToList(const QItemSelection& selected,
-                                    const QItemSelection& deselected)
+void JobTableModel::selectionToList(const QItemSelection& selected, const QItemSelection& deselected)
 {
     for (const QItemSelection* ranges : {&deselected, &selected}) {
         for (const QItemSelectionRange& range : *ranges) {
@@ -147,7 +143,8 @@ void JobTableModel::selectionFromList()
     for (int r = 0; r < rows; ++r) {
         if (!jobs_.isRowSelected(r)) continue;
         int last = r;
-        while (last + 1 < rows && jobs_.isRowSelected(last + 1)) ++last;
+        while (last + 1 < rows && jobs_.isRowSelected(last + 1))
+            ++last;
         selection.append(QItemSelectionRange(index(r, 0), index(last, kColumnCount - 1)));
         r = last;
     }
@@ -223,7 +220,8 @@ QIcon programIcon()
         p.setBrush(Qt::white);
         p.drawRoundedRect(QRectF(10, 12, 36, 46), 3, 3);
         p.setPen(QPen(QColor(150, 150, 160), 2));
-        for (int y = 22; y <= 46; y += 8) p.drawLine(16, y, 40, y);
+        for (int y = 22; y <= 46; y += 8)
+            p.drawLine(16, y, 40, y);
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(200, 40, 40));
         p.drawRect(QRectF(4, 30, 56, 10));

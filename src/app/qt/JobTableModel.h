@@ -45,7 +45,7 @@ private:
 
     JobList& jobs_;
     QItemSelectionModel* selection_ = nullptr;
-    int shown_ = 0;  // rows the view has been told of
+    int shown_ = 0; // rows the view has been told of
 };
 
 // Small icons by file type: the desktop's icon theme through the MIME

@@ -46,8 +46,14 @@ namespace fb {
 
 namespace {
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-QString idName(int id) { return QString::number(id); }
+QString qs(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+QString idName(int id)
+{
+    return QString::number(id);
+}
 
 // Gives every item of a menu that has no mnemonic one that no other item of
 // the menu uses: the first letter of a word if free, else any free letter.
@@ -84,8 +90,10 @@ std::pair<QString, QKeySequence> splitShortcut(const QString& text)
     int tab = text.indexOf(QLatin1Char('\t'));
     if (tab < 0) return {text, QKeySequence()};
     QString key = text.mid(tab + 1).trimmed();
-    if (key.size() == 1) key = key.toUpper();
-    else if (key.compare(QLatin1String("DELETE"), Qt::CaseInsensitive) == 0) key = QStringLiteral("Del");
+    if (key.size() == 1)
+        key = key.toUpper();
+    else if (key.compare(QLatin1String("DELETE"), Qt::CaseInsensitive) == 0)
+        key = QStringLiteral("Del");
     return {text.left(tab), QKeySequence(key, QKeySequence::PortableText)};
 }
 
@@ -109,8 +117,7 @@ QPixmap splashPicture()
     title.setPointSize(26);
     title.setBold(true);
     p.setFont(title);
-    p.drawText(QRect(160, 50, 250, 50), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Folioband"));
+    p.drawText(QRect(160, 50, 250, 50), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Folioband"));
     QFont sub = p.font();
     sub.setPointSize(14);
     sub.setBold(false);
@@ -147,8 +154,8 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     fileDialogs_ = std::make_unique<QtFileDialogs>(this);
     folderChooser_ = std::make_unique<QtFolderChooser>(this, *options_.messages);
     if (!options_.prompt) {
-        auto prompt = std::make_unique<QtParametersPrompt>(this, *folderChooser_, *fileDialogs_,
-                                                           *options_.messages);
+        auto prompt =
+            std::make_unique<QtParametersPrompt>(this, *folderChooser_, *fileDialogs_, *options_.messages);
         prompt->setHelpHandler([this] { ShowHelp(kAppendParametersHelpContext, this); });
         ownPrompt_ = std::move(prompt);
         options_.prompt = ownPrompt_.get();
@@ -158,17 +165,24 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     pageCountAutomation_ = makeQpdfAutomationServer();
     connection_ = std::make_unique<QtConnectionWindow>(this);
     host_ = std::make_unique<QtRunHost>(this, appendButton_, progress_);
-    MainWindowServices services{*options_.messages, *options_.prompt, *fileDialogs_, *clipboard_,
-                                *automation_,       *connection_,     *host_,        readers_,
-                                &busyPresser_,      options_.exitNow, pageCountAutomation_.get()};
+    MainWindowServices services{*options_.messages,
+                                *options_.prompt,
+                                *fileDialogs_,
+                                *clipboard_,
+                                *automation_,
+                                *connection_,
+                                *host_,
+                                readers_,
+                                &busyPresser_,
+                                options_.exitNow,
+                                pageCountAutomation_.get()};
     model_ = std::make_unique<MainWindowModel>(services, options_.logPath, options_.settingsPath);
     static_cast<HyperLink*>(websiteLink_)->setMessages(options_.messages);
     opener_ = std::make_unique<XdgOpener>();
     starter_ = std::make_unique<SpawnProgramStarter>();
     links_ = std::make_unique<LinkServices>(LinkServices{*opener_, *starter_, XdgDirs::fromEnvironment()});
-    bulk_ = std::make_unique<QtBulkLoad>(model_->jobs(), *options_.messages, *folderChooser_,
-                                         *fileDialogs_, *host_, this,
-                                         [this] { list_->resizeColumnToContents(1); });
+    bulk_ = std::make_unique<QtBulkLoad>(model_->jobs(), *options_.messages, *folderChooser_, *fileDialogs_,
+                                         *host_, this, [this] { list_->resizeColumnToContents(1); });
 
     table_ = new JobTableModel(model_->jobs(), this);
     list_->setModel(table_);
@@ -180,7 +194,8 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     header->setStretchLastSection(false);
     // A selected row would turn every title bold and clip it.
     header->setHighlightSections(false);
-    for (int c = 0; c < kColumnCount; ++c) header->resizeSection(c, columnInfo(c).width);
+    for (int c = 0; c < kColumnCount; ++c)
+        header->resizeSection(c, columnInfo(c).width);
     connect(header, &QHeaderView::sectionClicked, this,
             [this](int column) { model_->headerClicked(column); });
     // Columns are fitted once rows have settled; during a run the list
@@ -319,7 +334,8 @@ void MainWindow::buildControls()
 void MainWindow::buildMenus()
 {
     std::vector<QString> titles;
-    for (const MenuDef& def : mainMenuBar()) titles.push_back(QString::fromUtf8(def.title));
+    for (const MenuDef& def : mainMenuBar())
+        titles.push_back(QString::fromUtf8(def.title));
     addMnemonics(titles);
     std::size_t menuIndex = 0;
     for (const MenuDef& def : mainMenuBar()) {
@@ -355,8 +371,7 @@ void MainWindow::buildMenus()
                 a->setChecked(true);
             }
             int id = item.command;
-            connect(a, &QAction::triggered, this,
-                    [this, id] { runCommand(id, CommandOrigin::MenuBar); });
+            connect(a, &QAction::triggered, this, [this, id] { runCommand(id, CommandOrigin::MenuBar); });
             actions_[id] = a;
         }
     }
@@ -422,21 +437,41 @@ void MainWindow::runCommand(int command, CommandOrigin origin)
     }
 }
 
-void MainWindow::bulkLoadGrouping() { bulk_->grouping(); }
-void MainWindow::bulkLoadToOneOutput() { bulk_->toOneOutput(); }
-void MainWindow::viewLog() { ViewLog(options_.logPath, *options_.messages, this); }
+void MainWindow::bulkLoadGrouping()
+{
+    bulk_->grouping();
+}
+void MainWindow::bulkLoadToOneOutput()
+{
+    bulk_->toOneOutput();
+}
+void MainWindow::viewLog()
+{
+    ViewLog(options_.logPath, *options_.messages, this);
+}
 void MainWindow::exportLogToCsv()
 {
     ExportLogToCsv(options_.logPath, *fileDialogs_, *options_.messages, *opener_);
 }
-void MainWindow::goToWebsiteHomepage() { OpenWebsite(*links_); }
-void MainWindow::showHtmlHelp() { ShowHelp(kMainWindowHelpContext, this); }
-void MainWindow::emailBugReport() { SendBugReport(*opener_, *options_.messages); }
-void MainWindow::openWebsiteLink() { static_cast<HyperLink*>(websiteLink_)->follow(); }
+void MainWindow::goToWebsiteHomepage()
+{
+    OpenWebsite(*links_);
+}
+void MainWindow::showHtmlHelp()
+{
+    ShowHelp(kMainWindowHelpContext, this);
+}
+void MainWindow::emailBugReport()
+{
+    SendBugReport(*opener_, *options_.messages);
+}
+void MainWindow::openWebsiteLink()
+{
+    static_cast<HyperLink*>(websiteLink_)->follow();
+}
 void MainWindow::showSetup()
 {
-    runSetupDialog(this, model_->settings(), *fileDialogs_, *options_.messages,
-                   model_->settingsPath());
+    runSetupDialog(this, model_->settings(), *fileDialogs_, *options_.messages, model_->settingsPath());
 }
 
 void MainWindow::showAbout()
@@ -559,7 +594,7 @@ void MainWindow::fitHeaders()
     QFontMetrics metrics(bold);
     for (int c = 0; c < kColumnCount; ++c) {
         int width = columnInfo(c).width;
-        if (width == 0) continue;  // hidden by design
+        if (width == 0) continue; // hidden by design
         int title = metrics.horizontalAdvance(qs(columnInfo(c).header)) + 16;
         header->resizeSection(c, std::max(width, title));
     }
@@ -570,8 +605,8 @@ void MainWindow::fitPathColumns()
     // Paths are read from their end; the columns that hold them grow to the
     // longest shown (never shrink below what the person set).
     QHeaderView* header = list_->horizontalHeader();
-    for (int c : {static_cast<int>(kFileName), static_cast<int>(kMoveToDirectory),
-                  static_cast<int>(kOutputFile)}) {
+    for (int c :
+         {static_cast<int>(kFileName), static_cast<int>(kMoveToDirectory), static_cast<int>(kOutputFile)}) {
         if (header->isSectionHidden(c) || header->sectionSize(c) == 0) continue;
         int wanted = static_cast<QAbstractItemView*>(list_)->sizeHintForColumn(c);
         if (wanted > header->sectionSize(c)) header->resizeSection(c, wanted);
@@ -625,7 +660,10 @@ void MainWindow::totalItemsChanged(int count)
     if (!fitColumns_->isActive()) fitColumns_->start();
 }
 
-void MainWindow::titleChanged(const std::string& title) { setWindowTitle(qs(title)); }
+void MainWindow::titleChanged(const std::string& title)
+{
+    setWindowTitle(qs(title));
+}
 
 void MainWindow::loadProgress(bool active, int rows)
 {
@@ -637,7 +675,7 @@ void MainWindow::loadProgress(bool active, int rows)
         return;
     }
     if (!progress_->isVisible()) {
-        progress_->setRange(0, 0);  // how many rows will come is not known
+        progress_->setRange(0, 0); // how many rows will come is not known
         progress_->setFormat(QStringLiteral("%1 rows read").arg(rows));
         progress_->show();
         appendButton_->setText(appendButtonText("Stop"));

@@ -36,7 +36,7 @@ struct MainWindowOptions {
     // null means the real ones.
     MessageBoxes* messages = nullptr;
     ParametersPrompt* prompt = nullptr;
-    std::function<void(int)> exitNow;  // empty: end the process
+    std::function<void(int)> exitNow; // empty: end the process
     // Where the window keeps its size and column widths between runs; empty
     // means the person's own (mervo/window.ini in the config folder, or in
     // $MERVO_CONFIG_DIR).
@@ -75,7 +75,7 @@ public slots:
     void goToWebsiteHomepage();
     void showHtmlHelp();
     void emailBugReport();
-    void openWebsiteLink();       // the "Go to Quillon Website" label (1022)
+    void openWebsiteLink(); // the "Go to Quillon Website" label (1022)
     void showSetup();
     void showAbout();
 

@@ -55,9 +55,8 @@ PreviewPanel::PreviewPanel(QMainWindow* window, JobList& jobs, QTableView* list)
     for (QAction* menu : window->menuBar()->actions())
         if (menu->menu() && QString(menu->text()).remove('&') == "Window") menu->menu()->addAction(toggle);
     // Only the person's own choice is kept, not the hiding that closing the window does.
-    connect(toggle, &QAction::triggered, this, [](bool shown) {
-        QSettings(stateFile(), QSettings::IniFormat).setValue(kShownKey, shown);
-    });
+    connect(toggle, &QAction::triggered, this,
+            [](bool shown) { QSettings(stateFile(), QSettings::IniFormat).setValue(kShownKey, shown); });
     setVisible(QSettings(stateFile(), QSettings::IniFormat).value(kShownKey, false).toBool());
 
     // After the window has copied the view's selection into the list.

@@ -33,8 +33,7 @@ int runQtProgram(int argc, char** argv)
     static char* qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
     // This module keeps its own copy of the stop request: its handlers are the ones in force.
-    installStopSignals(applicationName() +
-                           ": not everything was done: ended at once by a second signal\n",
+    installStopSignals(applicationName() + ": not everything was done: ended at once by a second signal\n",
                        kExitJobIncomplete);
     int code = 0;
     {

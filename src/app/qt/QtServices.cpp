@@ -29,10 +29,10 @@ std::optional<std::string> QtFileDialogs::run(const FileDialogRequest& request, 
     QFileDialog dialog(parent_, QString::fromStdString(request.title));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save || !request.mustExist ? QFileDialog::AnyFile
-                                                  : QFileDialog::ExistingFile);
+    dialog.setFileMode(save || !request.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     QStringList filters;
-    for (const auto& f : request.filters) filters << qtFileFilter(f);
+    for (const auto& f : request.filters)
+        filters << qtFileFilter(f);
     if (!filters.isEmpty()) dialog.setNameFilters(filters);
     // A typed name without extension gets the selected filter's extension when
     // it names one (".app"), else the request's default.
@@ -63,7 +63,10 @@ std::optional<std::string> QtFileDialogs::saveFile(const FileDialogRequest& requ
     return run(request, true);
 }
 
-QtConnectionWindow::~QtConnectionWindow() { delete window_; }
+QtConnectionWindow::~QtConnectionWindow()
+{
+    delete window_;
+}
 
 void QtConnectionWindow::show()
 {
@@ -92,16 +95,25 @@ void QtConnectionWindow::hide()
     if (window_) window_->hide();
 }
 
-void QtRunHost::dispatchOnePending() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtRunHost::dispatchOnePending()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
-void QtRunHost::dispatchAllPending() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtRunHost::dispatchAllPending()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void QtRunHost::repaintNow()
 {
     if (window_ && window_->isVisible()) window_->repaint();
 }
 
-void QtRunHost::beep(int, int) { QApplication::beep(); }
+void QtRunHost::beep(int, int)
+{
+    QApplication::beep();
+}
 
 QString appendButtonText(const std::string& caption)
 {
@@ -128,7 +140,8 @@ bool QtBusyPromptPresser::pressRetryOnServerBusy()
 {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) return false;
-    QMetaObject::invokeMethod(app, [] { pressNow(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [] { pressNow(); }, Qt::QueuedConnection);
     return true;
 }
 

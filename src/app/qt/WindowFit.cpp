@@ -52,10 +52,11 @@ void fitToScreen(QWidget* window)
     const int extraH = std::max(0, frame.height() - inner.height());
     available.adjust(inner.left() - frame.left(), inner.top() - frame.top(),
                      -(extraW - (inner.left() - frame.left())), -(extraH - (inner.top() - frame.top())));
-    QRect fitted = fittedGeometry(inner, window->minimumSize().expandedTo(window->minimumSizeHint()),
-                                  available);
+    QRect fitted =
+        fittedGeometry(inner, window->minimumSize().expandedTo(window->minimumSizeHint()), available);
     if (fitted.size() != inner.size()) window->resize(fitted.size());
-    if (fitted.topLeft() != inner.topLeft()) window->move(fitted.topLeft() - (inner.topLeft() - frame.topLeft()));
+    if (fitted.topLeft() != inner.topLeft())
+        window->move(fitted.topLeft() - (inner.topLeft() - frame.topLeft()));
 }
 
 void installWindowFit()

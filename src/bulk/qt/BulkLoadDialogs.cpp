@@ -20,7 +20,10 @@ QString fromBytes(const std::string& bytes)
     return QFile::decodeName(QByteArray::fromStdString(bytes));
 }
 
-std::string toBytes(const QString& text) { return QFile::encodeName(text).toStdString(); }
+std::string toBytes(const QString& text)
+{
+    return QFile::encodeName(text).toStdString();
+}
 
 namespace {
 
@@ -72,11 +75,10 @@ GroupingOptionsDialog::GroupingOptionsDialog(GroupingSettings& settings, FolderC
     : QDialog(parent), settings_(settings), folders_(folders)
 {
     setWindowTitle("Bulk Load Options");
-    auto* explanation = label(
-        "Bulk Load is for grouping pdf files together with the same name.\n"
-        "e.g. suffix _2003 will append all source files with the same filename "
-        "c:\\1\\test.pdf, c:\\2\\test.pdf to test_2003.pdf",
-        bulkids::kGroupingExplanation, this);
+    auto* explanation = label("Bulk Load is for grouping pdf files together with the same name.\n"
+                              "e.g. suffix _2003 will append all source files with the same filename "
+                              "c:\\1\\test.pdf, c:\\2\\test.pdf to test_2003.pdf",
+                              bulkids::kGroupingExplanation, this);
     explanation->setWordWrap(true);
     auto* dirLabel = label("Output Directory:", bulkids::kOutputDirectoryLabel, this);
     outputDirectory_ = edit(settings.outputDirectory, bulkids::kOutputDirectory, dirLabel, this);
@@ -108,9 +110,9 @@ void GroupingOptionsDialog::storeFields()
 void GroupingOptionsDialog::browse()
 {
     storeFields();
-    auto chosen = folders_.chooseFolder({"Output Directory...",
-                                         "Please choose your directory to output to...",
-                                         toBytes(outputDirectory_->text())});
+    auto chosen =
+        folders_.chooseFolder({"Output Directory...", "Please choose your directory to output to...",
+                               toBytes(outputDirectory_->text())});
     if (chosen) outputDirectory_->setText(fromBytes(*chosen));
     storeFields();
 }
@@ -162,8 +164,8 @@ void OneOutputOptionsDialog::storeFields()
 void OneOutputOptionsDialog::browse()
 {
     storeFields();
-    FileDialogRequest request{"Append To File", {"*.pdf", "All Files *.*"}, "PDF", false,
-                              settings_.oneOutputFile};
+    FileDialogRequest request{
+        "Append To File", {"*.pdf", "All Files *.*"}, "PDF", false, settings_.oneOutputFile};
     auto chosen = files_.saveFile(request);
     if (!chosen) return;
     settings_.oneOutputFile = *chosen;

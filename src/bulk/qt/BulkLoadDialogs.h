@@ -16,8 +16,7 @@ namespace fb {
 class GroupingOptionsDialog : public QDialog {
     Q_OBJECT
 public:
-    GroupingOptionsDialog(GroupingSettings& settings, FolderChooser& folders,
-                          QWidget* parent = nullptr);
+    GroupingOptionsDialog(GroupingSettings& settings, FolderChooser& folders, QWidget* parent = nullptr);
 
 private:
     void storeFields();
@@ -34,8 +33,7 @@ private:
 class OneOutputOptionsDialog : public QDialog {
     Q_OBJECT
 public:
-    OneOutputOptionsDialog(OneOutputSettings& settings, FileDialogs& files,
-                           QWidget* parent = nullptr);
+    OneOutputOptionsDialog(OneOutputSettings& settings, FileDialogs& files, QWidget* parent = nullptr);
 
 private:
     void storeFields();

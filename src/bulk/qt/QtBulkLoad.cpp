@@ -6,13 +6,11 @@
 
 namespace fb {
 
-QtBulkLoad::QtBulkLoad(JobList& jobs, MessageBoxes& messages, FolderChooser& folders,
-                       FileDialogs& files, EventPump& pump, QWidget* window,
-                       std::function<void()> fitFileNameColumn)
+QtBulkLoad::QtBulkLoad(JobList& jobs, MessageBoxes& messages, FolderChooser& folders, FileDialogs& files,
+                       EventPump& pump, QWidget* window, std::function<void()> fitFileNameColumn)
     : options_(folders, files, window),
       loader_({jobs, messages, folders, options_, pump,
-               [window] { return std::make_unique<ScanningProgress>(window); },
-               std::move(fitFileNameColumn)})
+               [window] { return std::make_unique<ScanningProgress>(window); }, std::move(fitFileNameColumn)})
 {
 }
 

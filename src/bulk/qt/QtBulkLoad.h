@@ -15,8 +15,8 @@ public:
     QtBulkLoad(JobList& jobs, MessageBoxes& messages, FolderChooser& folders, FileDialogs& files,
                EventPump& pump, QWidget* window, std::function<void()> fitFileNameColumn);
 
-    void grouping() { loader_.BulkLoadGrouping(); }      // "Bulk Load (Grouping)"
-    void toOneOutput() { loader_.BulkLoadToOneOutput(); }  // "Bulk Load (To One Output)"
+    void grouping() { loader_.BulkLoadGrouping(); }       // "Bulk Load (Grouping)"
+    void toOneOutput() { loader_.BulkLoadToOneOutput(); } // "Bulk Load (To One Output)"
     void stop() { loader_.stopWalk(); }                   // the window is closing
     BulkLoader& loader() { return loader_; }
 

@@ -60,7 +60,10 @@ void ScanningWindow::requestStop()
     hide();
 }
 
-void ScanningWindow::reject() { requestStop(); }
+void ScanningWindow::reject()
+{
+    requestStop();
+}
 
 ScanningProgress::ScanningProgress(QWidget* owner) : window_(new ScanningWindow(owner))
 {

@@ -24,7 +24,7 @@ public:
     void requestStop();
 
 protected:
-    void reject() override;  // Escape and the close box act like Stop
+    void reject() override; // Escape and the close box act like Stop
 
 private:
     QLineEdit* folder_;
@@ -45,7 +45,7 @@ public:
 
 private:
     QPointer<ScanningWindow> window_;
-    bool stopped_ = false;  // kept if the window is destroyed under the walk
+    bool stopped_ = false; // kept if the window is destroyed under the walk
 };
 
 } // namespace fb

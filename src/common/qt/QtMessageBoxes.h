@@ -12,8 +12,7 @@ public:
                        MessageIcon icon = MessageIcon::None) override;
     // The reason goes into the box's details, under "Show Details...".
     MessageAnswer showWithReason(const std::string& text, const std::string& caption,
-                                 const std::string& reason,
-                                 MessageButtons buttons = MessageButtons::Ok,
+                                 const std::string& reason, MessageButtons buttons = MessageButtons::Ok,
                                  MessageIcon icon = MessageIcon::None) override;
 };
 

@@ -56,7 +56,8 @@ OH retargetDest(OH dest, OH page)
         }
     }
     if (plain) {
-        for (int i = 1; i < dest.getArrayNItems(); ++i) out.appendItem(dest.getArrayItem(i));
+        for (int i = 1; i < dest.getArrayNItems(); ++i)
+            out.appendItem(dest.getArrayItem(i));
     } else {
         out.appendItem(OH::newName("/Fit"));
     }

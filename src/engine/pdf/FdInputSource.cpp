@@ -26,7 +26,7 @@ FdInputSource::~FdInputSource()
 
 qpdf_offset_t FdInputSource::fileSize()
 {
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd_, &st) != 0)
         throw QPDFExc(qpdf_e_system, name_, "", pos_, std::string("stat: ") + std::strerror(errno));
     return st.st_size;
@@ -35,10 +35,11 @@ qpdf_offset_t FdInputSource::fileSize()
 void FdInputSource::seek(qpdf_offset_t offset, int whence)
 {
     qpdf_offset_t to = offset;
-    if (whence == SEEK_CUR) to = pos_ + offset;
-    else if (whence == SEEK_END) to = fileSize() + offset;
-    if (to < 0)
-        throw QPDFExc(qpdf_e_system, name_, "", pos_, "seek to offset " + std::to_string(to));
+    if (whence == SEEK_CUR)
+        to = pos_ + offset;
+    else if (whence == SEEK_END)
+        to = fileSize() + offset;
+    if (to < 0) throw QPDFExc(qpdf_e_system, name_, "", pos_, "seek to offset " + std::to_string(to));
     pos_ = to;
 }
 
@@ -113,7 +114,8 @@ qpdf_offset_t FdInputSource::findAndSkipNextEOL()
         const char* begin = window_.data() + at;
         const char* end = window_.data() + windowLength_;
         const char* p = begin;
-        while (p != end && *p != '\r' && *p != '\n') ++p;
+        while (p != end && *p != '\r' && *p != '\n')
+            ++p;
         pos_ += p - begin;
         if (p != end) found = pos_;
     }

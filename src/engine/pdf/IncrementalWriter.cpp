@@ -31,7 +31,8 @@ long long lastStartxref(int fd, long long size, bool& endsWithNewline)
     auto at = tail.rfind("startxref");
     if (at == std::string::npos) return -1;
     const char* p = tail.c_str() + at + 9;
-    while (*p == ' ' || *p == '\r' || *p == '\n') ++p;
+    while (*p == ' ' || *p == '\r' || *p == '\n')
+        ++p;
     char* end = nullptr;
     long long offset = std::strtoll(p, &end, 10);
     return end == p ? -1 : offset;
@@ -52,9 +53,11 @@ void collect(OH obj, int hops, std::set<QPDFObjGen>& seen, std::vector<OH>& out)
         if (hops-- <= 0) return;
     }
     if (obj.isArray()) {
-        for (int i = 0; i < obj.getArrayNItems(); ++i) collect(obj.getArrayItem(i), hops, seen, out);
+        for (int i = 0; i < obj.getArrayNItems(); ++i)
+            collect(obj.getArrayItem(i), hops, seen, out);
     } else if (obj.isDictionary()) {
-        for (auto const& key : obj.getKeys()) collect(obj.getKey(key), hops, seen, out);
+        for (auto const& key : obj.getKeys())
+            collect(obj.getKey(key), hops, seen, out);
     }
 }
 
@@ -139,13 +142,14 @@ std::unique_ptr<IncrementalWriter> IncrementalWriter::forFile(QPDF& pdf, const s
     if (maxId > 8388607 || pdf.getObjectCount() > 8388607) return nullptr;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    struct stat st{};
+    struct stat st {};
     std::unique_ptr<IncrementalWriter> writer(new IncrementalWriter);
     bool usable = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     if (usable) {
         writer->baseSize_ = st.st_size;
         writer->lastXref_ = lastStartxref(fd, st.st_size, writer->endsWithNewline_);
-        usable = writer->lastXref_ > 0 && writer->lastXref_ < st.st_size && startsWith(fd, writer->lastXref_, "xref");
+        usable = writer->lastXref_ > 0 && writer->lastXref_ < st.st_size &&
+                 startsWith(fd, writer->lastXref_, "xref");
     }
     close(fd);
     if (!usable) return nullptr;
@@ -157,7 +161,8 @@ std::unique_ptr<IncrementalWriter> IncrementalWriter::forFile(QPDF& pdf, const s
 void IncrementalWriter::snapshot(QPDF& pdf)
 {
     watched_.clear();
-    for (OH obj : watchedObjects(pdf)) watched_[obj.getObjGen()] = obj.unparseResolved();
+    for (OH obj : watchedObjects(pdf))
+        watched_[obj.getObjGen()] = obj.unparseResolved();
 }
 
 std::string IncrementalWriter::updateFor(QPDF& pdf, const std::vector<OH>& touched, int& maxId,
@@ -165,7 +170,8 @@ std::string IncrementalWriter::updateFor(QPDF& pdf, const std::vector<OH>& touch
 {
     std::map<int, OH> objects; // by number, so the sections come out in order
     maxId = std::max(maxId_, static_cast<int>(pdf.getObjectCount()));
-    for (int id = maxId_ + 1; id <= maxId; ++id) objects[id] = pdf.getObjectByID(id, 0);
+    for (int id = maxId_ + 1; id <= maxId; ++id)
+        objects[id] = pdf.getObjectByID(id, 0);
     for (OH obj : touched)
         if (obj.isIndirect() && obj.getObjectID() <= maxId_) objects[obj.getObjectID()] = obj;
     // The objects watched when the file was written (the outline's last
@@ -197,7 +203,8 @@ std::string IncrementalWriter::updateFor(QPDF& pdf, const std::vector<OH>& touch
             ++count;
         }
         out += std::to_string(it->first) + " " + std::to_string(count) + "\n";
-        for (; it != run; ++it) out += xrefLine(it->second.first, it->second.second);
+        for (; it != run; ++it)
+            out += xrefLine(it->second.first, it->second.second);
     }
 
     OH old = pdf.getTrailer();
@@ -215,7 +222,8 @@ std::string IncrementalWriter::updateFor(QPDF& pdf, const std::vector<OH>& touch
         // High bytes only, so it is always written in hex: a literal string's
         // length would vary with the bytes, and with it the size of every
         // update, which then differs between two runs of the same job.
-        for (char& c : fresh) c = static_cast<char>(static_cast<unsigned char>(c) | 0x80);
+        for (char& c : fresh)
+            c = static_cast<char>(static_cast<unsigned char>(c) | 0x80);
         trailer.replaceKey("/ID", OH::newArray({id.getArrayItem(0), OH::newString(fresh)}));
     }
     trailer.replaceKey("/Prev", OH::newInteger(lastXref_));
@@ -228,7 +236,8 @@ IncrementalWriter::~IncrementalWriter()
     dropShadow();
 }
 
-bool IncrementalWriter::save(QPDF& pdf, const std::string& path, const std::vector<OH>& touched, std::string* why)
+bool IncrementalWriter::save(QPDF& pdf, const std::string& path, const std::vector<OH>& touched,
+                             std::string* why)
 {
     std::string reason;
     auto fail = [&](const std::string& text) {
@@ -248,7 +257,7 @@ bool IncrementalWriter::save(QPDF& pdf, const std::string& path, const std::vect
     if (target.empty() || !writableOrAbsent(target)) return fail(reasonText(errno));
     int base = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
     if (base < 0) return fail(reasonText(errno));
-    struct stat st{};
+    struct stat st {};
     bool ok = fstat(base, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == baseSize_;
     if (!ok) reason = "the file changed since it was read";
     if (ok) {
@@ -272,7 +281,8 @@ bool pwriteAll(int fd, const std::string& bytes, long long offset)
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<long long>(done));
+        ssize_t n =
+            pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<long long>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
@@ -292,7 +302,8 @@ bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::st
 {
     if (shadow_.fd < 0) return false;
     // Still ours, as long as we left it, and one update behind the output.
-    struct stat held{}, named{};
+    struct stat held {
+    }, named{};
     if (fstat(shadow_.fd, &held) != 0 || held.st_size != shadow_.size || held.st_nlink != 1 ||
         lstat(shadow_.path.c_str(), &named) != 0 || !sameFile(held, named) ||
         shadow_.size + static_cast<long long>(shadow_.missing.size()) != baseSize_) {
@@ -361,7 +372,8 @@ void IncrementalWriter::keepAsShadow(const std::string& name, const std::string&
 void IncrementalWriter::dropShadow()
 {
     if (shadow_.fd < 0) return;
-    struct stat held{}, named{};
+    struct stat held {
+    }, named{};
     // Only the file we hold goes, never whatever else took its name.
     if (fstat(shadow_.fd, &held) == 0 && lstat(shadow_.path.c_str(), &named) == 0 && sameFile(held, named))
         unlink(shadow_.path.c_str());

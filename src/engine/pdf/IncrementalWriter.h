@@ -63,8 +63,8 @@ private:
     struct Shadow {
         int fd = -1;
         std::string path;
-        long long size = 0;   // its length when it was last the output
-        std::string missing;  // the update it lacks to be the output again
+        long long size = 0;  // its length when it was last the output
+        std::string missing; // the update it lacks to be the output again
     };
     bool saveThroughShadow(const std::string& path, const std::string& update, mode_t mode, std::string& why);
     bool saveThroughCopy(int base, const std::string& path, const std::string& update, std::string& why);

@@ -49,7 +49,8 @@ void fixCopiedLinks(CopySet& set, OH from, OH to)
             if (!hasLocalJump(fromLinks[i])) continue; // web, file and named-action links need nothing
             OH link = toLinks[i];
             PendingLink p{link, source.explicitDest(fromLinks[i]), OH()};
-            if (!link.hasKey("/Dest") && link.getKey("/A").isDictionary()) p.action = link.getKey("/A").shallowCopy();
+            if (!link.hasKey("/Dest") && link.getKey("/A").isDictionary())
+                p.action = link.getKey("/A").shallowCopy();
             long page = source.destPageIndex(p.dest);
             OH target = set.copyOf(page);
             if (target.isInitialized()) {
@@ -57,8 +58,10 @@ void fixCopiedLinks(CopySet& set, OH from, OH to)
                 continue;
             }
             // No copy of the target (yet): a dead link rather than one into the source.
-            if (p.action.isInitialized()) link.removeKey("/A");
-            else link.removeKey("/Dest");
+            if (p.action.isInitialized())
+                link.removeKey("/A");
+            else
+                link.removeKey("/Dest");
             if (page >= 0) set.pendingLinks.emplace(page, std::move(p));
         } catch (const std::exception& e) {
             trace(std::string("link kept as copied: ") + e.what());

@@ -48,7 +48,7 @@ private:
         QPDFObjectHandle parent; // uninitialized: top level
         bool closed = false;
         QPDFObjectHandle last;
-        long long count = 0; // items below that show when this one is open
+        long long count = 0;     // items below that show when this one is open
         unsigned generation = 0; // the clearTouched count when it was made
     };
     void loadRoot();

@@ -26,12 +26,14 @@ OH importValue(QPDF& out, OH value, int depth = 0)
     if (depth > kMaxImportDepth) return OH::newNull();
     if (value.isDictionary()) {
         OH copy = OH::newDictionary();
-        for (auto& [key, v] : value.ditems()) copy.replaceKey(key, importValue(out, v, depth + 1));
+        for (auto& [key, v] : value.ditems())
+            copy.replaceKey(key, importValue(out, v, depth + 1));
         return copy;
     }
     if (value.isArray()) {
         OH copy = OH::newArray();
-        for (auto& v : value.aitems()) copy.appendItem(importValue(out, v, depth + 1));
+        for (auto& v : value.aitems())
+            copy.appendItem(importValue(out, v, depth + 1));
         return copy;
     }
     if (value.isStream()) return OH::newNull();
@@ -57,7 +59,8 @@ public:
         firstPage_.resize(items.size());
         for (std::size_t i = items.size(); i-- > 0;) {
             if (items[i].jumpsLocally) firstPage_[i] = set_.copyOf(items[i].page);
-            for (auto kid = items[i].kids.begin(); !firstPage_[i].isInitialized() && kid != items[i].kids.end(); ++kid)
+            for (auto kid = items[i].kids.begin();
+                 !firstPage_[i].isInitialized() && kid != items[i].kids.end(); ++kid)
                 firstPage_[i] = firstPage_[static_cast<std::size_t>(*kid)];
         }
     }
@@ -71,7 +74,8 @@ public:
         OH& made = set_.madeItems[at];
         OH target = entry.jumpsLocally ? set_.copyOf(entry.page) : OH();
         if (!made.isInitialized()) {
-            const bool standIn = entry.jumpsLocally && !target.isInitialized() && firstPage_[at].isInitialized();
+            const bool standIn =
+                entry.jumpsLocally && !target.isInitialized() && firstPage_[at].isInitialized();
             const bool carry = entry.jumpsLocally ? target.isInitialized() || standIn
                                                   : parent.isInitialized() || topLevel || finishing_;
             if (carry) {
@@ -89,7 +93,8 @@ public:
             set_.standInItems[at] = false;
         }
         OH under = made.isInitialized() ? made : parent;
-        for (int kid : entry.kids) visit(kid, under, false);
+        for (int kid : entry.kids)
+            visit(kid, under, false);
     }
 
 private:
@@ -138,7 +143,8 @@ void copyOutline(CopySet& set, QPDF& out, OutlineWriter& writer, bool finishing)
     set.standInItems.resize(outline.items.size());
     set.bookmarks = true;
     Copier copier(set, out, writer, finishing);
-    for (int index : outline.top) copier.visit(index, OH(), true);
+    for (int index : outline.top)
+        copier.visit(index, OH(), true);
 }
 
 } // namespace fb::pdf

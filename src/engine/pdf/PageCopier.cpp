@@ -100,7 +100,8 @@ void fixFormFields(SourceIndex& source, QPDF& out, std::optional<QPDFAcroFormDoc
         OH annots = page.getKey("/Annots");
         if (!annots.isArray() || annots.getArrayNItems() == 0) continue;
         bool damaged = false;
-        for (auto& annot : annots.aitems()) damaged = damaged || annotationTouchesPageTree(annot);
+        for (auto& annot : annots.aitems())
+            damaged = damaged || annotationTouchesPageTree(annot);
         if (damaged) continue;
         try {
             outForm.fixCopiedAnnotations(to[i], from[i], inForm);
@@ -123,7 +124,8 @@ CopySet& PageCopier::copySetFor(const std::shared_ptr<SourceIndex>& source, long
 {
     CopySet& set = sets_[source.get()];
     bool again = false;
-    for (long p = firstPage; p < firstPage + count && !again; ++p) again = set.copyOf(p).isInitialized();
+    for (long p = firstPage; p < firstPage + count && !again; ++p)
+        again = set.copyOf(p).isInitialized();
     if (!set.source || again) {
         // A page copied a second time starts a new copy, with its own links and bookmarks.
         set = CopySet{};
@@ -159,8 +161,8 @@ void PageCopier::clearTouched()
     outline_.clearTouched();
 }
 
-bool PageCopier::copy(const std::shared_ptr<SourceIndex>& source, long insertAfter, long firstPage, long count,
-                      bool bookmarks, AppendState* append)
+bool PageCopier::copy(const std::shared_ptr<SourceIndex>& source, long insertAfter, long firstPage,
+                      long count, bool bookmarks, AppendState* append)
 {
     PageTreeAppender* appender = append ? append->appender : nullptr;
     long outCount = appender ? appender->count() : static_cast<long>(out_.getAllPages().size());
@@ -184,13 +186,16 @@ bool PageCopier::copy(const std::shared_ptr<SourceIndex>& source, long insertAft
                                      source->pdf().getFilename() + " could not be copied whole");
 
     CopySet& set = copySetFor(source, firstPage, count);
-    for (long i = 0; i < count; ++i) set.copyOfPage[static_cast<std::size_t>(firstPage + i)] = to[static_cast<std::size_t>(i)];
+    for (long i = 0; i < count; ++i)
+        set.copyOfPage[static_cast<std::size_t>(firstPage + i)] = to[static_cast<std::size_t>(i)];
 
     fixFormFields(*source, out_, form_, from, to, appender ? append : nullptr);
     // Links and bookmarks are what make a document usable, but never worth
     // failing the copy of its pages for.
-    for (long i = 0; i < count; ++i) linksArrived(set, firstPage + i, touchedLinks_);
-    for (std::size_t i = 0; i < from.size(); ++i) fixCopiedLinks(set, from[i], to[i]);
+    for (long i = 0; i < count; ++i)
+        linksArrived(set, firstPage + i, touchedLinks_);
+    for (std::size_t i = 0; i < from.size(); ++i)
+        fixCopiedLinks(set, from[i], to[i]);
     try {
         labels_.inserted(insertAfter + 1, count, outCount, source->labels(), firstPage);
     } catch (const std::exception& e) {

@@ -33,7 +33,9 @@ long long startNumber(OH dict)
 // Whether next labels its first page just as prev would have gone on.
 bool continues(const LabelRange& prev, const LabelRange& next)
 {
-    auto name = [](OH d, const char* key) { return d.getKey(key).isNull() ? std::string() : d.getKey(key).unparse(); };
+    auto name = [](OH d, const char* key) {
+        return d.getKey(key).isNull() ? std::string() : d.getKey(key).unparse();
+    };
     return name(prev.dict, "/S") == name(next.dict, "/S") && name(prev.dict, "/P") == name(next.dict, "/P") &&
            startNumber(next.dict) == startNumber(prev.dict) + (next.start - prev.start);
 }
@@ -52,9 +54,11 @@ PageLabelRanges readPageLabels(QPDF& pdf)
     PageLabelRanges out;
     std::map<long long, OH> nums;
     forEachTreePair(pdf.getRoot().getKey("/PageLabels"), "/Nums", [&](OH key, OH value) {
-        if (key.isInteger() && key.getIntValue() >= 0 && value.isDictionary()) nums.emplace(key.getIntValue(), value);
+        if (key.isInteger() && key.getIntValue() >= 0 && value.isDictionary())
+            nums.emplace(key.getIntValue(), value);
     });
-    for (auto& [start, dict] : nums) out.push_back({start, plainLabel(dict)});
+    for (auto& [start, dict] : nums)
+        out.push_back({start, plainLabel(dict)});
     return out;
 }
 
@@ -71,8 +75,10 @@ OH labelForPage(const PageLabelRanges& ranges, long long index)
     const LabelRange& range = *(after - 1);
     OH label = OH(range.dict).shallowCopy();
     long long number = startNumber(range.dict) + (index - range.start);
-    if (number == 1) label.removeKey("/St");
-    else label.replaceKey("/St", OH::newInteger(number));
+    if (number == 1)
+        label.removeKey("/St");
+    else
+        label.replaceKey("/St", OH::newInteger(number));
     return label;
 }
 
@@ -93,7 +99,8 @@ void PageLabelWriter::inserted(long long position, long long count, long long ol
         const bool replacesLast = ranges_.back().start == position;
         push(ranges_, {position, labelForPage(source, first)});
         for (auto& r : source)
-            if (r.start > first && r.start < first + count) push(ranges_, {position + (r.start - first), r.dict});
+            if (r.start > first && r.start < first + count)
+                push(ranges_, {position + (r.start - first), r.dict});
         OH nums = labels_.isInitialized() ? labels_.getKey("/Nums") : OH();
         if (replacesLast || !nums.isArray() || nums.getArrayNItems() != static_cast<int>(2 * kept)) {
             write();

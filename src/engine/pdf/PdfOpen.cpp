@@ -57,7 +57,8 @@ std::string unreadablePage(QPDF& pdf, QPDFObjectHandle page, long index)
         }
     }
     if (said.empty()) said = "it is " + std::string(page.getTypeName()) + ", not a page";
-    return "page " + std::to_string(index + 1) + " of " + pdf.getFilename() + " cannot be read whole: " + said;
+    return "page " + std::to_string(index + 1) + " of " + pdf.getFilename() +
+           " cannot be read whole: " + said;
 }
 
 std::shared_ptr<QPDF> createEmptyPdf()

@@ -111,7 +111,8 @@ bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fil
     return true;
 }
 
-bool savePdfAtomically(QPDF& pdf, const std::string& path, const std::string& minimumVersion, std::string* why)
+bool savePdfAtomically(QPDF& pdf, const std::string& path, const std::string& minimumVersion,
+                       std::string* why)
 {
     if (path.empty()) {
         if (why) *why = reasonText(ENOENT);

@@ -25,12 +25,14 @@ struct TreeWalk {
         OH pairs = at.getKey(pairsKey);
         if (pairs.isArray()) {
             int n = pairs.getArrayNItems();
-            for (int i = 0; i + 1 < n; i += 2) visit(pairs.getArrayItem(i), pairs.getArrayItem(i + 1));
+            for (int i = 0; i + 1 < n; i += 2)
+                visit(pairs.getArrayItem(i), pairs.getArrayItem(i + 1));
         }
         OH kids = at.getKey("/Kids");
         if (kids.isArray()) {
             int n = kids.getArrayNItems();
-            for (int i = 0; i < n && budget > 0; ++i) node(kids.getArrayItem(i), depth + 1);
+            for (int i = 0; i < n && budget > 0; ++i)
+                node(kids.getArrayItem(i), depth + 1);
         }
     }
 };

@@ -16,8 +16,8 @@ namespace fb::pdf {
 // One outline item of a source, read once.
 struct SourceOutlineItem {
     QPDFObjectHandle item;
-    std::vector<int> kids;   // indexes into SourceOutline::items
-    long page = -1;          // 0-based source page the item jumps to; -1 none
+    std::vector<int> kids;     // indexes into SourceOutline::items
+    long page = -1;            // 0-based source page the item jumps to; -1 none
     bool jumpsLocally = false; // /Dest or /GoTo, resolved or not
 };
 

@@ -22,9 +22,9 @@ struct ViewerColumn {
     const char* header;
     int width;
 };
-constexpr ViewerColumn kColumns[kLogColumnCount] = {
-    {"Date/Time", 110},     {"File Size", 50},      {"Filename", 200},
-    {"Creation Time", 110}, {"Modified Time", 110}, {"Source File", 200}};
+constexpr ViewerColumn kColumns[kLogColumnCount] = {{"Date/Time", 110},     {"File Size", 50},
+                                                    {"Filename", 200},      {"Creation Time", 110},
+                                                    {"Modified Time", 110}, {"Source File", 200}};
 
 } // namespace
 
@@ -35,7 +35,10 @@ void LogTableModel::setRows(std::vector<LogRow> rows)
     endResetModel();
 }
 
-void LogTableModel::clear() { setRows({}); }
+void LogTableModel::clear()
+{
+    setRows({});
+}
 
 void LogTableModel::sortRows(int column)
 {
@@ -55,8 +58,7 @@ void LogTableModel::sortRows(int column)
     QModelIndexList after;
     after.reserve(before.size());
     for (const QModelIndex& index : before)
-        after.push_back(index.isValid() ? createIndex(newPlace[index.row()], index.column())
-                                        : QModelIndex());
+        after.push_back(index.isValid() ? createIndex(newPlace[index.row()], index.column()) : QModelIndex());
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
@@ -92,11 +94,8 @@ QVariant LogTableModel::headerData(int section, Qt::Orientation orientation, int
 }
 
 LogViewerDialog::LogViewerDialog(const std::string& logPath, MessageBoxes& messages, QWidget* parent)
-    : QDialog(parent),
-      table_(new QTableView(this)),
-      model_(new LogTableModel(this)),
-      close_(new QPushButton(tr("&Close"), this)),
-      clear_(new QPushButton(tr("Clear"), this))
+    : QDialog(parent), table_(new QTableView(this)), model_(new LogTableModel(this)),
+      close_(new QPushButton(tr("&Close"), this)), clear_(new QPushButton(tr("Clear"), this))
 {
     setWindowTitle(tr("View Append Log"));
     // The desktop's fixed-width font at the desktop's own size: readable at
@@ -105,8 +104,10 @@ LogViewerDialog::LogViewerDialog(const std::string& logPath, MessageBoxes& messa
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     const QFont desktop = QApplication::font();
-    if (desktop.pointSizeF() > 0) font.setPointSizeF(desktop.pointSizeF());
-    else if (desktop.pixelSize() > 0) font.setPixelSize(desktop.pixelSize());
+    if (desktop.pointSizeF() > 0)
+        font.setPointSizeF(desktop.pointSizeF());
+    else if (desktop.pixelSize() > 0)
+        font.setPixelSize(desktop.pixelSize());
     setFont(font);
 
     table_->setObjectName(QStringLiteral("logList"));
@@ -127,8 +128,8 @@ LogViewerDialog::LogViewerDialog(const std::string& logPath, MessageBoxes& messa
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     // Each column at least as wide as its title, in this font.
     for (int c = 0; c < kLogColumnCount; ++c)
-        table_->setColumnWidth(c, std::max(kColumns[c].width * metrics.averageCharWidth() / 5,
-                                           header->sectionSizeHint(c)));
+        table_->setColumnWidth(
+            c, std::max(kColumns[c].width * metrics.averageCharWidth() / 5, header->sectionSizeHint(c)));
     connect(header, &QHeaderView::sectionClicked, model_, &LogTableModel::sortRows);
 
     close_->setObjectName(QStringLiteral("closeButton"));
@@ -157,7 +158,8 @@ LogViewerDialog::LogViewerDialog(const std::string& logPath, MessageBoxes& messa
     if (!rows)
         messages.showWithReason("Can't open append.log", "Log File Error",
                                 logPath + ": " + reasonText(errno));
-    else model_->setRows(std::move(*rows));
+    else
+        model_->setRows(std::move(*rows));
     // No text clipped where the rows need more than the usual widths.
     for (int c = 0; c < kLogColumnCount; ++c) {
         int wanted = static_cast<QAbstractItemView*>(table_)->sizeHintForColumn(c);

@@ -31,7 +31,8 @@ std::map<int, std::vector<long long>> selectionMarks(const std::string& spec, in
         // Only pages that exist are walked: "1-2000000000" must not loop for ever.
         const long long from = std::max(first, 1LL);
         const long long to = std::min(last, static_cast<long long>(pageCount));
-        for (long long p = from; p <= to; ++p) marks[static_cast<int>(p - 1)].push_back(place + (p - first) + 1);
+        for (long long p = from; p <= to; ++p)
+            marks[static_cast<int>(p - 1)].push_back(place + (p - first) + 1);
         place += last - first + 1;
     }
     return marks;
@@ -92,9 +93,11 @@ public:
         QRect drawn = card;
         if (!image.isNull()) {
             QSize size = image.size().scaled(card.size(), Qt::KeepAspectRatio);
-            drawn = QRect(card.left() + (card.width() - size.width()) / 2, card.top(), size.width(), size.height());
+            drawn = QRect(card.left() + (card.width() - size.width()) / 2, card.top(), size.width(),
+                          size.height());
             painter->drawImage(drawn, image);
-            if (!taken && !marks_.empty()) painter->fillRect(drawn, QColor(255, 255, 255, 150)); // left out: faded
+            if (!taken && !marks_.empty())
+                painter->fillRect(drawn, QColor(255, 255, 255, 150)); // left out: faded
         } else {
             painter->fillRect(card, QColor(225, 225, 225));
         }
@@ -214,11 +217,16 @@ void PagePreview::applySelectionNow()
     view_->viewport()->update();
     if (!fileReason_.isEmpty()) return;
     // The same check "Save & Exit" makes, shown while the text does not pass it.
-    if (auto error = validatePageSpec(spec_, checkedCount_)) showMessage(QString::fromStdString(*error));
-    else showMessage({});
+    if (auto error = validatePageSpec(spec_, checkedCount_))
+        showMessage(QString::fromStdString(*error));
+    else
+        showMessage({});
 }
 
-QString PagePreview::message() const { return message_->text(); }
+QString PagePreview::message() const
+{
+    return message_->text();
+}
 
 void PagePreview::showMessage(const QString& text)
 {
@@ -259,6 +267,5 @@ void PagePreview::updateVisible()
     if (to < from) to = std::min(pages_ - 1, from + 24);
     renderer_->setVisible(from, to);
 }
-
 
 } // namespace fb

@@ -21,8 +21,7 @@ class ThumbnailRenderer : public QObject {
     Q_OBJECT
 public:
     // width: a thumbnail's width in pixels; cacheBytes: the bound on kept images.
-    explicit ThumbnailRenderer(int width = 96, std::size_t cacheBytes = 48u << 20,
-                               QObject* parent = nullptr);
+    explicit ThumbnailRenderer(int width = 96, std::size_t cacheBytes = 48u << 20, QObject* parent = nullptr);
     ~ThumbnailRenderer() override;
 
     // Starts on a new file (an empty path: none). The outcome comes as opened().
@@ -54,12 +53,12 @@ private:
     std::atomic<bool> quit_{false};
     std::atomic<unsigned> generation_{0}; // bumped by every setSource
     std::string path_;
-    int pageCount_ = 0;           // of the document the worker has open
+    int pageCount_ = 0; // of the document the worker has open
     int first_ = 0, last_ = -1;
     std::map<int, QImage> cache_;
-    std::list<int> recent_;       // most recently used at the front
+    std::list<int> recent_; // most recently used at the front
     std::size_t bytes_ = 0;
-    std::size_t lastBytes_ = 0;   // of the last thumbnail made: what one more will take
+    std::size_t lastBytes_ = 0; // of the last thumbnail made: what one more will take
     std::map<int, bool> failed_;
     std::thread thread_;
 };

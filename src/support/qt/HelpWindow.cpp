@@ -13,7 +13,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-static void initHelpResources() { Q_INIT_RESOURCE(help); }
+static void initHelpResources()
+{
+    Q_INIT_RESOURCE(help);
+}
 
 namespace fb {
 

@@ -66,7 +66,10 @@ void HyperLink::setVisited(bool visited)
     updateColour();
 }
 
-QColor HyperLink::hoverColour() const { return QApplication::palette().color(QPalette::Highlight); }
+QColor HyperLink::hoverColour() const
+{
+    return QApplication::palette().color(QPalette::Highlight);
+}
 
 QColor HyperLink::textColour() const
 {
@@ -91,8 +94,10 @@ void HyperLink::fitToText()
     QSize size = sizeHint();
     QRect fitted(old.topLeft(), size);
     Qt::Alignment a = alignment();
-    if (a & Qt::AlignHCenter) fitted.moveLeft(old.center().x() - size.width() / 2);
-    else if (a & Qt::AlignRight) fitted.moveRight(old.right());
+    if (a & Qt::AlignHCenter)
+        fitted.moveLeft(old.center().x() - size.width() / 2);
+    else if (a & Qt::AlignRight)
+        fitted.moveRight(old.right());
     if (a & Qt::AlignVCenter) fitted.moveTop(old.center().y() - size.height() / 2);
     setGeometry(fitted);
 }

@@ -80,12 +80,12 @@ TEST_F(AppendParametersDialogTest, OpensWithDefaultsAndChecksTheOutputBeforeTheP
         EXPECT_TRUE(d->isVisible());
 
         QTest::keyClicks(control<QLineEdit>(d, "1009"), QString::fromStdString(output));
-        QTest::keyClick(control<QLineEdit>(d, "1009"), Qt::Key_Return);  // the default button
+        QTest::keyClick(control<QLineEdit>(d, "1009"), Qt::Key_Return); // the default button
         ASSERT_EQ(messages.shown.size(), 2u);
         EXPECT_EQ(messages.shown[1].text, "parameter: 7 higher than pages: 5");
         EXPECT_EQ(messages.shown[1].caption, "Error in parameters");
         EXPECT_TRUE(d->isVisible());
-        EXPECT_EQ(text(d, "1004"), "7");  // everything stays as typed
+        EXPECT_EQ(text(d, "1004"), "7"); // everything stays as typed
 
         retype(control<QLineEdit>(d, "1004"), "2-4");
         click(control<QPushButton>(d, "1006"));
@@ -120,7 +120,7 @@ TEST_F(AppendParametersDialogTest, BookmarkBoxesClearEachOtherAndRadioButtonsSet
         EXPECT_FALSE(keep->isChecked());
         EXPECT_TRUE(name->isChecked());
 
-        click(control<QRadioButton>(d, "1022"));  // already checked: stays the create choice
+        click(control<QRadioButton>(d, "1022")); // already checked: stays the create choice
         EXPECT_TRUE(checked(d, "1022"));
         click(control<QPushButton>(d, "1023"));
         EXPECT_EQ(helpCalls, 1);
@@ -157,14 +157,14 @@ TEST_F(AppendParametersDialogTest, BrowseButtonsAndValuesHeldBetweenOpenings)
     EXPECT_EQ(files.asked[0].title, "Append To PDF File or New PDF File");
     EXPECT_EQ(files.asked[0].filters, (std::vector<std::string>{"*.pdf", "All Files *.*"}));
     EXPECT_EQ(files.asked[0].defaultExtension, "PDF");
-    EXPECT_EQ(parameters(0)[0], "");  // cancelled: the row stays as added
+    EXPECT_EQ(parameters(0)[0], ""); // cancelled: the row stays as added
 
     bool second = addWithDialog(pdf("b.pdf", 3), [&](QDialog* d) {
         EXPECT_EQ(text(d, "1005").toStdString(), dir / "b.pdf");
         EXPECT_EQ(text(d, "1004"), "1");
         EXPECT_EQ(text(d, "1007"), "/chosen");
         EXPECT_TRUE(checked(d, "1022"));
-        click(control<QPushButton>(d, "1010"));  // cancelled: nothing changes
+        click(control<QPushButton>(d, "1010")); // cancelled: nothing changes
         EXPECT_EQ(text(d, "1009").toStdString(), output);
         click(control<QPushButton>(d, "1006"));
     });
@@ -216,7 +216,7 @@ TEST_F(AppendParametersDialogTest, AMissingFileIsCalledMissingNotOneGreaterThanM
     });
     jobs.UpdateJobEntry(true);
     ASSERT_TRUE(save.ran());
-    ASSERT_EQ(messages.shown.size(), 2u);  // as the dialog opens, and on Save
+    ASSERT_EQ(messages.shown.size(), 2u); // as the dialog opens, and on Save
     for (const ShownMessage& m : messages.shown) {
         EXPECT_EQ(m.text, "The file is missing:\n" + gone);
         EXPECT_EQ(m.reason, "No such file or directory");

@@ -59,8 +59,7 @@ private:
     bool ran_ = false;
 };
 
-template <class W>
-W* control(QWidget* dialog, const char* id)
+template <class W> W* control(QWidget* dialog, const char* id)
 {
     W* w = dialog->findChild<W*>(id);
     EXPECT_NE(w, nullptr) << "no control " << id;
@@ -93,7 +92,7 @@ inline void screenshot(QWidget* dialog, const char* name)
 {
     QByteArray dir = qgetenv("FB_SCREENSHOT_DIR");
     if (dir.isEmpty()) return;
-    QTest::qWait(500);  // let folder listings arrive and sort
+    QTest::qWait(500); // let folder listings arrive and sort
     dialog->grab().save(QString::fromUtf8(dir) + "/" + name + ".png");
 }
 

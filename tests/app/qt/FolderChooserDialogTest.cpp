@@ -36,7 +36,7 @@ TEST(FolderChooserDialog, TypedPathIsTestedAndCreatedOnYes)
 
         retype(edit, "");
         EXPECT_FALSE(ok->isEnabled());
-        QTest::keyClicks(edit, "x");  // enabled before the path is valid
+        QTest::keyClicks(edit, "x"); // enabled before the path is valid
         EXPECT_TRUE(ok->isEnabled());
 
         retype(edit, QString::fromStdString(deep + "/"));
@@ -49,7 +49,7 @@ TEST(FolderChooserDialog, TypedPathIsTestedAndCreatedOnYes)
         EXPECT_EQ(d->focusWidget(), edit);
 
         retype(edit, QString::fromStdString(deep));
-        click(ok);  // No
+        click(ok); // No
         ASSERT_EQ(messages.shown.size(), 2u);
         EXPECT_EQ(messages.shown[1].text,
                   "The folder:\n\n" + deep + "\n\ndoes not exist. Do you want the folder to be created?");
@@ -61,7 +61,8 @@ TEST(FolderChooserDialog, TypedPathIsTestedAndCreatedOnYes)
         messages.answers = {MessageAnswer::Yes};
         QTest::keyClick(edit, Qt::Key_Return);
     });
-    auto chosen = chooser.chooseFolder({"Move To Directory...", "Please choose your directory...", dir.path()});
+    auto chosen =
+        chooser.chooseFolder({"Move To Directory...", "Please choose your directory...", dir.path()});
     EXPECT_TRUE(step.ran());
     EXPECT_EQ(chosen, deep);
     EXPECT_TRUE(isDirectory(deep));

@@ -45,7 +45,6 @@ struct ScriptedPrompt : ParametersPrompt {
     }
 };
 
-
 struct MainWindowTest : ::testing::Test {
     TempDir dir;
     RecordingMessageBoxes messages;
@@ -64,10 +63,7 @@ struct MainWindowTest : ::testing::Test {
     QPushButton* button(const char* id) { return window->findChild<QPushButton*>(id); }
     QString totalItems() { return window->findChild<QLineEdit*>("1021")->text(); }
     JobList& jobs() { return window->model().jobs(); }
-    QPoint rowCenter(int row)
-    {
-        return list()->visualRect(list()->model()->index(row, 1)).center();
-    }
+    QPoint rowCenter(int row) { return list()->visualRect(list()->model()->index(row, 1)).center(); }
     void clickRow(int row, Qt::KeyboardModifiers mods = {})
     {
         QTest::mouseClick(list()->viewport(), Qt::LeftButton, mods, rowCenter(row));
@@ -76,7 +72,8 @@ struct MainWindowTest : ::testing::Test {
     {
         QMimeData data;
         QList<QUrl> urls;
-        for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
+        for (const QString& p : paths)
+            urls << QUrl::fromLocalFile(p);
         data.setUrls(urls);
         QPoint at = list()->mapTo(window.get(), list()->rect().center());
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
@@ -89,13 +86,15 @@ struct MainWindowTest : ::testing::Test {
     std::vector<std::string> names()
     {
         std::vector<std::string> out;
-        for (int r = 0; r < jobs().rowCount(); ++r) out.push_back(fileTitle(jobs().text(r, kFileName)));
+        for (int r = 0; r < jobs().rowCount(); ++r)
+            out.push_back(fileTitle(jobs().text(r, kFileName)));
         return out;
     }
     std::vector<int> viewSelection()
     {
         std::vector<int> rows;
-        for (const QModelIndex& i : list()->selectionModel()->selectedRows()) rows.push_back(i.row());
+        for (const QModelIndex& i : list()->selectionModel()->selectedRows())
+            rows.push_back(i.row());
         std::sort(rows.begin(), rows.end());
         return rows;
     }
@@ -114,7 +113,8 @@ struct MainWindowTest : ::testing::Test {
 TEST_F(MainWindowTest, DropAddsExistingPdfsOnlyAndAsksOnceWhenToldToUseTheSameParameters)
 {
     open();
-    for (const char* f : {"a.pdf", "b.pdf", "c.pdf"}) makePdf(dir / f, 3);
+    for (const char* f : {"a.pdf", "b.pdf", "c.pdf"})
+        makePdf(dir / f, 3);
     writeFileBytes(dir / "notes.txt", "x");
     prompt.useSameOnFirst = true;
     QAction* always = window->action(kCmdAlwaysShowParameters);
@@ -185,7 +185,7 @@ TEST_F(MainWindowTest, HeaderClickSortsAndDoubleClickToggles)
 {
     open();
     addRows({"b.pdf", "B.pdf", "a.pdf"});
-    clickRow(0);  // b.pdf stays selected through the sort
+    clickRow(0); // b.pdf stays selected through the sort
     QHeaderView* header = list()->horizontalHeader();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(kFileName) + 10, header->height() / 2));
@@ -193,7 +193,7 @@ TEST_F(MainWindowTest, HeaderClickSortsAndDoubleClickToggles)
     EXPECT_EQ(viewSelection(), (std::vector<int>{2}));
     EXPECT_EQ(jobs().firstSelectedRow(), 2);
 
-    clickRow(1);  // a double click begins with a click
+    clickRow(1); // a double click begins with a click
     QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, rowCenter(1));
     EXPECT_EQ(jobs().text(1, kSelected), "No");
     EXPECT_EQ(list()->model()->index(1, kStatus).data().toString(), "");
@@ -272,7 +272,7 @@ TEST_F(MainWindowTest, StopClickedDuringARealRunStopsAtTheNextCheck)
     EXPECT_EQ(jobs().text(2, kStatus), "Done");
     EXPECT_EQ(pdfPageTexts(dir / "out.pdf").size(), 6u);
     auto* progress = window->findChild<QProgressBar*>("RunProgress");
-    EXPECT_EQ(progress->value(), 3);  // counted by the run: three rows done of three
+    EXPECT_EQ(progress->value(), 3); // counted by the run: three rows done of three
     EXPECT_EQ(progress->maximum(), 3);
     EXPECT_EQ(messages.texts(), (std::vector<std::string>{"Done."}));
 }
@@ -314,12 +314,11 @@ int closeWhileProcessingChild(const char* folder)
     // The run repaints the window as it marks the row; the close arrives then.
     auto* poll = new QTimer(&window);
     QObject::connect(poll, &QTimer::timeout, [&] {
-        if (jobs.text(0, kStatus) == "Processing")
-            window.findChild<QPushButton*>("1001")->click();
+        if (jobs.text(0, kStatus) == "Processing") window.findChild<QPushButton*>("1001")->click();
     });
     poll->start(0);
     window.findChild<QPushButton*>("1002")->click();
-    return 42;  // not reached when the close ended the process
+    return 42; // not reached when the close ended the process
 }
 
 } // namespace fb::test
@@ -331,8 +330,7 @@ TEST(MainWindowProcess, ClosingWhileARowIsProcessingEndsTheProcessWithCodeOne)
     std::vector<char> self(4096);
     ssize_t n = readlink("/proc/self/exe", self.data(), self.size() - 1);
     ASSERT_GT(n, 0);
-    auto r = runProgram(std::string(self.data(), n), {"--close-while-processing", dir.path()},
-                        dir.path());
+    auto r = runProgram(std::string(self.data(), n), {"--close-while-processing", dir.path()}, dir.path());
     EXPECT_EQ(r.exitCode, 1) << r.err;
 }
 
@@ -376,7 +374,8 @@ TEST_F(MainWindowTest, LongBatchLoadKeepsTheWindowAnsweringCountsUpAndEscapeEnds
     for (int i = 0; i < total; ++i) {
         // Mostly missing files, which cost little to count; every tenth is real,
         // so that even a quick machine takes many of the window's turns to load.
-        std::string name = i % realEvery == 0 ? dir / "real.pdf" : dir / ("gone" + std::to_string(i) + ".pdf");
+        std::string name =
+            i % realEvery == 0 ? dir / "real.pdf" : dir / ("gone" + std::to_string(i) + ".pdf");
         lines += name + "; all; ; ; ; " + dir / "out.pdf" + "; N; N; Y; N\r\r\n";
     }
     writeFileBytes(dir / "big.app", lines);
@@ -425,8 +424,9 @@ TEST_F(MainWindowTest, LongBatchLoadKeepsTheWindowAnsweringCountsUpAndEscapeEnds
     EXPECT_EQ(totalItems().toInt(), kept);
     EXPECT_EQ(list()->model()->rowCount(), kept);
     // The rows kept are the file's first lines, in order, counted as they came.
-    EXPECT_EQ(jobs().text(kept - 1, kFileName),
-              (kept - 1) % realEvery == 0 ? dir / "real.pdf" : dir / ("gone" + std::to_string(kept - 1) + ".pdf"));
+    EXPECT_EQ(jobs().text(kept - 1, kFileName), (kept - 1) % realEvery == 0
+                                                    ? dir / "real.pdf"
+                                                    : dir / ("gone" + std::to_string(kept - 1) + ".pdf"));
     EXPECT_EQ(list()->model()->index(100, kPages).data().toString(), "3");
     EXPECT_EQ(list()->model()->index(101, kStatus).data().toString(), "No File.");
     EXPECT_TRUE(messages.shown.empty());

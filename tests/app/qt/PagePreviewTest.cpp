@@ -32,11 +32,11 @@ using namespace fb::test;
 
 namespace {
 
-
 // Waits (without timing anything) until the condition holds or a generous cap passes.
 bool waitFor(const std::function<bool()>& done)
 {
-    for (int i = 0; i < 3000 && !done(); ++i) QTest::qWait(10);
+    for (int i = 0; i < 3000 && !done(); ++i)
+        QTest::qWait(10);
     return done();
 }
 
@@ -124,8 +124,8 @@ TEST(PagePreview, DialogMarksWhatTheTypedSelectionTakesInOrder)
     ASSERT_TRUE(step.ran());
 
     // 1-2,odd takes 1 2 1 3 5 7 9: page 1 twice, at places 1 and 3.
-    const std::map<int, std::vector<long long>> expected{{0, {1, 3}}, {1, {2}}, {2, {4}}, {4, {5}},
-                                                          {6, {6}},    {8, {7}}};
+    const std::map<int, std::vector<long long>> expected{{0, {1, 3}}, {1, {2}}, {2, {4}},
+                                                         {4, {5}},    {6, {6}}, {8, {7}}};
     EXPECT_EQ(marks, expected);
     EXPECT_EQ(selectionMarks("1-2,odd", 10), expected);
     EXPECT_TRUE(thumbnails);
@@ -143,7 +143,8 @@ TEST(PagePreview, MarksOfRandomSelectionsEqualTheirExpansion)
     for (int i = 0; i < 300; ++i) {
         const int pages = std::uniform_int_distribution<int>(1, 30)(rng);
         std::string spec = forms[rng() % std::size(forms)];
-        if (rng() % 2) spec += std::string(",") + std::to_string(rng() % 40) + "-" + std::to_string(rng() % 40);
+        if (rng() % 2)
+            spec += std::string(",") + std::to_string(rng() % 40) + "-" + std::to_string(rng() % 40);
         // Expanded by hand: every page of every run in order, numbered from 1.
         std::map<int, std::vector<long long>> expected;
         long long place = 0;
@@ -178,7 +179,8 @@ TEST(PagePreview, HostileFilesShowAPlaceholderAndTheReason)
             EXPECT_FALSE(preview->message().isEmpty());
         } else {
             // Whatever opens gets drawn, or says why a page can't be.
-            waitFor([&] { return !preview->renderer().thumbnail(0).isNull() || !preview->message().isEmpty(); });
+            waitFor(
+                [&] { return !preview->renderer().thumbnail(0).isNull() || !preview->message().isEmpty(); });
         }
         preview.reset(); // never waits on a page being drawn
     }
@@ -214,7 +216,8 @@ TEST(JobPlanDialog, ShowsThePlanAndEachOutputsPages)
     QListWidget* pages = dialog.pagesView();
     ASSERT_EQ(pages->count(), 4);
     QStringList labels;
-    for (int i = 0; i < pages->count(); ++i) labels << pages->item(i)->text().split('\n').last();
+    for (int i = 0; i < pages->count(); ++i)
+        labels << pages->item(i)->text().split('\n').last();
     EXPECT_EQ(labels, QStringList({"a.pdf:4", "a.pdf:1", "b.pdf:2", "b.pdf:3"}));
 }
 

@@ -46,12 +46,12 @@ TEST_F(SetupDialogTest, BrowseAndCheckBoxKeepTheirValuesThroughCancel)
         screenshot(d, "setup");
 
         retype(final, "/typed/final.pdf");
-        click(control<QPushButton>(d, "1028"));  // takes the typed final path too
+        click(control<QPushButton>(d, "1028")); // takes the typed final path too
         EXPECT_EQ(every->text(), "/chosen/every.pdf");
         EXPECT_EQ(settings.oddFinalFile, "/typed/final.pdf");
 
         retype(every, "/typed/every.pdf");
-        click(control<QPushButton>(d, "1029"));  // cancelled: the typed text was taken all the same
+        click(control<QPushButton>(d, "1029")); // cancelled: the typed text was taken all the same
         EXPECT_EQ(settings.oddEveryFile, "/typed/every.pdf");
 
         retype(final, "/after/browse.pdf");
@@ -87,7 +87,7 @@ TEST_F(SetupDialogTest, SaveAndExitWritesTheFileByteForByte)
         retype(control<QLineEdit>(d, "1022"), "");
         retype(control<QLineEdit>(d, "1024"), "");
         click(control<QCheckBox>(d, "1026"));
-        QTest::keyClick(control<QLineEdit>(d, "1024"), Qt::Key_Return);  // the default button
+        QTest::keyClick(control<QLineEdit>(d, "1024"), Qt::Key_Return); // the default button
     }));
     EXPECT_EQ(readFileBytes(ini), "ODDEVERY;\r\nODDFINAL;\r\n");
     EXPECT_TRUE(messages.shown.empty());

@@ -46,7 +46,6 @@ using namespace fb::test;
 
 namespace {
 
-
 QString accessibleName(QObject* object)
 {
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(object);
@@ -81,7 +80,7 @@ TEST_F(WindowUseTest, TabLeavesTheListForTheButtonsAndTheLinkAndAltPRunsWithoutA
     QTableView* list = window->listView();
     list->setFocus();
     list->setCurrentIndex(list->model()->index(0, 0));
-    QTest::keyClick(list, Qt::Key_Down);  // arrows move inside the list
+    QTest::keyClick(list, Qt::Key_Down); // arrows move inside the list
     EXPECT_EQ(list->currentIndex().row(), 1);
     EXPECT_TRUE(list->hasFocus());
 
@@ -91,7 +90,8 @@ TEST_F(WindowUseTest, TabLeavesTheListForTheButtonsAndTheLinkAndAltPRunsWithoutA
         reached.push_back(QApplication::focusWidget()->objectName().toStdString());
     }
     EXPECT_EQ(reached, (std::vector<std::string>{"1002", "1001", "1022"}));
-    for (int i = 0; i < 3; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     EXPECT_EQ(QApplication::focusWidget(), list);
 
     // The button's mnemonic is not part of what a screen reader says.
@@ -132,19 +132,23 @@ TEST_F(WindowUseTest, MenuItemsAreNamedByTheirTextsAndEachHasItsOwnMnemonic)
         ASSERT_TRUE(m);
         std::vector<QString> heard, wanted;
         for (int c = 0; c < m->childCount(); ++c)
-            if (m->child(c)->role() != QAccessible::Separator) heard.push_back(m->child(c)->text(QAccessible::Name));
+            if (m->child(c)->role() != QAccessible::Separator)
+                heard.push_back(m->child(c)->text(QAccessible::Name));
         heard.resize(std::min(heard.size(), defs.size()));
-        for (const MenuItemDef* d : defs) wanted.push_back(plain(d->text));
+        for (const MenuItemDef* d : defs)
+            wanted.push_back(plain(d->text));
         EXPECT_EQ(heard, wanted);
         for (std::size_t i = 0; i < actions.size(); ++i) {
             QChar key = mnemonic(actions[i]->text());
             EXPECT_FALSE(key.isNull()) << defs[i]->text;
             EXPECT_TRUE(keys.insert(key).second) << "clashes: " << defs[i]->text;
         }
-        for (QAction* a : added) EXPECT_TRUE(keys.insert(mnemonic(a->text())).second) << a->text().toStdString();
+        for (QAction* a : added)
+            EXPECT_TRUE(keys.insert(mnemonic(a->text())).second) << a->text().toStdString();
     };
     std::vector<QMenu*> menus;
-    for (QAction* a : window->menuBar()->actions()) menus.push_back(a->menu());
+    for (QAction* a : window->menuBar()->actions())
+        menus.push_back(a->menu());
     ASSERT_EQ(menus.size(), mainMenuBar().size());
     std::set<QChar> titles;
     QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(window->menuBar());
@@ -228,13 +232,12 @@ TEST(HelpWindowTest, HelpOpenedFromAModalDialogScrollsFollowsGoesBackAndClosesWh
         QUrl other = start;
         other.setFragment(QStringLiteral("contents"));
         if (other == start) other.setFragment(QString());
-        browser->setSource(other);  // as a followed link does
+        browser->setSource(other); // as a followed link does
         QPushButton* back = nullptr;
         for (QPushButton* b : help->findChildren<QPushButton*>())
             if (b->text() == QLatin1String("&Back")) back = b;
         ASSERT_TRUE(back && back->isEnabled());
-        QTest::mouseClick(help->windowHandle(), Qt::LeftButton, {},
-                          back->mapTo(help, back->rect().center()));
+        QTest::mouseClick(help->windowHandle(), Qt::LeftButton, {}, back->mapTo(help, back->rect().center()));
         EXPECT_EQ(browser->source(), start);
 
         QWindow* w = help->windowHandle();
@@ -242,7 +245,7 @@ TEST(HelpWindowTest, HelpOpenedFromAModalDialogScrollsFollowsGoesBackAndClosesWh
         browser->setFocus();
         QTest::keyClick(w, Qt::Key_PageDown);
         EXPECT_GT(browser->verticalScrollBar()->value(), before);
-        QPointer<HelpWindow> stillThere(help);  // a closed help window deletes itself
+        QPointer<HelpWindow> stillThere(help); // a closed help window deletes itself
         QTest::keyClick(w, Qt::Key_Escape);
         EXPECT_TRUE(!stillThere || !stillThere->isVisible());
         EXPECT_TRUE(dialog.isVisible());
@@ -260,11 +263,11 @@ TEST_F(WindowUseTest, SizeAndColumnsComeBackAndNoTitleIsClipped)
     EXPECT_TRUE(available.contains(window->frameGeometry())) << "opens inside the screen";
     QHeaderView* header = window->listView()->horizontalHeader();
     for (int c = 0; c < header->count(); ++c) {
-        if (header->sectionSize(c) == 0) continue;  // hidden by design
+        if (header->sectionSize(c) == 0) continue; // hidden by design
         QFont bold = header->font();
         bold.setBold(true);
-        EXPECT_GE(header->sectionSize(c),
-                  QFontMetrics(bold).horizontalAdvance(header->model()->headerData(c, Qt::Horizontal).toString()))
+        EXPECT_GE(header->sectionSize(c), QFontMetrics(bold).horizontalAdvance(
+                                              header->model()->headerData(c, Qt::Horizontal).toString()))
             << c;
     }
     // A long output path widens its column once the rows have settled.
@@ -310,7 +313,10 @@ TEST_F(WindowUseTest, FailuresSayWhy)
 // ---- a 1280x800 screen at scale 2 -----------------------------------------
 
 namespace {
-bool onSmallScreen() { return std::getenv("FB_SMALL_SCREEN") != nullptr; }
+bool onSmallScreen()
+{
+    return std::getenv("FB_SMALL_SCREEN") != nullptr;
+}
 
 void expectInside(QWidget* w, const char* what)
 {

@@ -39,8 +39,7 @@ struct ScriptedFiles : FileDialogs {
     std::deque<std::optional<std::string>> answers;
 };
 
-template <class W>
-W* child(QWidget& parent, const char* id)
+template <class W> W* child(QWidget& parent, const char* id)
 {
     auto* w = parent.findChild<W*>(id);
     EXPECT_NE(w, nullptr) << id;
@@ -105,7 +104,7 @@ TEST(BulkOptionDialogs, GroupingKeepsWhatOkAndBrowseStoredAndNothingOnCancel)
         dialog.show();
         EXPECT_EQ(textOf(dialog, bulkids::kSuffix), "_x");
         typeInto(dialog, bulkids::kSuffix, "_closed");
-        dialog.close();  // the close box
+        dialog.close(); // the close box
         EXPECT_EQ(dialog.result(), QDialog::Rejected);
         EXPECT_EQ(settings.suffix, "_x");
     }
@@ -144,7 +143,7 @@ TEST(BulkOptionDialogs, OneOutputStoresOnCheckBoxAndBrowseOnly)
 
         files.answers = {std::nullopt, std::string("/out/all.pdf")};
         auto* browse = child<QPushButton>(dialog, bulkids::kOutputFileBrowse);
-        QTest::mouseClick(browse, Qt::LeftButton);  // cancelled: nothing changes
+        QTest::mouseClick(browse, Qt::LeftButton); // cancelled: nothing changes
         EXPECT_EQ(textOf(dialog, bulkids::kOutputFile), "");
         QTest::mouseClick(browse, Qt::LeftButton);
         EXPECT_EQ(textOf(dialog, bulkids::kOutputFile), "/out/all.pdf");
@@ -203,7 +202,8 @@ TEST(ScanningWindow, StopHidesItAtOnceAndTheWalkKeepsItsRows)
     for (int f = 0; f < 20; ++f) {
         std::string folder = dir / ("f" + std::to_string(f));
         ::mkdir(folder.c_str(), 0755);
-        for (int i = 0; i < 10; ++i) writeFileBytes(folder + "/" + std::to_string(i) + ".pdf", "");
+        for (int i = 0; i < 10; ++i)
+            writeFileBytes(folder + "/" + std::to_string(i) + ".pdf", "");
     }
     RecordingMessageBoxes messages;
     CancelParametersPrompt prompt;
@@ -214,14 +214,17 @@ TEST(ScanningWindow, StopHidesItAtOnceAndTheWalkKeepsItsRows)
     ClickingPump pump;
     pump.clickAt = 60;
     QPointer<ScanningWindow> window;
-    BulkLoader loader{{jobs, messages, folders, options, pump,
+    BulkLoader loader{{jobs,
+                       messages,
+                       folders,
+                       options,
+                       pump,
                        [&] {
                            auto p = std::make_unique<ScanningProgress>(nullptr);
                            pump.progress = p.get();
                            window = p->window();
                            EXPECT_EQ(window->windowTitle(), "Scanning");
-                           EXPECT_EQ(textOf(*window, bulkids::kScanningText),
-                                     "Scanning disk, please wait.");
+                           EXPECT_EQ(textOf(*window, bulkids::kScanningText), "Scanning disk, please wait.");
                            EXPECT_EQ(textOf(*window, bulkids::kScanningStop), "&Stop");
                            EXPECT_FALSE(window->isModal());
                            return p;
@@ -238,9 +241,9 @@ TEST(ScanningWindow, StopHidesItAtOnceAndTheWalkKeepsItsRows)
     EXPECT_EQ(pump.countShown.toStdString(), "Files added: " + std::to_string(loader.filesAdded()));
     EXPECT_GT(jobs.rowCount(), 0);
     EXPECT_LT(jobs.rowCount(), 200);
-    EXPECT_LE(pump.dispatches, pump.clickAt + 4);  // the walk ended at its next checks
+    EXPECT_LE(pump.dispatches, pump.clickAt + 4); // the walk ended at its next checks
     EXPECT_EQ(messages.texts(), std::vector<std::string>{"Bulk Files Loaded"});
-    EXPECT_TRUE(window.isNull());  // destroyed when the walk ended
+    EXPECT_TRUE(window.isNull()); // destroyed when the walk ended
 }
 
 int main(int argc, char** argv)

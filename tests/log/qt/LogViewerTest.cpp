@@ -71,8 +71,8 @@ TEST(LogViewer, ShowsSortsByHeaderClickAndClearsOnlyTheList)
     EXPECT_EQ(viewer.closeButton()->text(), "&Close");
     EXPECT_TRUE(viewer.closeButton()->isDefault());
     EXPECT_EQ(viewer.clearButton()->text(), "Clear");
-    const char* headers[] = {"Date/Time", "File Size", "Filename", "Creation Time", "Modified Time",
-                             "Source File"};
+    const char* headers[] = {"Date/Time",     "File Size",     "Filename",
+                             "Creation Time", "Modified Time", "Source File"};
     const int widths[] = {110, 50, 200, 110, 110, 200};
     for (int c = 0; c < 6; ++c) {
         EXPECT_EQ(viewer.model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
@@ -84,17 +84,17 @@ TEST(LogViewer, ShowsSortsByHeaderClickAndClearsOnlyTheList)
     EXPECT_EQ(cell(viewer, 0, 0), "2011-03-04 05:06:07");
     EXPECT_EQ(cell(viewer, 0, 5), "/s/1.pdf");
 
-    viewer.table()->selectRow(2);  // "/o/c.pdf", size 3
-    clickHeader(viewer, 1);        // sizes as text: 100 before 20 before 3
+    viewer.table()->selectRow(2); // "/o/c.pdf", size 3
+    clickHeader(viewer, 1);       // sizes as text: 100 before 20 before 3
     EXPECT_EQ(cell(viewer, 0, 1), "100");
     EXPECT_EQ(cell(viewer, 1, 1), "20");
     EXPECT_EQ(cell(viewer, 2, 1), "3");
     QModelIndexList selected = viewer.table()->selectionModel()->selectedRows();
     ASSERT_EQ(selected.size(), 1);
-    EXPECT_EQ(selected[0].row(), 2);  // the selection went with its row
+    EXPECT_EQ(selected[0].row(), 2); // the selection went with its row
     clickHeader(viewer, 2);
     EXPECT_EQ(cell(viewer, 0, 2), "/o/a.pdf");
-    clickHeader(viewer, 2);  // again: still ascending
+    clickHeader(viewer, 2); // again: still ascending
     EXPECT_EQ(cell(viewer, 0, 2), "/o/a.pdf");
 
     QTest::mouseClick(viewer.clearButton(), Qt::LeftButton);

@@ -36,16 +36,16 @@ TEST(HyperLinkLabel, LooksLikeALinkAndTurnsVisitedOnlyWhenOpened)
     EXPECT_EQ(link.size(), link.sizeHint());
     EXPECT_EQ(link.palette().color(QPalette::WindowText), QColor(100, 10, 14));
 
-    QTest::mouseClick(&link, Qt::LeftButton);  // the opener fails
+    QTest::mouseClick(&link, Qt::LeftButton); // the opener fails
     EXPECT_EQ(asked, (std::vector<std::string>{kWebsiteUrl}));
     EXPECT_FALSE(link.visited());
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text,
-              "Unable to open hyperlink:\n\nThere is no application associated\nwith the given filename extension.");
+    EXPECT_EQ(messages.shown[0].text, "Unable to open hyperlink:\n\nThere is no application associated\nwith "
+                                      "the given filename extension.");
     EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
 
     answer = 42;
-    QTest::keyClick(&link, Qt::Key_Space);  // the keyboard follows it too
+    QTest::keyClick(&link, Qt::Key_Space); // the keyboard follows it too
     EXPECT_TRUE(link.visited());
     EXPECT_EQ(link.palette().color(QPalette::WindowText), QColor(200, 200, 200));
     EXPECT_EQ(messages.shown.size(), 1u);
@@ -72,7 +72,7 @@ TEST(HelpGuide, OpensAtTheMainWindowTopicAndEveryLinkInsideFindsItsSection)
     EXPECT_TRUE(help->isVisible());
     EXPECT_EQ(help->browser()->source().fragment(), "main-window");
     EXPECT_TRUE(help->browser()->toPlainText().contains("Folioband Batch User Guide"));
-    EXPECT_EQ(ShowHelp(kAppendParametersHelpContext), help);  // one window, raised again
+    EXPECT_EQ(ShowHelp(kAppendParametersHelpContext), help); // one window, raised again
     EXPECT_EQ(help->browser()->source().fragment(), "append-parameters");
     help->close();
 
