@@ -9,6 +9,7 @@
 #include "common/StopSignals.h"
 #include "common/Text.h"
 #include "engine/QpdfAutomation.h"
+#include "engine/pdf/PdfOpen.h"
 
 #include <cstdio>
 #include <iostream>
@@ -115,6 +116,9 @@ int main(int argc, char** argv)
                            fb::kExitJobIncomplete);
     fb::StderrMessageBoxes messages;
     fb::NoClipboard clipboard;
+    // This process ends with its runs: the documents closed last are left to
+    // the system instead of being taken apart object by object.
+    fb::pdf::leaveLastDocumentsAtExit(true);
     const int code = runModel(messages, clipboard, arguments);
     // Whatever a stopped run's end did not reach: no hidden file of ours stays behind.
     if (fb::stopSignal() != 0) fb::removeOwnTempFiles();

@@ -1,6 +1,7 @@
 #pragma once
 #include <qpdf/QPDFObjectHandle.hh>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,13 @@ std::string warningsOf(QPDF& pdf);
 
 // A new document without pages. Throws on failure.
 std::shared_ptr<QPDF> createEmptyPdf();
+
+// For a process that ends when its run does: documents let go are not freed
+// until the next one is made, so the last ones cost nothing to close (the
+// system takes their memory back at exit). Off frees what is parked.
+void leaveLastDocumentsAtExit(bool on);
+// How many documents let go are waiting to be freed.
+std::size_t parkedDocumentCount();
 
 // "" for a page of pdf that is a page dictionary. For one qpdf could not read
 // whole (it reads, for example, an array nested deeper than its limit as null)
