@@ -208,7 +208,7 @@ void JobList::setAlwaysShowParameters(bool on)
 
 int JobList::rowPageCount(const std::string& path, int row)
 {
-    int count = probePageCount(path, acrobatFallback_);
+    int count = pageCounts_.probe(path, acrobatFallback_);
     if (count == -1 && row >= 0 && row < rowCount()) setText(row, kSelected, "No");
     return count;
 }

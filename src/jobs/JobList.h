@@ -128,6 +128,7 @@ private:
     MessageBoxes& messages_;
     ParametersPrompt& prompt_;
     AcrobatPageCounter acrobatFallback_;
+    PageCountMemo pageCounts_;
     std::vector<JobListObserver*> observers_;
     int notifying_ = 0; // observers that leave meanwhile are only nulled
     EventPump* loadPump_ = nullptr;

@@ -1,6 +1,8 @@
 #pragma once
+#include <cstddef>
 #include <functional>
 #include <string>
+#include <unordered_map>
 
 namespace fb {
 
@@ -14,5 +16,30 @@ using AcrobatPageCounter = std::function<int(const std::string& path)>;
 // the fallback's count (0 without a fallback); -1 when the file can't be opened
 // at all (the caller deselects its row).
 int probePageCount(const std::string& path, const AcrobatPageCounter& fallback);
+
+// probePageCount, remembering the counts it found by path while the file
+// stays the same (device, inode, size, modification and change times): a
+// batch file naming one source on many rows reads it once. Only counts of
+// pages are kept; a file with none, or that does not open, is asked again.
+class PageCountMemo {
+public:
+    int probe(const std::string& path, const AcrobatPageCounter& fallback);
+
+private:
+    struct Seen {
+        unsigned long long device = 0, inode = 0;
+        long long size = 0, modified = 0, changed = 0; // times in nanoseconds
+        int pages = 0;
+        bool operator==(const Seen& o) const
+        {
+            return device == o.device && inode == o.inode && size == o.size && modified == o.modified &&
+                   changed == o.changed;
+        }
+    };
+    static bool identify(const std::string& path, Seen& seen);
+    // Bounded: a load of a million different files must not keep a million.
+    static constexpr std::size_t kMaxRemembered = 4096;
+    std::unordered_map<std::string, Seen> seen_;
+};
 
 } // namespace fb

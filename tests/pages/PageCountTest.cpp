@@ -10,7 +10,9 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <string>
+#include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "testkit/TestDirs.h"
 
@@ -150,6 +152,37 @@ TEST(ProbePageCount, FallbackMisbehaviourIsContained)
     // A negative answer must not be mistaken for "file does not open".
     EXPECT_EQ(probePageCount(path, [](const std::string&) { return -1; }), 0);
     EXPECT_EQ(probePageCount(path, [](const std::string&) -> int { throw std::runtime_error("x"); }), 0);
+}
+
+// A source named on many rows is read once, and read again as soon as it
+// changes in any way; a file without pages is always asked again.
+TEST(PageCountMemo, CountsAFileOnceUntilItChanges)
+{
+    TempDir dir;
+    const std::string path = dir / "s.pdf";
+    writeFileBytes(path, "not a pdf, only the fallback counts it");
+    RecordingFallback fallback;
+    fallback.answer = 5;
+    PageCountMemo memo;
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(memo.probe(path, fallback.counter()), 5);
+    EXPECT_EQ(fallback.calls, 1);
+
+    writePdf(path, 2); // rewritten in place: its times change
+    EXPECT_EQ(memo.probe(path, fallback.counter()), 2);
+    const std::string other = dir / "other.pdf";
+    writePdf(other, 4);
+    ASSERT_EQ(::rename(other.c_str(), path.c_str()), 0); // replaced: another file
+    EXPECT_EQ(memo.probe(path, fallback.counter()), 4);
+
+    writeFileBytes(path, "no pages now");
+    fallback.answer = 0;
+    fallback.calls = 0;
+    EXPECT_EQ(memo.probe(path, fallback.counter()), 0);
+    EXPECT_EQ(memo.probe(path, fallback.counter()), 0);
+    EXPECT_EQ(fallback.calls, 2);
+    ::unlink(path.c_str());
+    EXPECT_EQ(memo.probe(path, fallback.counter()), -1);
 }
 
 } // namespace
