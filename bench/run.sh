@@ -24,8 +24,9 @@ QUICK=${BENCH_QUICK:-0}
 REPS=${BENCH_REPS:-3}
 LIMIT=${BENCH_LIMIT:-600} # seconds a single run may take before its figure reads "over"
 
-ROWS_EACH=200; ROWS_ONE=200; ROWS_LONG=800; COUNT_FILES=2000; LIST_ROWS=100000
-if [ "$QUICK" = 1 ]; then ROWS_EACH=40; ROWS_ONE=40; ROWS_LONG=200; COUNT_FILES=200; LIST_ROWS=10000; REPS=1; fi
+ROWS_EACH=200; ROWS_ONE=200; ROWS_LONG=800; COUNT_FILES=2000; LIST_ROWS=100000; LOAD_ROWS=1000000
+if [ "$QUICK" = 1 ]; then ROWS_EACH=40; ROWS_ONE=40; ROWS_LONG=200; COUNT_FILES=200; LIST_ROWS=10000; LOAD_ROWS=100000; REPS=1; fi
+LOAD_START=$(cut -d' ' -f1-3 /proc/loadavg)
 
 log() { echo "bench: $*" >&2; }
 
@@ -43,7 +44,7 @@ find_manuals
 log "building (Release) in $BUILD"
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$ROOT/..}
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-nice cmake --build "$BUILD" --target mervo make-sample-pdf joblist-bench >/dev/null
+nice cmake --build "$BUILD" --target mervo make-sample-pdf joblist-bench count-bench >/dev/null
 MERVO=$BUILD/mervo
 MAKE_SAMPLE=$BUILD/make-sample-pdf
 export QT_QPA_PLATFORM=offscreen
@@ -59,9 +60,10 @@ mkdir -p "$WORK/count"
 for i in $(seq 1 "$COUNT_FILES"); do cp "$WORK/src/s001.pdf" "$WORK/count/c$i.pdf"; done
 
 # ---- measuring --------------------------------------------------------------
-# measure VAR DIR CMD...: best wall time over REPS runs of CMD in DIR (a fresh
-# copy of DIR's start state each time: outputs and the log removed). Sets
-# VAR_wall, VAR_cpu (user+sys) and VAR_rss (peak kB).
+# measure VAR DIR CMD...: best wall time and best CPU time (user+sys) over
+# REPS runs of CMD in DIR (a fresh copy of DIR's start state each time: outputs
+# and the log removed). Sets VAR_wall, VAR_cpu and VAR_rss (peak kB of the
+# fastest run).
 measure() {
     local var=$1 dir=$2; shift 2
     local best_wall="" best_cpu="" best_rss=""
@@ -79,8 +81,10 @@ measure() {
         read -r wall user sys rss <"$WORK/time.txt"
         local cpu; cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN{printf "%.2f", u+s}')
         if [ -z "$best_wall" ] || awk -v a="$wall" -v b="$best_wall" 'BEGIN{exit !(a<b)}'; then
-            best_wall=$wall; best_cpu=$cpu; best_rss=$rss
+            best_wall=$wall; best_rss=$rss
         fi
+        # CPU time is the steadier figure on a shared machine: its own best.
+        if [ -z "$best_cpu" ] || awk -v a="$cpu" -v b="$best_cpu" 'BEGIN{exit !(a<b)}'; then best_cpu=$cpu; fi
     done
     printf -v "${var}_wall" '%s' "$best_wall"
     printf -v "${var}_cpu" '%s' "$best_cpu"
@@ -110,13 +114,15 @@ batch() {
     done
 }
 
-FIG=(); MERVO_T=(); PEER_T=(); RATIO=(); CPU_RATIO=(); GOAL=(); MET=(); MEM=()
+FIG=(); MERVO_T=(); PEER_T=(); RATIO=(); CPU_RATIO=(); GOAL=(); MET=(); MEM=(); NOTES=()
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{ if (b<=0) b=0.005; printf "%.3f", a/b }'; }
 MEM_GOAL=1.3 # peak memory against the peer's, on every row that has one
 row() { # figure mervo_wall peer_wall mervo_cpu peer_cpu goal mem_ratio [mem_goal]
     local r c met mg=${8:-$MEM_GOAL}
     r=$(ratio "$2" "$3"); c=$(ratio "$4" "$5")
-    met=$(awk -v r="$r" -v g="$6" 'BEGIN{print (r<=g) ? "yes" : "no"}')
+    # Judged on CPU time: on a shared machine the wall clock also counts the
+    # time other work held the cores.
+    met=$(awk -v r="$c" -v g="$6" 'BEGIN{print (r<=g) ? "yes" : "no"}')
     if [ -n "${7:-}" ] && [ "$7" != - ]; then
         met="$met; memory ≤ $mg: $(awk -v m="$7" -v g="$mg" 'BEGIN{print (m<=g) ? "yes" : "no"}')"
     fi
@@ -282,6 +288,20 @@ measure p_count "$WORK/count" bash pdfinfo-loop.sh
 row "counting the pages of $COUNT_FILES files vs a loop of pdfinfo" \
     "$m_count_wall" "$p_count_wall" "$m_count_cpu" "$p_count_cpu" 0.02 "$(memratio "$m_count_rss" "$p_count_rss")"
 
+# 6b. Page counts in one process: poppler (the program's page counter, its
+#     named dependency) against qpdf alone, on the same files, and what each
+#     makes of the tests' hostile kinds of file.
+log "figure: page counts, poppler vs qpdf alone"
+if timeout -s KILL "$LIMIT" "$BUILD/count-bench" "$COUNT_FILES" >"$WORK/count-bench.txt" 2>/dev/null; then
+    read -r _ _ _ c_pop _ _ _ _ c_qpdf _ < <(grep '^files' "$WORK/count-bench.txt")
+    row "counting the pages of $COUNT_FILES files in one process, poppler (kept) vs qpdf alone (CPU s)" \
+        "$c_pop" "$c_qpdf" "$c_pop" "$c_qpdf" 1
+    DIFFER=$(awk '/^kind/ && $4 != $7 {printf "%s%s (poppler %s, qpdf %s)", n++ ? ", " : "", $2, $4, $7}' "$WORK/count-bench.txt")
+    NOTES+=("Page counts, hostile files: poppler and qpdf differ on ${DIFFER:-none}; poppler stays the page counter (the program's named dependency for counting pages).")
+else
+    skip "counting the pages of $COUNT_FILES files, poppler vs qpdf alone" "≤ 1" "count-bench failed"
+fi
+
 # 7. Start-up: 50 starts each, and one one-row job vs one qpdf merge.
 log "figure: start-up"
 cat >"$WORK/starts.sh" <<EOF
@@ -324,6 +344,34 @@ FIG+=("$BIG_ROWS job-list rows, peak bytes a row"); MERVO_T+=("$big_per_row"); P
 CPU_RATIO+=("-"); GOAL+=("<= 300"); MEM+=("${big_rss:-"-"} kB")
 MET+=("$(awk -v s="$big_per_row" 'BEGIN{print (s+0 > 0 && s <= 300) ? "yes" : "no"}')")
 
+# 9. A batch file of LOAD_ROWS rows loaded through mervo without a window and
+#    no row selected (~), its sources 200 small PDFs (every row page-counted),
+#    and again with every source missing. Goals: half the 73 s the load took
+#    (36.5 s; scaled for fewer rows), and at most 200 bytes a row beyond the
+#    row's own text (its file name) at peak, over a one-row load's peak.
+log "figure: a batch file of $LOAD_ROWS rows loaded"
+mkdir -p "$WORK/load"
+for i in $(seq 0 199); do cp "$WORK/src/s001.pdf" "$WORK/load/s$i.pdf"; done
+awk -v d="$WORK/load" -v n="$LOAD_ROWS" 'BEGIN{for(i=0;i<n;i++) printf "~%s/s%d.pdf; all; ; ; ; out/all.pdf; N; N; Y; N\r\r\n", d, i%200}' >"$WORK/load/rows.app"
+awk -v d="$WORK/load/missing" -v n="$LOAD_ROWS" 'BEGIN{for(i=0;i<n;i++) printf "~%s/m%07d.pdf; all; ; ; ; out/all.pdf; N; N; Y; N\r\r\n", d, i}' >"$WORK/load/missing.app"
+head -1 "$WORK/load/rows.app" >"$WORK/load/one.app"
+LOAD_REPS=$REPS; REPS=1
+measure m_load1 "$WORK/load" "$MERVO" one.app -q
+for kind in rows missing; do
+    measure m_load "$WORK/load" "$MERVO" "$kind.app" -q
+    name_len=$(head -1 "$WORK/load/$kind.app" | awk -F';' '{print length($1) - 1}')
+    per_row=$(awk -v a="$m_load_rss" -v b="$m_load1_rss" -v n="$LOAD_ROWS" -v t="$name_len" \
+        'BEGIN{printf "%.0f", (a - b) * 1024 / n - (t + 1)}')
+    goal_s=$(awk -v n="$LOAD_ROWS" 'BEGIN{printf "%.1f", 36.5 * n / 1000000}')
+    what="sources exist"; [ $kind = missing ] && what="every source missing"
+    FIG+=("$LOAD_ROWS-row batch file loaded by mervo, no row selected, $what (wall s; CPU s)")
+    MERVO_T+=("$m_load_wall; $m_load_cpu"); PEER_T+=("-"); RATIO+=("-"); CPU_RATIO+=("-")
+    GOAL+=("≤ $goal_s s; ≤ 200 bytes a row beyond its text")
+    MET+=("$(awk -v w="$m_load_wall" -v g="$goal_s" 'BEGIN{print (w<=g) ? "yes" : "no"}'); $per_row bytes: $(awk -v b="$per_row" 'BEGIN{print (b<=200) ? "yes" : "no"}')")
+    MEM+=("$m_load_rss kB")
+done
+REPS=$LOAD_REPS
+
 # ---- report -----------------------------------------------------------------
 STAMP=$(date -u '+%Y-%m-%d %H:%M UTC')
 CPU=$(awk -F': ' '/model name/{print $2; exit}' /proc/cpuinfo)
@@ -340,8 +388,9 @@ LIBS_QPDF=$(ldd "$(command -v qpdf)" | wc -l)
     echo
     echo "## $STAMP, commit $COMMIT"
     echo
-    echo "Machine: $CPU, $CORES cores, $MEMORY; load average at the end $LOAD. Peers: $QPDF_V; $POPPLER_V."
-    echo "Best of $REPS runs each (wall seconds); ratio = mervo / peer. Shared libraries: mervo $LIBS_MERVO, qpdf $LIBS_QPDF."
+    echo "Machine: $CPU, $CORES cores, $MEMORY; load average at the start $LOAD_START, at the end $LOAD. Peers: $QPDF_V; $POPPLER_V."
+    echo "Best of $REPS runs each (wall and CPU = user+sys, each its own best); ratio = mervo / peer; met is judged on"
+    echo "the CPU ratio. Peak memory from the fastest run (/usr/bin/time). Shared libraries: mervo $LIBS_MERVO, qpdf $LIBS_QPDF."
     [ "$CHECK_FAILED" = 0 ] && echo "Every output written passed qpdf --check." || echo "**Some outputs failed qpdf --check.**"
     [ ${#OVER[@]} = 0 ] || echo "Stopped after $LIMIT s (their figures are lower bounds): ${OVER[*]}."
     echo
@@ -350,6 +399,7 @@ LIBS_QPDF=$(ldd "$(command -v qpdf)" | wc -l)
     for k in "${!FIG[@]}"; do
         echo "| ${FIG[$k]} | ${MERVO_T[$k]} | ${PEER_T[$k]} | ${RATIO[$k]} | ${CPU_RATIO[$k]} | ${GOAL[$k]} | ${MET[$k]} | ${MEM[$k]} |"
     done
+    [ ${#NOTES[@]} = 0 ] || { echo; printf '%s\n' "${NOTES[@]}"; }
 } >"$WORK/report.md"
 
 cat "$WORK/report.md"
