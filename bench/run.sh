@@ -296,7 +296,7 @@ if timeout -s KILL "$LIMIT" "$BUILD/count-bench" "$COUNT_FILES" >"$WORK/count-be
     read -r _ _ _ c_pop _ _ _ _ c_qpdf _ < <(grep '^files' "$WORK/count-bench.txt")
     row "counting the pages of $COUNT_FILES files in one process, poppler (kept) vs qpdf alone (CPU s)" \
         "$c_pop" "$c_qpdf" "$c_pop" "$c_qpdf" 1
-    DIFFER=$(awk '/^kind/ && $4 != $7 {printf "%s%s (poppler %s, qpdf %s)", n++ ? ", " : "", $2, $4, $7}' "$WORK/count-bench.txt")
+    DIFFER=$(awk '/^kind/ && $4 != $8 {printf "%s%s (poppler %s, qpdf %s)", n++ ? ", " : "", $2, $4, $8}' "$WORK/count-bench.txt")
     NOTES+=("Page counts, hostile files: poppler and qpdf differ on ${DIFFER:-none}; poppler stays the page counter (the program's named dependency for counting pages).")
 else
     skip "counting the pages of $COUNT_FILES files, poppler vs qpdf alone" "≤ 1" "count-bench failed"
