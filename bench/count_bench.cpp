@@ -80,10 +80,11 @@ int main(int argc, char** argv)
     }
     (void)fb::countPages(first); // poppler's tables built once, as in a run
     long popplerPages = 0, qpdfPages = 0;
-    const double poppler = timeAll(files, [](const std::string& f) { return fb::countPages(f); }, popplerPages);
+    const double poppler = timeAll(
+        files, [](const std::string& f) { return fb::countPages(f); }, popplerPages);
     const double qpdf = timeAll(files, qpdfCount, qpdfPages);
-    std::printf("files %d poppler %.3f s (%ld pages) qpdf %.3f s (%ld pages)\n", n, poppler, popplerPages, qpdf,
-                qpdfPages);
+    std::printf("files %d poppler %.3f s (%ld pages) qpdf %.3f s (%ld pages)\n", n, poppler, popplerPages,
+                qpdf, qpdfPages);
     std::fflush(stdout);
     for (const auto& kind : fb::test::hostileKinds()) {
         const std::string path = dir / (kind.name + ".pdf");
@@ -94,7 +95,8 @@ int main(int argc, char** argv)
         t = cpuNow();
         const int byQpdf = qpdfCount(path);
         const double tq = cpuNow() - t;
-        std::printf("kind %s poppler %d %.4f s qpdf %d %.4f s\n", kind.name.c_str(), byPoppler, tp, byQpdf, tq);
+        std::printf("kind %s poppler %d %.4f s qpdf %d %.4f s\n", kind.name.c_str(), byPoppler, tp, byQpdf,
+                    tq);
         std::fflush(stdout); // before the next kind forks a qpdf to encrypt
     }
     std::filesystem::remove_all(dir);

@@ -178,10 +178,12 @@ public:
             makePrivate();
             if (copier_) copier_->finishOutlines();
             errno = 0;
-            // A higher version goes in the header, which only a full rewrite changes.
+            // A higher version goes in the catalog when the save is an update;
+            // a full rewrite puts it in the header.
             const std::string version = copier_ ? copier_->minimumVersion() : std::string();
-            const bool update = writer_ && !untracked_ && path == path_ && version.empty() &&
-                                writer_->savesSinceFullWrite() < kMaxUpdates;
+            const bool update =
+                writer_ && !untracked_ && path == path_ && writer_->savesSinceFullWrite() < kMaxUpdates;
+            if (update && copier_) copier_->raiseCatalogVersion();
             if (update && writer_->save(*pdf_, path, touched(), &failure_)) {
                 if (appender_) appender_->clearTouched();
                 if (copier_) copier_->clearTouched();

@@ -171,6 +171,38 @@ TEST_F(IncrementalSaveTest, ManySourcesLetGoWithoutRewritingTheOutput)
     EXPECT_TRUE(hiddenFiles().empty());
 }
 
+// A source of a later PDF version than the output's raises the version the
+// output declares by an update (the catalog's /Version), not a full rewrite;
+// a lower one leaves it as it is.
+TEST_F(IncrementalSaveTest, ALaterSourceVersionGoesInTheCatalogOfAnUpdate)
+{
+    const std::string out = dir / "out.pdf";
+    auto versioned = [&](const std::string& name, const std::string& version) {
+        SamplePdfOptions o;
+        o.name = name;
+        o.pages = 2;
+        o.version = version;
+        const std::string path = dir / (name + ".pdf");
+        EXPECT_TRUE(makeSamplePdf(path, o));
+        return path;
+    };
+    appendRow(*qpdf, versioned("a", "1.4"), out, true);
+    const std::string header = readFileBytes(out).substr(0, 8);
+    appendRow(*qpdf, versioned("b", "1.6"), out);
+    appendRow(*qpdf, versioned("c", "1.5"), out);
+    appendRow(*qpdf, versioned("d", "1.7"), out);
+
+    const std::string bytes = readFileBytes(out);
+    EXPECT_EQ(occurrences(bytes, "%%EOF"), 4) << "one full write, then updates";
+    EXPECT_EQ(bytes.substr(0, 8), header);
+    std::string why;
+    EXPECT_TRUE(readsCleanly(out, &why)) << why;
+    EXPECT_EQ(pdfPageTexts(out).size(), 8u);
+    QPDF back;
+    back.processFile(out.c_str());
+    EXPECT_EQ(back.getRoot().getKey("/Version").unparse(), "/1.7");
+}
+
 TEST_F(IncrementalSaveTest, TheKeptPreviousVersionIsUsedOnlyWhileUntouched)
 {
     const std::string out = dir / "out.pdf";

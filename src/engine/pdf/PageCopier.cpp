@@ -216,4 +216,14 @@ bool PageCopier::copy(const std::shared_ptr<SourceIndex>& source, long insertAft
     return true;
 }
 
+void PageCopier::raiseCatalogVersion()
+{
+    if (minimumVersion_.empty()) return;
+    OH root = out_.getRoot();
+    OH named = root.getKey("/Version");
+    const std::string now = named.isName() ? named.getName().substr(1) : std::string();
+    if (versionRank(now) >= versionRank(minimumVersion_)) return;
+    root.replaceKey("/Version", OH::newName("/" + minimumVersion_));
+}
+
 } // namespace fb::pdf

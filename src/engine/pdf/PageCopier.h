@@ -52,6 +52,10 @@ public:
     // The highest version of the sources copied from ("" when none is higher
     // than the output's own): what the output is at least to be saved as.
     const std::string& minimumVersion() const { return minimumVersion_; }
+    // Names minimumVersion() as the catalog's /Version when the catalog names
+    // none or a lower one. Readers take the later of it and the header's, and
+    // unlike the header an update can change it.
+    void raiseCatalogVersion();
 
 private:
     CopySet& copySetFor(const std::shared_ptr<SourceIndex>& source, long firstPage, long count);
