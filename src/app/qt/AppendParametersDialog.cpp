@@ -265,7 +265,7 @@ ParametersAnswer QtParametersPrompt::prompt(const ParametersRequest& request)
     return values_.answer();
 }
 
-void QtParametersPrompt::holdValues(const std::string& fileName, const CommandLineColumns& values)
+void QtParametersPrompt::holdValues(const std::string& fileName, const RowValues& values)
 {
     values_.hold(fileName, values);
 }

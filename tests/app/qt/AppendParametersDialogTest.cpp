@@ -35,7 +35,7 @@ struct AppendParametersDialogTest : ::testing::Test, PromptStack {
     bool addWithDialog(const std::string& path, std::function<void(QDialog*)> step)
     {
         ModalStep modal(std::move(step));
-        jobs.AddJobEntry(path, 1, "", "", "", "", "", "", "");
+        jobs.AddJobEntry(path, 1, {});
         QCoreApplication::processEvents();
         return modal.ran();
     }
@@ -97,7 +97,7 @@ TEST_F(AppendParametersDialogTest, OpensWithDefaultsAndChecksTheOutputBeforeTheP
 
 TEST_F(AppendParametersDialogTest, BookmarkBoxesClearEachOtherAndRadioButtonsSetTheChoice)
 {
-    jobs.AddJobEntry(pdf("a.pdf", 2), 1, "all", "/moved", "/out.pdf", "Y", "Y", "N", "Y");
+    jobs.AddJobEntry(pdf("a.pdf", 2), 1, {"all", "/moved", "/out.pdf", "Y", "Y", "N", "Y"});
     jobs.setRowSelected(0, true);
     int helpCalls = 0;
     prompt.setHelpHandler([&] { ++helpCalls; });
@@ -205,7 +205,7 @@ TEST_F(AppendParametersDialogTest, UseSameParametersConfirmsAtOnceUntilTheValues
 TEST_F(AppendParametersDialogTest, AMissingFileIsCalledMissingNotOneGreaterThanMinusOne)
 {
     std::string gone = pdf("gone.pdf", 3);
-    jobs.AddJobEntry(gone, 1, "all", "", dir / "out.pdf", "N", "N", "Y", "N");
+    jobs.AddJobEntry(gone, 1, {"all", "", dir / "out.pdf", "N", "N", "Y", "N"});
     ASSERT_EQ(::unlink(gone.c_str()), 0);
     jobs.RefreshPageCounts();
     ASSERT_EQ(jobs.text(0, kPages), "-1");
@@ -235,7 +235,7 @@ TEST_F(AppendParametersDialogTest, ShowCommandLineHandsOverEveryColumnButTheFile
     ASSERT_EQ(parameters(0)[6], "Y");
 
     // ...then the command line shown for a row without one.
-    jobs.AddJobEntry(pdf("b.pdf", 3), 1, "2-3", "/moved", "/out/b.pdf", "Y", "Y", "N", "N");
+    jobs.AddJobEntry(pdf("b.pdf", 3), 1, {"2-3", "/moved", "/out/b.pdf", "Y", "Y", "N", "N"});
     jobs.clearSelection();
     jobs.setRowSelected(1, true);
     struct : Clipboard {

@@ -36,7 +36,7 @@ namespace {
 // Answers every parameters request with fixed values and remembers the requests.
 struct ScriptedPrompt : ParametersPrompt {
     std::vector<ParametersRequest> requests;
-    JobParameters values{"all", "", "", "N", "N", "Y", "N"};
+    RowValues values{"all", "", "", "N", "N", "Y", "N"};
     bool useSameOnFirst = false;
     ParametersAnswer prompt(const ParametersRequest& r) override
     {
@@ -102,7 +102,7 @@ struct MainWindowTest : ::testing::Test {
     {
         for (const char* f : files) {
             makePdf(dir / f, 2);
-            jobs().AddJobEntry(dir / f, 1, "all", "", dir / "out.pdf", "N", "N", "Y", "N");
+            jobs().AddJobEntry(dir / f, 1, {"all", "", dir / "out.pdf", "N", "N", "Y", "N"});
         }
         window->model().refreshTotalItems();
     }
@@ -310,7 +310,7 @@ int closeWhileProcessingChild(const char* folder)
     window.start({"mervo"}, folder);
     window.show();
     JobList& jobs = window.model().jobs();
-    jobs.AddJobEntry(std::string(folder) + "/a.pdf", 1, "all", "", "out.pdf", "N", "Y", "N", "N");
+    jobs.AddJobEntry(std::string(folder) + "/a.pdf", 1, {"all", "", "out.pdf", "N", "Y", "N", "N"});
     // The run repaints the window as it marks the row; the close arrives then.
     auto* poll = new QTimer(&window);
     QObject::connect(poll, &QTimer::timeout, [&] {

@@ -119,7 +119,7 @@ TEST(PagePreview, DialogMarksWhatTheTypedSelectionTakesInOrder)
         if (!messages.shown.empty()) refusal = QString::fromStdString(messages.shown.back().text);
         d->reject();
     });
-    stack.jobs.AddJobEntry(source, 1, "", "", "", "", "", "", "");
+    stack.jobs.AddJobEntry(source, 1, {});
     QCoreApplication::processEvents();
     ASSERT_TRUE(step.ran());
 
@@ -242,8 +242,8 @@ TEST(PreviewPanel, FollowsTheSelectedRowAndRemembersBeingShown)
     ASSERT_TRUE(panel->isVisible());
 
     JobList& jobs = window->model().jobs();
-    jobs.AddJobEntry(dir / "src.pdf", 1, "even", "", dir / "new.pdf", "N", "Y", "N", "N");
-    jobs.AddJobEntry(dir / "src.pdf", 1, "all", "", dir / "old.pdf", "N", "N", "Y", "N");
+    jobs.AddJobEntry(dir / "src.pdf", 1, {"even", "", dir / "new.pdf", "N", "Y", "N", "N"});
+    jobs.AddJobEntry(dir / "src.pdf", 1, {"all", "", dir / "old.pdf", "N", "N", "Y", "N"});
     jobs.setRowSelected(0, true);
     window->listView()->selectRow(0);
     ASSERT_TRUE(waitFor([&] { return panel->shownPath() == dir / "src.pdf"; }));
@@ -281,8 +281,8 @@ TEST(JobPlanDialog, ExitCodeAgreesWithTheCommandLine)
     MainWindow window(testWindowOptions(dir, messages));
     window.start({"mervo"}, dir.path());
     JobList& jobs = window.model().jobs();
-    jobs.AddJobEntry(dir / "good.pdf", 1, "all", "", dir / "out.pdf", "N", "Y", "N", "N");
-    jobs.AddJobEntry(dir / "bad.pdf", 1, "all", "", dir / "out.pdf", "N", "N", "Y", "N");
+    jobs.AddJobEntry(dir / "good.pdf", 1, {"all", "", dir / "out.pdf", "N", "Y", "N", "N"});
+    jobs.AddJobEntry(dir / "bad.pdf", 1, {"all", "", dir / "out.pdf", "N", "N", "Y", "N"});
     ASSERT_EQ(jobs.rowCount(), 2);
     jobs.setRowSelected(0, true);
     jobs.setRowSelected(1, true);

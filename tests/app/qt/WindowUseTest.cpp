@@ -74,7 +74,7 @@ TEST_F(WindowUseTest, TabLeavesTheListForTheButtonsAndTheLinkAndAltPRunsWithoutA
     open();
     for (const char* f : {"a.pdf", "b.pdf", "c.pdf"}) {
         makePdf(dir / f, 2);
-        jobs().AddJobEntry(dir / f, 1, "all", "", dir / "out.pdf", "N", "N", "Y", "N");
+        jobs().AddJobEntry(dir / f, 1, {"all", "", dir / "out.pdf", "N", "N", "Y", "N"});
     }
     window->model().refreshTotalItems();
     QTableView* list = window->listView();
@@ -169,7 +169,7 @@ TEST_F(WindowUseTest, MenuItemsAreNamedByTheirTextsAndEachHasItsOwnMnemonic)
     EXPECT_EQ(window->action(kCmdDeleteSelection)->shortcut(), QKeySequence(Qt::Key_Delete));
     EXPECT_EQ(window->action(kCmdMoveUp)->shortcut(), QKeySequence(Qt::Key_A));
     makePdf(dir / "a.pdf", 1);
-    jobs().AddJobEntry(dir / "a.pdf", 1, "all", "", dir / "out.pdf", "N", "N", "Y", "N");
+    jobs().AddJobEntry(dir / "a.pdf", 1, {"all", "", dir / "out.pdf", "N", "N", "Y", "N"});
     window->listView()->selectRow(0);
     QWidget other;
     other.show();
@@ -273,7 +273,7 @@ TEST_F(WindowUseTest, SizeAndColumnsComeBackAndNoTitleIsClipped)
     // A long output path widens its column once the rows have settled.
     std::string longName = dir / (std::string(120, 'o') + ".pdf");
     makePdf(dir / "a.pdf", 1);
-    jobs().AddJobEntry(dir / "a.pdf", 1, "all", "", longName, "N", "N", "Y", "N");
+    jobs().AddJobEntry(dir / "a.pdf", 1, {"all", "", longName, "N", "N", "Y", "N"});
     window->model().refreshTotalItems();
     QTest::qWait(20);
     EXPECT_GE(header->sectionSize(kOutputFile),
@@ -300,7 +300,7 @@ TEST_F(WindowUseTest, FailuresSayWhy)
     // A source that is no PDF: the PDF layer's reason comes with "Error Opening File".
     messages.shown.clear();
     writeFileBytes(dir / "bad.pdf", "%PDF-1.4\nnot a pdf at all\n");
-    jobs().AddJobEntry(dir / "bad.pdf", 1, "all", "", dir / "out.pdf", "Y", "Y", "N", "N");
+    jobs().AddJobEntry(dir / "bad.pdf", 1, {"all", "", dir / "out.pdf", "Y", "Y", "N", "N"});
     jobs().setText(0, kPages, "1");
     button("1002")->click();
     ASSERT_FALSE(messages.shown.empty());
