@@ -4,6 +4,7 @@
 #include "app/qt/FolderChooserDialog.h"
 #include "app/qt/JobPlanDialog.h"
 #include "app/qt/JobTableModel.h"
+#include "app/qt/MainWindowIds.h"
 #include "app/qt/PreviewPanel.h"
 #include "app/qt/SetupDialog.h"
 #include "app/qt/WindowFit.h"
@@ -135,7 +136,7 @@ QPixmap splashPicture()
 MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options))
 {
-    setObjectName(QStringLiteral("102"));
+    setObjectName(mainids::kWindow);
     setWindowTitle(qs(mainWindowCaption()));
     setWindowIcon(programIcon());
     setAcceptDrops(true);
@@ -259,7 +260,7 @@ void MainWindow::buildControls()
     layout->addLayout(hints);
 
     list_ = new QTableView(central);
-    list_->setObjectName(QStringLiteral("1000"));
+    list_->setObjectName(mainids::kJobList);
     list_->setAccessibleName(QStringLiteral("Job list"));
     list_->setShowGrid(true);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -279,15 +280,15 @@ void MainWindow::buildControls()
 
     auto* buttons = new QHBoxLayout;
     auto* totalLabel = new QLabel(QStringLiteral("Total Items:"), central);
-    totalLabel->setObjectName(QStringLiteral("1025"));
+    totalLabel->setObjectName(mainids::kTotalItemsLabel);
     totalItems_ = new QLineEdit(QStringLiteral("0"), central);
-    totalItems_->setObjectName(QStringLiteral("1021"));
+    totalItems_->setObjectName(mainids::kTotalItems);
     totalItems_->setReadOnly(true);
     totalItems_->setAccessibleName(QStringLiteral("Total Items:"));
     totalItems_->setMaximumWidth(70);
     totalLabel->setBuddy(totalItems_);
     progress_ = new QProgressBar(central);
-    progress_->setObjectName(QStringLiteral("RunProgress"));
+    progress_->setObjectName(mainids::kRunProgress);
     progress_->setAccessibleName(QStringLiteral("Files appended"));
     progress_->setFormat(QStringLiteral("%v of %m"));
     progress_->setMaximumWidth(180);
@@ -297,11 +298,11 @@ void MainWindow::buildControls()
     progress_->setSizePolicy(keepPlace);
     progress_->hide();
     appendButton_ = new QPushButton(appendButtonText("Append Files"), central);
-    appendButton_->setObjectName(QStringLiteral("1002"));
+    appendButton_->setObjectName(mainids::kAppendFiles);
     appendButton_->setDefault(true);
     appendButton_->setMinimumWidth(160);
     closeButton_ = new QPushButton(QStringLiteral("&Close"), central);
-    closeButton_->setObjectName(QStringLiteral("1001"));
+    closeButton_->setObjectName(mainids::kClose);
     closeButton_->setMinimumWidth(70);
     buttons->addWidget(totalLabel);
     buttons->addWidget(totalItems_);
@@ -314,7 +315,7 @@ void MainWindow::buildControls()
 
     auto* website = new HyperLink(QStringLiteral("Go to Quillon Website"), central);
     website->setUrl(kWebsiteUrl);
-    website->setObjectName(QStringLiteral("1022"));
+    website->setObjectName(mainids::kWebsiteLink);
     websiteLink_ = website;
     layout->addWidget(websiteLink_, 0, Qt::AlignLeft);
 
@@ -376,7 +377,7 @@ void MainWindow::buildMenus()
         }
     }
     contextMenu_ = new QMenu(this);
-    contextMenu_->setObjectName(QStringLiteral("130"));
+    contextMenu_->setObjectName(mainids::kRowContextMenu);
     std::vector<QString> names;
     for (const MenuItemDef& item : rowContextMenu())
         names.push_back(item.command ? QString::fromUtf8(item.text) : QString());
@@ -477,7 +478,7 @@ void MainWindow::showSetup()
 void MainWindow::showAbout()
 {
     QDialog about(this);
-    about.setObjectName(QStringLiteral("100"));
+    about.setObjectName(mainids::kAbout);
     about.setWindowTitle(QStringLiteral("About Folioband Batch"));
     auto* layout = new QHBoxLayout(&about);
     auto* icon = new QLabel(&about);
@@ -498,7 +499,7 @@ void MainWindow::showAbout()
     texts->addWidget(web);
     texts->addWidget(mail);
     auto* ok = new QPushButton(QStringLiteral("OK"), &about);
-    ok->setObjectName(QStringLiteral("1"));
+    ok->setObjectName(mainids::kAboutOk);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, &about, &QDialog::accept);
     texts->addWidget(ok, 0, Qt::AlignRight);
@@ -509,11 +510,11 @@ void MainWindow::showAbout()
 void MainWindow::showSplash()
 {
     QDialog splash(this, Qt::SplashScreen | Qt::FramelessWindowHint);
-    splash.setObjectName(QStringLiteral("134"));
+    splash.setObjectName(mainids::kSplash);
     auto* layout = new QVBoxLayout(&splash);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* picture = new QLabel(&splash);
-    picture->setObjectName(QStringLiteral("136"));
+    picture->setObjectName(mainids::kSplashPicture);
     picture->setPixmap(splashPicture());
     layout->addWidget(picture);
     QTimer::singleShot(3000, &splash, &QDialog::accept);

@@ -75,7 +75,7 @@ public slots:
     void goToWebsiteHomepage();
     void showHtmlHelp();
     void emailBugReport();
-    void openWebsiteLink(); // the "Go to Quillon Website" label (1022)
+    void openWebsiteLink(); // the "Go to Quillon Website" label (mainids::kWebsiteLink)
     void showSetup();
     void showAbout();
 

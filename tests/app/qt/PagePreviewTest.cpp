@@ -1,6 +1,7 @@
 // Page previews on real widgets: thumbnails drawn by the PDF layer, the marks of
 // a typed selection in the Append Parameters dialog, and hostile files.
 #include "app/qt/AppendParametersDialog.h"
+#include "app/qt/AppendParametersIds.h"
 #include "app/qt/DialogDriver.h"
 #include "app/qt/JobPlanDialog.h"
 #include "app/qt/MainWindow.h"
@@ -101,7 +102,7 @@ TEST(PagePreview, DialogMarksWhatTheTypedSelectionTakesInOrder)
     ModalStep step([&](QDialog* d) {
         auto* preview = d->findChild<PagePreview*>();
         ASSERT_NE(preview, nullptr);
-        auto* spec = control<QLineEdit>(d, "1004");
+        auto* spec = control<QLineEdit>(d, appendids::kAppendParameters);
         spec->selectAll();
         QTest::keyClicks(spec, "1-2,odd");
         // Marks follow after the pause, not on every key.
@@ -114,8 +115,8 @@ TEST(PagePreview, DialogMarksWhatTheTypedSelectionTakesInOrder)
         inlineMessage = preview->message();
         messagesAfterTyping = messages.shown.size();
         // "Save & Exit" still makes its own check and refuses.
-        control<QLineEdit>(d, "1009")->setText(QString::fromStdString(dir / "out.pdf"));
-        control<QPushButton>(d, "1006")->click();
+        control<QLineEdit>(d, appendids::kOutputFile)->setText(QString::fromStdString(dir / "out.pdf"));
+        control<QPushButton>(d, appendids::kSaveAndExit)->click();
         if (!messages.shown.empty()) refusal = QString::fromStdString(messages.shown.back().text);
         d->reject();
     });

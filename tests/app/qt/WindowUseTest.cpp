@@ -5,6 +5,7 @@
 #include "app/qt/AppendParametersDialog.h"
 #include "app/qt/DialogDriver.h"
 #include "app/qt/MainWindow.h"
+#include "app/qt/MainWindowIds.h"
 #include "common/qt/QtMessageBoxes.h"
 #include "app/qt/QtServices.h"
 #include "common/Files.h"
@@ -89,19 +90,20 @@ TEST_F(WindowUseTest, TabLeavesTheListForTheButtonsAndTheLinkAndAltPRunsWithoutA
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         reached.push_back(QApplication::focusWidget()->objectName().toStdString());
     }
-    EXPECT_EQ(reached, (std::vector<std::string>{"1002", "1001", "1022"}));
+    EXPECT_EQ(reached,
+              (std::vector<std::string>{mainids::kAppendFiles, mainids::kClose, mainids::kWebsiteLink}));
     for (int i = 0; i < 3; ++i)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     EXPECT_EQ(QApplication::focusWidget(), list);
 
     // The button's mnemonic is not part of what a screen reader says.
-    EXPECT_EQ(accessibleName(button("1002")), "Append Files");
-    EXPECT_EQ(accessibleName(button("1001")), "Close");
+    EXPECT_EQ(accessibleName(button(mainids::kAppendFiles)), "Append Files");
+    EXPECT_EQ(accessibleName(button(mainids::kClose)), "Close");
     QTest::keyClick(list, Qt::Key_P, Qt::AltModifier);
     // A mnemonic presses the button as a click does, a moment later.
     EXPECT_TRUE(QTest::qWaitFor([&] { return !messages.shown.empty(); }, 10000));
     EXPECT_EQ(pdfPageTexts(dir / "out.pdf").size(), 6u) << ::testing::PrintToString(messages.texts());
-    EXPECT_EQ(accessibleName(button("1002")), "Append Files");
+    EXPECT_EQ(accessibleName(button(mainids::kAppendFiles)), "Append Files");
 }
 
 TEST_F(WindowUseTest, MenuItemsAreNamedByTheirTextsAndEachHasItsOwnMnemonic)
@@ -302,7 +304,7 @@ TEST_F(WindowUseTest, FailuresSayWhy)
     writeFileBytes(dir / "bad.pdf", "%PDF-1.4\nnot a pdf at all\n");
     jobs().AddJobEntry(dir / "bad.pdf", 1, {"all", "", dir / "out.pdf", "Y", "Y", "N", "N"});
     jobs().setText(0, kPages, "1");
-    button("1002")->click();
+    button(mainids::kAppendFiles)->click();
     ASSERT_FALSE(messages.shown.empty());
     EXPECT_EQ(messages.shown[0].text, "Error Opening File : " + dir / "bad.pdf");
     // The details carry the damage qpdf noticed on the way, not only its last word.
@@ -358,7 +360,8 @@ TEST(SmallScreen, EveryWindowFitsAndTheMainWindowShrinksWithoutOverlaps)
     window.resize(window.minimumSizeHint());
     QCoreApplication::processEvents();
     std::vector<QWidget*> controls;
-    for (const char* id : {"1025", "1021", "RunProgress", "1002", "1001", "1022", "1000"})
+    for (const char* id : {mainids::kTotalItemsLabel, mainids::kTotalItems, mainids::kRunProgress,
+                           mainids::kAppendFiles, mainids::kClose, mainids::kWebsiteLink, mainids::kJobList})
         controls.push_back(window.findChild<QWidget*>(id));
     for (std::size_t i = 0; i < controls.size(); ++i) {
         ASSERT_TRUE(controls[i]);
@@ -371,10 +374,10 @@ TEST(SmallScreen, EveryWindowFitsAndTheMainWindowShrinksWithoutOverlaps)
         }
     }
     // The progress bar keeps its place: showing it moves no button.
-    QPoint appendAt = window.findChild<QWidget*>("1002")->pos();
-    window.findChild<QWidget*>("RunProgress")->show();
+    QPoint appendAt = window.findChild<QWidget*>(mainids::kAppendFiles)->pos();
+    window.findChild<QWidget*>(mainids::kRunProgress)->show();
     QCoreApplication::processEvents();
-    EXPECT_EQ(window.findChild<QWidget*>("1002")->pos(), appendAt);
+    EXPECT_EQ(window.findChild<QWidget*>(mainids::kAppendFiles)->pos(), appendAt);
 
     ScriptedFolderChooser folders;
     ScriptedFileDialogs files;
