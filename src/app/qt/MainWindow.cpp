@@ -140,14 +140,31 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     setWindowTitle(qs(mainWindowCaption()));
     setWindowIcon(programIcon());
     setAcceptDrops(true);
-    // Columns are fitted once rows have settled, not once per row.
-    fitColumns_ = new QTimer(this);
-    fitColumns_->setSingleShot(true);
-    fitColumns_->setInterval(0);
-    connect(fitColumns_, &QTimer::timeout, this, &MainWindow::fitPathColumns);
-
     buildControls();
+    makeServices();
+    makeModel();
+    showJobList();
+    buildMenus();
+    new PreviewPanel(this, model_->jobs(), list_);
+    model_->setView(this);
+    model_->jobs().subscribe(this);
+    alwaysShowParametersChanged(model_->jobs().alwaysShowParameters());
 
+    splashTimer_ = new QTimer(this);
+    splashTimer_->setInterval(10);
+    connect(splashTimer_, &QTimer::timeout, this, [this] {
+        splashTimer_->stop();
+        if (model_->options().argumentCount == 0) showSplash();
+    });
+    qApp->installEventFilter(this);
+    installWindowFit();
+    restoreWindowState();
+}
+
+// The real message boxes, dialogs, clipboard and PDF layer, unless a test
+// brought its own message boxes or parameters prompt.
+void MainWindow::makeServices()
+{
     if (!options_.messages) {
         ownMessages_ = std::make_unique<QtMessageBoxes>();
         options_.messages = ownMessages_.get();
@@ -166,6 +183,15 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     pageCountAutomation_ = makeQpdfAutomationServer();
     connection_ = std::make_unique<QtConnectionWindow>(this);
     host_ = std::make_unique<QtRunHost>(this, appendButton_, progress_);
+    opener_ = std::make_unique<XdgOpener>();
+    starter_ = std::make_unique<SpawnProgramStarter>();
+    links_ = std::make_unique<LinkServices>(LinkServices{*opener_, *starter_, XdgDirs::fromEnvironment()});
+    static_cast<HyperLink*>(websiteLink_)->setMessages(options_.messages);
+}
+
+// The model that does the work, and bulk load, which adds to its list.
+void MainWindow::makeModel()
+{
     MainWindowServices services{*options_.messages,
                                 *options_.prompt,
                                 *fileDialogs_,
@@ -178,13 +204,14 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
                                 options_.exitNow,
                                 pageCountAutomation_.get()};
     model_ = std::make_unique<MainWindowModel>(services, options_.logPath, options_.settingsPath);
-    static_cast<HyperLink*>(websiteLink_)->setMessages(options_.messages);
-    opener_ = std::make_unique<XdgOpener>();
-    starter_ = std::make_unique<SpawnProgramStarter>();
-    links_ = std::make_unique<LinkServices>(LinkServices{*opener_, *starter_, XdgDirs::fromEnvironment()});
     bulk_ = std::make_unique<QtBulkLoad>(model_->jobs(), *options_.messages, *folderChooser_, *fileDialogs_,
                                          *host_, this, [this] { list_->resizeColumnToContents(1); });
+}
 
+// The list view shows the model's job list through a table model, with the
+// columns' widths and the header's clicks.
+void MainWindow::showJobList()
+{
     table_ = new JobTableModel(model_->jobs(), this);
     list_->setModel(table_);
     QHeaderView* header = list_->horizontalHeader();
@@ -199,8 +226,20 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
         header->resizeSection(c, columnInfo(c).width);
     connect(header, &QHeaderView::sectionClicked, this,
             [this](int column) { model_->headerClicked(column); });
-    // Columns are fitted once rows have settled; during a run the list
-    // follows the row being processed.
+    followListChanges();
+    table_->followSelection(list_->selectionModel());
+    connect(list_, &QTableView::doubleClicked, this, [this] { model_->doubleClicked(); });
+    connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::showRowContextMenu);
+}
+
+void MainWindow::followListChanges()
+{
+    // Columns are fitted once rows have settled, not once per row; during a
+    // run the list follows the row being processed.
+    fitColumns_ = new QTimer(this);
+    fitColumns_->setSingleShot(true);
+    fitColumns_->setInterval(0);
+    connect(fitColumns_, &QTimer::timeout, this, &MainWindow::fitPathColumns);
     auto fitLater = [this] {
         if (!fitColumns_->isActive()) fitColumns_->start();
     };
@@ -214,25 +253,6 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
                     model_->jobs().text(row, kStatus) == "Processing")
                     list_->scrollTo(table_->index(row, 0));
             });
-    table_->followSelection(list_->selectionModel());
-    connect(list_, &QTableView::doubleClicked, this, [this] { model_->doubleClicked(); });
-    connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::showRowContextMenu);
-
-    buildMenus();
-    new PreviewPanel(this, model_->jobs(), list_);
-    model_->setView(this);
-    model_->jobs().subscribe(this);
-    alwaysShowParametersChanged(model_->jobs().alwaysShowParameters());
-
-    splashTimer_ = new QTimer(this);
-    splashTimer_->setInterval(10);
-    connect(splashTimer_, &QTimer::timeout, this, [this] {
-        splashTimer_->stop();
-        if (model_->options().argumentCount == 0) showSplash();
-    });
-    qApp->installEventFilter(this);
-    installWindowFit();
-    restoreWindowState();
 }
 
 MainWindow::~MainWindow()
@@ -259,59 +279,8 @@ void MainWindow::buildControls()
     hints->addStretch(1);
     layout->addLayout(hints);
 
-    list_ = new QTableView(central);
-    list_->setObjectName(mainids::kJobList);
-    list_->setAccessibleName(QStringLiteral("Job list"));
-    list_->setShowGrid(true);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list_->setDragDropMode(QAbstractItemView::NoDragDrop);
-    list_->setAcceptDrops(false);
-    list_->viewport()->setAcceptDrops(false);
-    list_->setContextMenuPolicy(Qt::CustomContextMenu);
-    list_->setWordWrap(false);
-    // Tab leaves the list; the arrows move inside it.
-    list_->setTabKeyNavigation(false);
-    list_->setIconSize(QSize(16, 16));
-    list_->verticalHeader()->hide();
-    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
-    layout->addWidget(list_, 1);
-
-    auto* buttons = new QHBoxLayout;
-    auto* totalLabel = new QLabel(QStringLiteral("Total Items:"), central);
-    totalLabel->setObjectName(mainids::kTotalItemsLabel);
-    totalItems_ = new QLineEdit(QStringLiteral("0"), central);
-    totalItems_->setObjectName(mainids::kTotalItems);
-    totalItems_->setReadOnly(true);
-    totalItems_->setAccessibleName(QStringLiteral("Total Items:"));
-    totalItems_->setMaximumWidth(70);
-    totalLabel->setBuddy(totalItems_);
-    progress_ = new QProgressBar(central);
-    progress_->setObjectName(mainids::kRunProgress);
-    progress_->setAccessibleName(QStringLiteral("Files appended"));
-    progress_->setFormat(QStringLiteral("%v of %m"));
-    progress_->setMaximumWidth(180);
-    // Its place is kept while hidden, so showing it moves no button.
-    QSizePolicy keepPlace = progress_->sizePolicy();
-    keepPlace.setRetainSizeWhenHidden(true);
-    progress_->setSizePolicy(keepPlace);
-    progress_->hide();
-    appendButton_ = new QPushButton(appendButtonText("Append Files"), central);
-    appendButton_->setObjectName(mainids::kAppendFiles);
-    appendButton_->setDefault(true);
-    appendButton_->setMinimumWidth(160);
-    closeButton_ = new QPushButton(QStringLiteral("&Close"), central);
-    closeButton_->setObjectName(mainids::kClose);
-    closeButton_->setMinimumWidth(70);
-    buttons->addWidget(totalLabel);
-    buttons->addWidget(totalItems_);
-    buttons->addWidget(progress_);
-    buttons->addStretch(1);
-    buttons->addWidget(appendButton_);
-    buttons->addStretch(1);
-    buttons->addWidget(closeButton_);
-    layout->addLayout(buttons);
+    layout->addWidget(makeListView(central), 1);
+    layout->addLayout(makeButtonRow(central));
 
     auto* website = new HyperLink(QStringLiteral("Go to Quillon Website"), central);
     website->setUrl(kWebsiteUrl);
@@ -330,6 +299,68 @@ void MainWindow::buildControls()
     connect(closeButton_, &QPushButton::clicked, this,
             [this] { runCommand(kCmdCloseButton, CommandOrigin::Button); });
     setCentralWidget(central);
+}
+
+QTableView* MainWindow::makeListView(QWidget* parent)
+{
+    list_ = new QTableView(parent);
+    list_->setObjectName(mainids::kJobList);
+    list_->setAccessibleName(QStringLiteral("Job list"));
+    list_->setShowGrid(true);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setDragDropMode(QAbstractItemView::NoDragDrop);
+    list_->setAcceptDrops(false);
+    list_->viewport()->setAcceptDrops(false);
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    list_->setWordWrap(false);
+    // Tab leaves the list; the arrows move inside it.
+    list_->setTabKeyNavigation(false);
+    list_->setIconSize(QSize(16, 16));
+    list_->verticalHeader()->hide();
+    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
+    return list_;
+}
+
+// "Total Items:", the run's progress, "Append Files" and "Close".
+QHBoxLayout* MainWindow::makeButtonRow(QWidget* parent)
+{
+    auto* totalLabel = new QLabel(QStringLiteral("Total Items:"), parent);
+    totalLabel->setObjectName(mainids::kTotalItemsLabel);
+    totalItems_ = new QLineEdit(QStringLiteral("0"), parent);
+    totalItems_->setObjectName(mainids::kTotalItems);
+    totalItems_->setReadOnly(true);
+    totalItems_->setAccessibleName(QStringLiteral("Total Items:"));
+    totalItems_->setMaximumWidth(70);
+    totalLabel->setBuddy(totalItems_);
+    progress_ = new QProgressBar(parent);
+    progress_->setObjectName(mainids::kRunProgress);
+    progress_->setAccessibleName(QStringLiteral("Files appended"));
+    progress_->setFormat(QStringLiteral("%v of %m"));
+    progress_->setMaximumWidth(180);
+    // Its place is kept while hidden, so showing it moves no button.
+    QSizePolicy keepPlace = progress_->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    progress_->setSizePolicy(keepPlace);
+    progress_->hide();
+    appendButton_ = new QPushButton(appendButtonText("Append Files"), parent);
+    appendButton_->setObjectName(mainids::kAppendFiles);
+    appendButton_->setDefault(true);
+    appendButton_->setMinimumWidth(160);
+    closeButton_ = new QPushButton(QStringLiteral("&Close"), parent);
+    closeButton_->setObjectName(mainids::kClose);
+    closeButton_->setMinimumWidth(70);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(totalLabel);
+    buttons->addWidget(totalItems_);
+    buttons->addWidget(progress_);
+    buttons->addStretch(1);
+    buttons->addWidget(appendButton_);
+    buttons->addStretch(1);
+    buttons->addWidget(closeButton_);
+    return buttons;
 }
 
 void MainWindow::buildMenus()

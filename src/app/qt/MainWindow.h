@@ -12,6 +12,7 @@
 #include <vector>
 
 class QAction;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -96,6 +97,12 @@ private:
     void loadProgress(bool active, int rows) override;
 
     void buildControls();
+    QTableView* makeListView(QWidget* parent);
+    QHBoxLayout* makeButtonRow(QWidget* parent);
+    void makeServices();
+    void makeModel();
+    void showJobList();
+    void followListChanges();
     void restoreWindowState();
     void saveWindowState();
     std::unique_ptr<QSettings> windowSettings() const;
