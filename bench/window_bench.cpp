@@ -253,7 +253,7 @@ int main(int argc, char** argv)
     fb::QtRunHost host(&window, nullptr);
     fb::BulkLoader bulk({window.model().jobs(), messages, folder, options, host,
                          [&window] { return std::make_unique<fb::ScanningProgress>(&window); },
-                         [&window] { window.listView()->resizeColumnToContents(1); }});
+                         [&window] { window.fitFileNameColumn(); }});
     longest = 0;
     last = 0;
     clock.restart();
