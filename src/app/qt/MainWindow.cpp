@@ -39,6 +39,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
+#include <QScrollBar>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -205,7 +206,7 @@ void MainWindow::makeModel()
                                 pageCountAutomation_.get()};
     model_ = std::make_unique<MainWindowModel>(services, options_.logPath, options_.settingsPath);
     bulk_ = std::make_unique<QtBulkLoad>(model_->jobs(), *options_.messages, *folderChooser_, *fileDialogs_,
-                                         *host_, this, [this] { list_->resizeColumnToContents(1); });
+                                         *host_, this, [this] { fitFileNameColumn(); });
 }
 
 // The list view shows the model's job list through a table model, with the
@@ -245,6 +246,7 @@ void MainWindow::followListChanges()
     };
     connect(table_, &QAbstractItemModel::modelReset, this, fitLater);
     connect(table_, &QAbstractItemModel::rowsInserted, this, fitLater);
+    connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, fitLater);
     connect(table_, &QAbstractItemModel::dataChanged, this,
             [this, fitLater](const QModelIndex& first, const QModelIndex& last) {
                 fitLater();
@@ -640,9 +642,36 @@ void MainWindow::fitPathColumns()
     for (int c :
          {static_cast<int>(kFileName), static_cast<int>(kMoveToDirectory), static_cast<int>(kOutputFile)}) {
         if (header->isSectionHidden(c) || header->sectionSize(c) == 0) continue;
-        int wanted = static_cast<QAbstractItemView*>(list_)->sizeHintForColumn(c);
+        int wanted = widthInView(c);
         if (wanted > header->sectionSize(c)) header->resizeSection(c, wanted);
     }
+}
+
+void MainWindow::fitFileNameColumn()
+{
+    QHeaderView* header = list_->horizontalHeader();
+    header->resizeSection(kFileName, std::max(widthInView(kFileName), header->sectionSizeHint(kFileName)));
+}
+
+int MainWindow::widthInView(int column) const
+{
+    // Only the rows in view are measured: Qt's own fit lays out a thousand
+    // texts a column, which at every turn of a long load cost more than the
+    // load itself. Scrolling measures the rows it brings into view.
+    const int count = table_->rowCount();
+    if (count == 0) return 0;
+    QHeaderView* rows = list_->verticalHeader();
+    const int top = std::max(0, rows->visualIndexAt(0));
+    int bottom = rows->visualIndexAt(list_->viewport()->height() - 1);
+    if (bottom < 0) bottom = count - 1;
+    bottom = std::min(bottom, top + kMostRowsInView);
+    int wanted = 0;
+    for (int r = top; r <= bottom; ++r) {
+        const int row = rows->logicalIndex(r);
+        if (rows->isSectionHidden(row)) continue;
+        wanted = std::max(wanted, list_->sizeHintForIndex(table_->index(row, column)).width());
+    }
+    return wanted + (list_->showGrid() ? 1 : 0);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -65,6 +65,9 @@ public:
     // filter that keeps Enter and Escape from doing anything.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    // What a bulk load does to the file name column when a folder is done.
+    void fitFileNameColumn();
+
 public slots:
     void runCommand(int command, fb::CommandOrigin origin);
 
@@ -109,6 +112,9 @@ private:
     QString windowStateFile() const;
     void fitHeaders();
     void fitPathColumns();
+    int widthInView(int column) const;
+    // More rows than any screen shows: the bound on rows measured for a fit.
+    static constexpr int kMostRowsInView = 400;
     void buildMenus();
     void showRowContextMenu(const QPoint& pos);
     void showSplash();

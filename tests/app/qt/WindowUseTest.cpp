@@ -281,6 +281,21 @@ TEST_F(WindowUseTest, SizeAndColumnsComeBackAndNoTitleIsClipped)
     EXPECT_GE(header->sectionSize(kOutputFile),
               window->listView()->fontMetrics().horizontalAdvance(QString::fromStdString(longName)));
 
+    // Only rows in view are measured; a longer path far down widens the
+    // column when it is scrolled into view.
+    for (int i = 0; i < 300; ++i)
+        jobs().AddJobEntry(dir / "a.pdf", 1, {"all", "", dir / "short.pdf", "N", "N", "Y", "N"});
+    std::string longer = dir / (std::string(160, 'p') + ".pdf");
+    jobs().AddJobEntry(dir / "a.pdf", 1, {"all", "", longer, "N", "N", "Y", "N"});
+    window->model().refreshTotalItems();
+    QTest::qWait(20);
+    const int longerWidth =
+        window->listView()->fontMetrics().horizontalAdvance(QString::fromStdString(longer));
+    EXPECT_LT(header->sectionSize(kOutputFile), longerWidth);
+    window->listView()->scrollToBottom();
+    QTest::qWait(20);
+    EXPECT_GE(header->sectionSize(kOutputFile), longerWidth);
+
     window->resize(620, 380);
     header->resizeSection(kFileName, 333);
     window->close();
