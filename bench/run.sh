@@ -379,8 +379,8 @@ CORES=$(nproc)
 MEMORY=$(awk '/MemTotal/{printf "%.0f GiB", $2/1048576}' /proc/meminfo)
 LOAD=$(cut -d' ' -f1-3 /proc/loadavg)
 COMMIT=$(git -C "$ROOT" rev-parse --short HEAD 2>/dev/null || echo unknown)
-QPDF_V=$(qpdf --version | head -1)
-POPPLER_V=$(pdfinfo -v 2>&1 | head -1)
+QPDF_V=$(qpdf --version | sed -n 1p) # sed reads it all: head would end qpdf with SIGPIPE, and pipefail the script
+POPPLER_V=$(pdfinfo -v 2>&1 | sed -n 1p)
 LIBS_MERVO=$(ldd "$MERVO" | wc -l)
 LIBS_QPDF=$(ldd "$(command -v qpdf)" | wc -l)
 
