@@ -1,8 +1,6 @@
 #include "engine/pdf/IncrementalWriter.h"
 
-#include "common/FileLock.h"
 #include "common/Files.h"
-#include "engine/pdf/PdfSave.h"
 
 #include <qpdf/QPDFXRefEntry.hh>
 #include <qpdf/QUtil.hh>
@@ -253,8 +251,8 @@ bool IncrementalWriter::save(QPDF& pdf, const std::string& path, const std::vect
         return fail(e.what());
     }
     // A link stays a link: the update goes to the file it points at.
-    const std::string target = finalTarget(path);
-    if (target.empty() || !writableOrAbsent(target)) return fail(reasonText(errno));
+    const std::string target = replacementTarget(path);
+    if (target.empty()) return fail(reasonText(errno));
     int base = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
     if (base < 0) return fail(reasonText(errno));
     struct stat st {};
@@ -310,31 +308,21 @@ bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::st
         dropShadow();
         return false;
     }
-    if (!pwriteAll(shadow_.fd, shadow_.missing + update, shadow_.size) || fchmod(shadow_.fd, mode) != 0 ||
-        fsync(shadow_.fd) != 0) {
+    if (!pwriteAll(shadow_.fd, shadow_.missing + update, shadow_.size) || fchmod(shadow_.fd, mode) != 0) {
         why = reasonText(errno);
         dropShadow();
         return false;
     }
-    // Closed before it becomes the output: a network file system may report
-    // a failed write only here. Checked as ours just above.
-    const std::string written = shadow_.path;
-    const int closed = close(shadow_.fd);
+    // From here on a new version like any other; checked as ours just above.
+    TempFileBeside written;
+    written.adopt(shadow_.fd, shadow_.path, path);
     shadow_ = Shadow();
-    if (closed != 0) {
-        why = reasonText(errno);
-        unlink(written.c_str());
-        return false;
-    }
     const std::string next = linkBeside(path);
-    // Not over a version other than the one a lock holder of this process read.
-    if (!renameIntoPlace(written, path)) {
+    if (!written.place()) {
         why = reasonText(errno);
         if (!next.empty()) unlink(next.c_str());
-        unlink(written.c_str());
         return false;
     }
-    syncFolderOf(path);
     if (!next.empty()) keepAsShadow(next, update);
     return true;
 }
