@@ -357,13 +357,6 @@ void JobList::ClearAll()
     notifyTotalItems();
 }
 
-void JobList::swapRows(int a, int b)
-{
-    std::swap(rows_.at(a), rows_.at(b));
-    notifyChanged(a);
-    notifyChanged(b);
-}
-
 void JobList::MoveEntryUp()
 {
     int s = firstSelectedRow();

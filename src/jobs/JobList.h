@@ -118,7 +118,6 @@ private:
     std::uint32_t intern(const std::string& text);
     void forgetTextsIfEmpty();
     void writeParameters(int row, const JobParameters& values);
-    void swapRows(int a, int b);
     void notifyChanged(int row);
     template <class F> void notify(F&& call);
     void beginLoad();

@@ -66,7 +66,7 @@ PreviewPanel::PreviewPanel(QMainWindow* window, JobList& jobs, QTableView* list)
     connect(list->model(), &QAbstractItemModel::modelReset, this, later);
     // The panel turned on widens the window; on a small screen or at a large
     // scale that would push its right edge off the screen.
-    connect(this, &QDockWidget::visibilityChanged, this, [this, window, later](bool shown) {
+    connect(this, &QDockWidget::visibilityChanged, this, [window, later](bool shown) {
         if (!shown) return;
         later();
         if (!window->isVisible()) return;

@@ -165,7 +165,6 @@ PagePreview::PagePreview(QWidget* parent)
         if (!firstShown_) {
             firstShown_ = true;
             view_->viewport()->update();
-            emit firstThumbnailShown();
         }
     });
     connect(renderer_, &ThumbnailRenderer::failed, this, [this](int page, const QString& why) {
