@@ -5,6 +5,7 @@
 #include <qpdf/QPDFXRefEntry.hh>
 #include <qpdf/QUtil.hh>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,10 +20,15 @@ using OH = QPDFObjectHandle;
 
 namespace {
 
+// How much of a file's end is searched for its last "startxref".
+constexpr long long kTailWindow = 2048;
+// The highest object number readers accept.
+constexpr int kMaxObjectNumber = 8388607;
+
 // The offset after the file's last "startxref", read from its tail; -1 when none.
 long long lastStartxref(int fd, long long size, bool& endsWithNewline)
 {
-    const long long window = size < 2048 ? size : 2048;
+    const long long window = std::min(size, kTailWindow);
     std::string tail(static_cast<std::size_t>(window), '\0');
     if (pread(fd, tail.data(), tail.size(), size - window) != static_cast<ssize_t>(tail.size())) return -1;
     endsWithNewline = !tail.empty() && (tail.back() == '\n' || tail.back() == '\r');
@@ -135,9 +141,9 @@ std::unique_ptr<IncrementalWriter> IncrementalWriter::forFile(QPDF& pdf, const s
         maxId = std::max(maxId, og.getObj());
     }
     // An update numbers its objects after the file's highest. Past the limit
-    // readers accept (8,388,607 objects) they would not read it back, and near
-    // INT_MAX the numbers would overflow: a full write renumbers instead.
-    if (maxId > 8388607 || pdf.getObjectCount() > 8388607) return nullptr;
+    // readers accept they would not read it back, and near INT_MAX the
+    // numbers would overflow: a full write renumbers instead.
+    if (maxId > kMaxObjectNumber || pdf.getObjectCount() > kMaxObjectNumber) return nullptr;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat st {};
