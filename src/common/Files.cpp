@@ -83,8 +83,10 @@ bool takeOwnerAndMode(int fd, const std::string& target)
     return ::fchmod(fd, old.st_mode & 07777) == 0;
 }
 
-} // namespace
-
+// The file path finally names, symbolic links followed (relative ones from the
+// link's own folder); a target that does not exist yet is named all the same.
+// A replacement goes there, so that a link stays a link. path itself when it
+// is no link; "" with errno ELOOP for a loop.
 std::string finalTarget(const std::string& path)
 {
     std::string at = path;
@@ -101,6 +103,18 @@ std::string finalTarget(const std::string& path)
     errno = ELOOP;
     return "";
 }
+
+// Syncs the folder holding target, so a rename into it survives a crash.
+void syncFolderOf(const std::string& target)
+{
+    const int dfd = ::open(folderForTemp(target).c_str(), O_RDONLY | O_DIRECTORY);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+}
+
+} // namespace
 
 bool writableOrAbsent(const std::string& path)
 {
@@ -126,15 +140,6 @@ bool writeAll(int fd, const char* data, std::size_t size)
         size -= static_cast<std::size_t>(n);
     }
     return true;
-}
-
-void syncFolderOf(const std::string& target)
-{
-    const int dfd = ::open(folderForTemp(target).c_str(), O_RDONLY | O_DIRECTORY);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
 }
 
 bool canOpenForReading(const std::string& path)

@@ -50,11 +50,6 @@ std::string numberedFileName(const std::string& fileName, int number);
 // that it says whose it is. Temporary files of the same target left by a
 // process that is gone are removed first. fd -1 on failure.
 int createTempBeside(const std::string& target, std::string& tempPath);
-// The file path finally names, symbolic links followed (relative ones from the
-// link's own folder); a target that does not exist yet is named all the same.
-// A replacement goes there, so that a link stays a link. path itself when it
-// is no link; "" with errno ELOOP for a loop.
-std::string finalTarget(const std::string& path);
 // False (errno EACCES or EROFS) when path exists and the runner may not write
 // it: such a file is never replaced behind its owner's back.
 bool writableOrAbsent(const std::string& path);
@@ -62,8 +57,6 @@ bool writableOrAbsent(const std::string& path);
 std::string reasonText(int error);
 // Writes all of data, going on after interruptions. False on an error.
 bool writeAll(int fd, const char* data, std::size_t size);
-// Syncs the folder holding target, so a rename into it survives a crash.
-void syncFolderOf(const std::string& target);
 // A second name for the target, named as createTempBeside names its files, so
 // the file it names now outlives the target being replaced. "" on failure
 // (for example where the file system has no hard links).
