@@ -165,6 +165,7 @@ PagePreview::PagePreview(QWidget* parent)
         if (!firstShown_) {
             firstShown_ = true;
             view_->viewport()->update();
+            emit firstThumbnailShown();
         }
     });
     connect(renderer_, &ThumbnailRenderer::failed, this, [this](int page, const QString& why) {

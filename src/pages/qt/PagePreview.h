@@ -42,6 +42,10 @@ public:
     ThumbnailRenderer& renderer() { return *renderer_; }
     QListView* view() const { return view_; }
 
+signals:
+    // The first thumbnail has been drawn on screen.
+    void firstThumbnailShown();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
