@@ -52,6 +52,8 @@ protected:
 private:
     void opened(int pages, const QString& reason);
     void updateVisible();
+    // How many cells the view holds at its present size (at least one).
+    int cellsInView() const;
     void showMessage(const QString& text);
 
     ThumbnailRenderer* renderer_;
