@@ -14,6 +14,8 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+
 namespace fb {
 
 namespace {
@@ -24,6 +26,15 @@ constexpr int kCellHeightExtra = 22;
 QSize cellSize(int thumbnailWidth)
 {
     return {thumbnailWidth + 8, thumbnailWidth * 13 / 10 + kCellHeightExtra};
+}
+// Tells a file's versions apart without reading it: a file written to or
+// replaced since (an output a run has appended to) is opened again.
+std::string fileStamp(const std::string& path)
+{
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) +
+           ":" + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
 }
 } // namespace
 
@@ -184,8 +195,10 @@ PagePreview::~PagePreview() = default;
 
 void PagePreview::setSource(const std::string& path, int pageCount)
 {
-    if (path == path_ && pageCount == checkedCount_ && !path.empty()) return;
+    std::string stamp = fileStamp(path);
+    if (path == path_ && pageCount == checkedCount_ && stamp == stamp_ && !path.empty()) return;
     path_ = path;
+    stamp_ = std::move(stamp);
     checkedCount_ = pageCount;
     pages_ = 0;
     failed_ = false;

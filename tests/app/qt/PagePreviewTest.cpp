@@ -271,6 +271,10 @@ TEST(PreviewPanel, FollowsTheSelectedRowAndRemembersBeingShown)
     ASSERT_TRUE(waitFor([&] { return panel->shownPath() == dir / "old.pdf"; }));
     EXPECT_TRUE(waitFor([&] { return panel->preview()->pageCount() == 3; }));
     EXPECT_TRUE(panel->preview()->marks().empty());
+    // The output grows (a run appended to it): shown again as it now stands.
+    madePdf(dir / "old.pdf", "O", 5);
+    panel->showRow(1);
+    EXPECT_TRUE(waitFor([&] { return panel->preview()->pageCount() == 5; }));
 
     window.reset();
     window = open();
