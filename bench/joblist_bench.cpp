@@ -34,8 +34,8 @@ int main(int argc, char** argv)
     for (int i = 0; i < rows; ++i) {
         // A scrambled order, so the sort has work to do.
         const unsigned key = static_cast<unsigned>(i) * 2654435761u;
-        jobs.AddJobEntry("/nonexistent/bench/f" + std::to_string(key) + ".pdf", 1, "all", "",
-                         "/nonexistent/out.pdf", "N", "N", "Y", "N");
+        jobs.AddJobEntry("/nonexistent/bench/f" + std::to_string(key) + ".pdf", 1,
+                         {"all", "", "/nonexistent/out.pdf", "N", "N", "Y", "N"});
     }
     const double added = since(start);
 

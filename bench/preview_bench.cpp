@@ -111,7 +111,7 @@ int main(int argc, char** argv)
         fb::ParametersRequest request;
         request.fileName = path;
         request.pageCount = pages;
-        request.rowValues = fb::JobParameters{"all", "", "", "Y", "N", "N", "N"};
+        request.rowValues = fb::RowValues{"all", "", "", "Y", "N", "N", "N"};
         values.open(request);
         QEventLoop wait;
         double took = -1, tookCpu = -1;

@@ -15,6 +15,7 @@
 //   bulk_gap       the longest event gap during the window's bulk load
 #include "SilentMessages.h"
 #include "app/qt/MainWindow.h"
+#include "app/qt/MainWindowIds.h"
 #include "app/qt/QtServices.h"
 #include "bulk/BulkLoad.h"
 #include "bulk/qt/ScanningWindow.h"
@@ -154,7 +155,7 @@ int main(int argc, char** argv)
         jobs.setAlwaysShowParameters(false);
         start = now();
         for (const std::string& path : dropped)
-            jobs.AddJobEntry(path, 1, "", "", "", "", "", "", "");
+            jobs.AddJobEntry(path, 1, {});
         headlessDrop = since(start);
 
         OkOptions options;
@@ -196,7 +197,7 @@ int main(int argc, char** argv)
         longest = std::max(longest, now - last);
         last = now;
     });
-    auto* total = window.findChild<QLineEdit*>("1021");
+    auto* total = window.findChild<QLineEdit*>(fb::mainids::kTotalItems);
     std::set<QString> totals;
     QObject::connect(total, &QLineEdit::textChanged, [&](const QString& t) { totals.insert(t); });
 
@@ -253,7 +254,7 @@ int main(int argc, char** argv)
     fb::QtRunHost host(&window, nullptr);
     fb::BulkLoader bulk({window.model().jobs(), messages, folder, options, host,
                          [&window] { return std::make_unique<fb::ScanningProgress>(&window); },
-                         [&window] { window.listView()->resizeColumnToContents(1); }});
+                         [&window] { window.fitFileNameColumn(); }});
     longest = 0;
     last = 0;
     clock.restart();

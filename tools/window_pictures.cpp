@@ -72,6 +72,76 @@ void settle(int ms)
     loop.exec();
 }
 
+// The Append Parameters dialog, the folder chooser and, for the whole
+// screen, every other dialog.
+void pictureDialogs(fb::MainWindow& window)
+{
+    pictureModal("append-parameters",
+                 [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); });
+    fb::QtMessageBoxes messages;
+    fb::QtFolderChooser chooser(&window, messages);
+    pictureModal("folder-chooser", [&] {
+        chooser.chooseFolder({"Move To Directory...", "Choose the folder to move the sources into",
+                              QDir::currentPath().toStdString()});
+    });
+    if (wholeScreen) {
+        pictureModal("setup", [&] { window.runCommand(fb::kCmdSetup, fb::CommandOrigin::MenuBar); });
+        pictureModal("log-viewer", [&] { window.runCommand(fb::kCmdViewLog, fb::CommandOrigin::MenuBar); });
+        pictureModal("about", [&] { window.runCommand(fb::kCmdAbout, fb::CommandOrigin::MenuBar); });
+        pictureModal("message-box", [&] {
+            messages.showWithReason("Failed to save file: " + QDir::currentPath().toStdString() +
+                                        "/invoices.pdf",
+                                    "mervo", "Permission denied");
+        });
+        // Help from inside the modal Append Parameters dialog.
+        pictureModal(
+            "help-over-parameters",
+            [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); },
+            [](QWidget*) {
+                fb::HelpWindow* help = fb::ShowHelp(fb::kAppendParametersHelpContext);
+                settle(500);
+                save(help, "help");
+                help->close();
+            });
+    }
+}
+
+// The previews of a row's pages and of the whole job, and a long list.
+void pictureJob(fb::MainWindow& window)
+{
+    // The report row: "1-2,odd" marked on its pages, in insertion order.
+    window.listView()->selectRow(2);
+    QApplication::processEvents();
+    pictureModalAfter(
+        "append-parameters-preview", [](QWidget*) {},
+        [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); });
+    pictureModalAfter(
+        "job-plan",
+        [](QWidget* w) {
+            if (auto* plan = qobject_cast<fb::JobPlanDialog*>(w)) plan->showPages(0);
+        },
+        [&] { window.runCommand(fb::kCmdPreviewJob, fb::CommandOrigin::MenuBar); });
+    // Shown directly, not through its menu item, which would remember the choice.
+    if (auto* panel = window.findChild<fb::PreviewPanel*>()) {
+        if (!wholeScreen) window.resize(1280, 560);
+        panel->setVisible(true);
+        window.listView()->selectRow(2);
+        settle(1500);
+        save(&window, "preview-panel");
+    }
+    // A long list, read as the window reads any batch file, shown at its end.
+    if (QFile::exists("long.app")) {
+        if (auto* panel = window.findChild<fb::PreviewPanel*>()) panel->setVisible(false);
+        if (!wholeScreen) window.resize(1000, 380);
+        window.model().jobs().ClearAll();
+        window.model().batchFiles().readBatchFile("long.app");
+        window.listView()->scrollToBottom();
+        window.listView()->selectRow(window.model().jobs().rowCount() - 2);
+        settle(1000);
+        save(&window, "long-list");
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -95,66 +165,8 @@ int main(int argc, char** argv)
     window.listView()->selectRow(1);
     QTimer::singleShot(600, [&] {
         save(&window, "main-window");
-        pictureModal("append-parameters",
-                     [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); });
-        fb::QtMessageBoxes messages;
-        fb::QtFolderChooser chooser(&window, messages);
-        pictureModal("folder-chooser", [&] {
-            chooser.chooseFolder({"Move To Directory...", "Choose the folder to move the sources into",
-                                  QDir::currentPath().toStdString()});
-        });
-        if (wholeScreen) {
-            pictureModal("setup", [&] { window.runCommand(fb::kCmdSetup, fb::CommandOrigin::MenuBar); });
-            pictureModal("log-viewer",
-                         [&] { window.runCommand(fb::kCmdViewLog, fb::CommandOrigin::MenuBar); });
-            pictureModal("about", [&] { window.runCommand(fb::kCmdAbout, fb::CommandOrigin::MenuBar); });
-            pictureModal("message-box", [&] {
-                messages.showWithReason("Failed to save file: " + QDir::currentPath().toStdString() +
-                                            "/invoices.pdf",
-                                        "mervo", "Permission denied");
-            });
-            // Help from inside the modal Append Parameters dialog.
-            pictureModal(
-                "help-over-parameters",
-                [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); },
-                [](QWidget*) {
-                    fb::HelpWindow* help = fb::ShowHelp(fb::kAppendParametersHelpContext);
-                    settle(500);
-                    save(help, "help");
-                    help->close();
-                });
-        }
-        // The report row: "1-2,odd" marked on its pages, in insertion order.
-        window.listView()->selectRow(2);
-        QApplication::processEvents();
-        pictureModalAfter(
-            "append-parameters-preview", [](QWidget*) {},
-            [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); });
-        pictureModalAfter(
-            "job-plan",
-            [](QWidget* w) {
-                if (auto* plan = qobject_cast<fb::JobPlanDialog*>(w)) plan->showPages(0);
-            },
-            [&] { window.runCommand(fb::kCmdPreviewJob, fb::CommandOrigin::MenuBar); });
-        // Shown directly, not through its menu item, which would remember the choice.
-        if (auto* panel = window.findChild<fb::PreviewPanel*>()) {
-            if (!wholeScreen) window.resize(1280, 560);
-            panel->setVisible(true);
-            window.listView()->selectRow(2);
-            settle(1500);
-            save(&window, "preview-panel");
-        }
-        // A long list, read as the window reads any batch file, shown at its end.
-        if (QFile::exists("long.app")) {
-            if (auto* panel = window.findChild<fb::PreviewPanel*>()) panel->setVisible(false);
-            if (!wholeScreen) window.resize(1000, 380);
-            window.model().jobs().ClearAll();
-            window.model().batchFiles().readBatchFile("long.app");
-            window.listView()->scrollToBottom();
-            window.listView()->selectRow(window.model().jobs().rowCount() - 2);
-            settle(1000);
-            save(&window, "long-list");
-        }
+        pictureDialogs(window);
+        pictureJob(window);
         app.quit();
     });
     app.exec();

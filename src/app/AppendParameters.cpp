@@ -106,11 +106,12 @@ ParametersAnswer AppendParameters::answer() const
     return {true, held_, useSame_};
 }
 
-void AppendParameters::hold(const std::string& fileName, const CommandLineColumns& values)
+void AppendParameters::hold(const std::string& fileName, const RowValues& values)
 {
     fileName_ = fileName;
-    held_ = {values.appendParameters, values.moveToDirectory, values.outputFile,     values.keepBookmarks,
-             values.createNew,        values.appendExisting,  held_.bookmarkFilename};
+    const std::string bookmarkFilename = held_.bookmarkFilename;
+    held_ = values;
+    held_.bookmarkFilename = bookmarkFilename;
     drawFromHeld();
 }
 

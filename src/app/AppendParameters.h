@@ -58,7 +58,7 @@ public:
 
     // The row the command line was shown for gives the held values, all but
     // the file-name bookmark.
-    void hold(const std::string& fileName, const CommandLineColumns& values);
+    void hold(const std::string& fileName, const RowValues& values);
 
 private:
     // Says so when the file behind a page count below 0 is missing or unreadable.
@@ -66,7 +66,7 @@ private:
     void drawFromHeld();
 
     MessageBoxes& messages_;
-    JobParameters held_;
+    RowValues held_;
     std::string fileName_;
     int pageCount_ = 0;
     bool useSame_ = false;

@@ -155,7 +155,7 @@ void MainWindowModel::dropFiles(const std::vector<std::string>& paths)
     for (const std::string& path : paths) {
         if (jobs_.loadStopped()) break;
         if (!pathExists(path) || isDirectory(path)) continue;
-        jobs_.AddJobEntry(path, 1, "", "", "", "", "", "", "");
+        jobs_.AddJobEntry(path, 1, {});
     }
     refreshTotalItems();
 }

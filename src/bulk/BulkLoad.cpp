@@ -200,11 +200,11 @@ void BulkLoader::addFile(const std::string& folder, const std::string& name, con
     int result;
     if (mode == Mode::Grouping) {
         std::string output = groupingOutputName(grouping_.outputDirectory, fileTitle(path), grouping_.suffix);
-        result = services_.jobs.AddJobEntry(path, 1, "all", "", output, "N", "N", "Y", "N");
+        result = services_.jobs.AddJobEntry(path, 1, {"all", "", output, "N", "N", "Y", "N"});
     } else {
         bool first = oneOutput_.removeExisting && services_.jobs.rowCount() == 0;
-        result = services_.jobs.AddJobEntry(path, 1, "all", "", oneOutput_.oneOutputFile, "N",
-                                            first ? "Y" : "N", "Y", "N");
+        result = services_.jobs.AddJobEntry(
+            path, 1, {"all", "", oneOutput_.oneOutputFile, "N", first ? "Y" : "N", "Y", "N"});
     }
     if (result != 1) return;
     ++added_;

@@ -81,9 +81,7 @@ void ExpandWildcard(const std::string& pattern, const RowValues& values, JobList
         if (jobs.loadStopped()) break;
         std::string fullPath = prefix + name;
         if (!contains(toLowerAscii(fullPath), ".pdf")) continue;
-        jobs.AddJobEntry(fullPath, 1, values.appendParameters, values.moveToDirectory, values.outputFile,
-                         values.keepBookmarks, values.createNew, values.appendExisting,
-                         values.bookmarkFilename);
+        jobs.AddJobEntry(fullPath, 1, values);
     }
 }
 
@@ -148,9 +146,7 @@ bool ProcessCommandLine(const std::vector<std::string>& slots, JobList& jobs, Co
             ExpandWildcard(name, values, jobs);
         } else if (!name.empty()) {
             // Blank slots (two spaces in a raw line) name no file.
-            jobs.AddJobEntry(name, 1, values.appendParameters, values.moveToDirectory, values.outputFile,
-                             values.keepBookmarks, values.createNew, values.appendExisting,
-                             values.bookmarkFilename);
+            jobs.AddJobEntry(name, 1, values);
         }
     }
     host.refreshTotalItems();
@@ -178,8 +174,7 @@ void ShowCommandLine(JobList& jobs, MessageBoxes& messages, Clipboard& clipboard
     }
     // A copy: the message box may let the list change under us.
     const JobEntry entry = jobs.entry(row);
-    prompt.holdValues(entry.fileName, {entry.appendParameters, entry.moveToDirectory, entry.outputFile,
-                                       entry.keepBookmarks, entry.createNew, entry.appendExisting});
+    prompt.holdValues(entry.fileName, entry.values());
     std::string text = buildCommandLine(entry);
     MessageAnswer answer = messages.show(text + "\n\ncopy command to clipboard ?", "Command Line Parameters",
                                          MessageButtons::YesNo);

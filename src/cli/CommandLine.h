@@ -33,12 +33,6 @@ public:
     virtual bool stopRequested() const { return false; }
 };
 
-// The values every row added from the command line is given.
-struct RowValues {
-    std::string appendParameters, moveToDirectory, outputFile, keepBookmarks, createNew, appendExisting,
-        bookmarkFilename;
-};
-
 // True (with the text to report) when an argument is longer than any row field
 // may be; such a command line is refused as a whole rather than cut short.
 bool commandLineTooLong(const std::vector<std::string>& slots, std::string& message);

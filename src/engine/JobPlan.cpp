@@ -542,9 +542,7 @@ JobPlan planRows(const std::vector<JobEntry>& rows, const FillerFiles& fillers, 
     // A copy of the rows: the run writes their statuses.
     JobList jobs(messages, prompt, [](const std::string&) { return -1; });
     for (const JobEntry& row : rows) {
-        if (jobs.AddJobEntry(row.fileName, 1, row.appendParameters, row.moveToDirectory, row.outputFile,
-                             row.keepBookmarks, row.createNew, row.appendExisting, row.bookmarkFilename) != 1)
-            continue;
+        if (jobs.AddJobEntry(row.fileName, 1, row.values()) != 1) continue;
         const int i = jobs.rowCount() - 1;
         for (int column = 0; column < kColumnCount; ++column)
             jobs.setText(i, column, row.column(column));

@@ -79,7 +79,7 @@ void BatchFiles::addLine(const std::string& line, const std::string& path, int l
         f[0].erase(0, 1);
         selected = 0;
     }
-    if (jobs_.AddJobEntry(f[0], selected, f[1], f[4], f[5], f[6], f[7], f[8], f[9]) < 0)
+    if (jobs_.AddJobEntry(f[0], selected, {f[1], f[4], f[5], f[6], f[7], f[8], f[9]}) < 0)
         undone_.push_back(where + " skipped (not a PDF file name: " + f[0] + ")");
 }
 

@@ -46,4 +46,12 @@ const std::string& JobEntry::column(int c) const
     throw std::out_of_range("job list column");
 }
 
+RowValues JobEntry::values() const
+{
+    RowValues v;
+    for (const auto& [c, field] : kRowValueColumns)
+        v.*field = column(c);
+    return v;
+}
+
 } // namespace fb

@@ -1,4 +1,6 @@
 #pragma once
+#include "jobs/RowValues.h"
+
 #include <string>
 
 namespace fb {
@@ -19,6 +21,19 @@ enum Column : int {
     kColumnCount
 };
 
+// Where each of a row's values is kept.
+struct RowValueColumn {
+    Column column;
+    std::string RowValues::*field;
+};
+inline constexpr RowValueColumn kRowValueColumns[] = {{kAppendParameters, &RowValues::appendParameters},
+                                                      {kMoveToDirectory, &RowValues::moveToDirectory},
+                                                      {kOutputFile, &RowValues::outputFile},
+                                                      {kKeepBookmarks, &RowValues::keepBookmarks},
+                                                      {kCreateNew, &RowValues::createNew},
+                                                      {kAppendExisting, &RowValues::appendExisting},
+                                                      {kBookmarkFilename, &RowValues::bookmarkFilename}};
+
 struct ColumnInfo {
     const char* header;
     int width; // pixels; 0 = present but hidden
@@ -31,6 +46,7 @@ struct JobEntry {
 
     std::string& column(int c);
     const std::string& column(int c) const;
+    RowValues values() const;
     // Selected, with a page selection and an output: an append run takes it.
     bool takesPartInRun() const
     {

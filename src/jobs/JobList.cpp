@@ -213,48 +213,33 @@ int JobList::rowPageCount(const std::string& path, int row)
     return count;
 }
 
-void JobList::writeParameters(int row, const JobParameters& v)
+void JobList::writeParameters(int row, const RowValues& values)
 {
     // The dialog pumps events: the row may have gone meanwhile.
     if (row < 0 || row >= rowCount()) return;
-    const std::pair<int, const std::string*> values[] = {{kAppendParameters, &v.appendParameters},
-                                                         {kMoveToDirectory, &v.moveToDirectory},
-                                                         {kOutputFile, &v.outputFile},
-                                                         {kKeepBookmarks, &v.keepBookmarks},
-                                                         {kCreateNew, &v.createNew},
-                                                         {kAppendExisting, &v.appendExisting},
-                                                         {kBookmarkFilename, &v.bookmarkFilename}};
     Row& r = rows_[row];
-    for (const auto& [column, value] : values)
-        r.text[slot(column)] = intern(*value);
+    for (const auto& [column, field] : kRowValueColumns)
+        r.text[slot(column)] = intern(values.*field);
     notifyChanged(row);
 }
 
-int JobList::AddJobEntry(const std::string& fileName, int selected, const std::string& appendParameters,
-                         const std::string& moveToDirectory, const std::string& outputFile,
-                         const std::string& keepBookmarks, const std::string& createNew,
-                         const std::string& appendExisting, const std::string& bookmarkFilename)
+bool JobList::refuseTooLong(const std::string& what, const std::string& text)
+{
+    if (text.size() <= kMaxTextLength) return false;
+    // Never cut a text short: a shortened path would point at another file.
+    messages_.show(what + " too long (more than 4095 characters): " + text.substr(0, 80) + "...",
+                   applicationName(), MessageButtons::Ok, MessageIcon::Warning);
+    return true;
+}
+
+int JobList::AddJobEntry(const std::string& fileName, int selected, const RowValues& values)
 {
     if (!endsInPdf(fileName)) return -1;
     // A stopped load keeps the rows it has and takes no more.
     if (loadStopped_) return -1;
-    const std::pair<int, const std::string*> fields[] = {{kFileName, &fileName},
-                                                         {kAppendParameters, &appendParameters},
-                                                         {kMoveToDirectory, &moveToDirectory},
-                                                         {kOutputFile, &outputFile},
-                                                         {kKeepBookmarks, &keepBookmarks},
-                                                         {kCreateNew, &createNew},
-                                                         {kAppendExisting, &appendExisting},
-                                                         {kBookmarkFilename, &bookmarkFilename}};
-    for (const auto& [column, field] : fields) {
-        if (field->size() > kMaxTextLength) {
-            // Never cut a text short: a shortened path would point at another file.
-            std::string what = column == kFileName ? "File name" : columnInfo(column).header;
-            messages_.show(what + " too long (more than 4095 characters): " + field->substr(0, 80) + "...",
-                           applicationName(), MessageButtons::Ok, MessageIcon::Warning);
-            return -1;
-        }
-    }
+    if (refuseTooLong("File name", fileName)) return -1;
+    for (const auto& [column, field] : kRowValueColumns)
+        if (refuseTooLong(columnInfo(column).header, values.*field)) return -1;
     int row = rowCount();
     notify([row](JobListObserver& o) { o.rowAboutToBeInserted(row); });
     Row r;
@@ -266,11 +251,10 @@ int JobList::AddJobEntry(const std::string& fileName, int selected, const std::s
     int count = rowPageCount(fileName, row);
     rows_[row].text[slot(kPages)] = intern(std::to_string(count));
     rows_[row].text[slot(kStatus)] = intern("Ready.");
-    writeParameters(row, {appendParameters, moveToDirectory, outputFile, keepBookmarks, createNew,
-                          appendExisting, bookmarkFilename});
+    writeParameters(row, values);
     if (count == -1) setText(row, kStatus, "No File.");
 
-    if (appendParameters.empty()) {
+    if (values.appendParameters.empty()) {
         // The new row is on screen before the dialog covers the window. Rows
         // that need no dialog (none, or one that confirms itself) are painted
         // with the rest: a repaint per row would cost more than the row.
@@ -306,10 +290,8 @@ void JobList::UpdateJobEntry(bool forceDialog)
         return;
     }
     const JobEntry e = entry(row);
-    JobParameters current{e.appendParameters, e.moveToDirectory, e.outputFile,      e.keepBookmarks,
-                          e.createNew,        e.appendExisting,  e.bookmarkFilename};
-    ParametersAnswer answer =
-        prompt_.prompt({e.fileName, parseLeadingInt(e.pages), current, forceDialog || alwaysShowParameters_});
+    ParametersAnswer answer = prompt_.prompt(
+        {e.fileName, parseLeadingInt(e.pages), e.values(), forceDialog || alwaysShowParameters_});
     if (!answer.ok) return;
     if (answer.useSameParameters) setAlwaysShowParameters(false);
     writeParameters(row, answer.values);

@@ -86,10 +86,8 @@ public:
     void setFocusedRow(int row) { focused_ = row; }
     std::string iconKey(int row) const;
 
-    int AddJobEntry(const std::string& fileName, int selected, const std::string& appendParameters,
-                    const std::string& moveToDirectory, const std::string& outputFile,
-                    const std::string& keepBookmarks, const std::string& createNew,
-                    const std::string& appendExisting, const std::string& bookmarkFilename);
+    // 1 when the row was added, -1 when it was refused.
+    int AddJobEntry(const std::string& fileName, int selected, const RowValues& values);
     void ToggleSelected();
     void UpdateJobEntry(bool forceDialog);
     void DeleteSelectedEntries();
@@ -117,7 +115,9 @@ private:
     static int slot(int column) { return column < kFileName ? column : column - 1; }
     std::uint32_t intern(const std::string& text);
     void forgetTextsIfEmpty();
-    void writeParameters(int row, const JobParameters& values);
+    void writeParameters(int row, const RowValues& values);
+    // Says so when a text is longer than a row field may be.
+    bool refuseTooLong(const std::string& what, const std::string& text);
     void swapRows(int a, int b);
     void notifyChanged(int row);
     template <class F> void notify(F&& call);

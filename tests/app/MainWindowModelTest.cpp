@@ -79,7 +79,7 @@ TEST_F(MainWindowModelTest, ClosingWhileARowIsProcessingEndsWithExitCodeOne)
     auto model = make(dir / "append.log");
     std::string a = source("a.pdf", 2);
     ASSERT_TRUE(model->initialise({"mervo"}, dir.path()));
-    model->jobs().AddJobEntry(a, 1, "all", "", dir / "out.pdf", "N", "Y", "N", "N");
+    model->jobs().AddJobEntry(a, 1, {"all", "", dir / "out.pdf", "N", "Y", "N", "N"});
     host.armed = true;
     model->appendFilesClicked();
     EXPECT_EQ(exits, (std::vector<int>{1}));

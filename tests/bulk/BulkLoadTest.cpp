@@ -125,7 +125,7 @@ struct BulkLoadTest : ::testing::Test {
 
 TEST_F(BulkLoadTest, GroupingWalksTheTreeDepthFirstAndNamesGroupedOutputs)
 {
-    jobs.AddJobEntry("/old.pdf", 1, "all", "", "/o.pdf", "N", "N", "Y", "N");
+    jobs.AddJobEntry("/old.pdf", 1, {"all", "", "/o.pdf", "N", "N", "Y", "N"});
     std::vector<std::string> wanted = {
         file("top.pdf"),
         file("1/test.pdf"),
@@ -229,14 +229,14 @@ TEST_F(BulkLoadTest, CancelLeavesAnEmptyListAndShowsNothing)
     folders.answer = dir.path();
     options.grouping = [](GroupingSettings& s) { s.suffix = "_typed"; };
     options.ok = false;
-    jobs.AddJobEntry("/old.pdf", 1, "all", "", "/o.pdf", "N", "N", "Y", "N");
+    jobs.AddJobEntry("/old.pdf", 1, {"all", "", "/o.pdf", "N", "N", "Y", "N"});
     loader.BulkLoadGrouping();
     EXPECT_EQ(jobs.rowCount(), 0);
     EXPECT_TRUE(folders.requests.empty());
 
     options.ok = true;
     folders.answer.reset();
-    jobs.AddJobEntry("/old.pdf", 1, "all", "", "/o.pdf", "N", "N", "Y", "N");
+    jobs.AddJobEntry("/old.pdf", 1, {"all", "", "/o.pdf", "N", "N", "Y", "N"});
     int totalsBefore = observer.totals;
     loader.BulkLoadToOneOutput();
     EXPECT_EQ(jobs.rowCount(), 0);

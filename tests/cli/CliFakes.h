@@ -27,7 +27,7 @@ public:
         prompted.push_back(request.fileName);
         return {};
     }
-    void holdValues(const std::string& fileName, const CommandLineColumns& values) override
+    void holdValues(const std::string& fileName, const RowValues& values) override
     {
         heldFileName = fileName;
         held = values;
@@ -35,7 +35,7 @@ public:
     }
     std::vector<std::string> prompted;
     std::string heldFileName;
-    CommandLineColumns held;
+    RowValues held;
     int holdCount = 0;
 };
 

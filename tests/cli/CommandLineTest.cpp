@@ -280,9 +280,9 @@ class ShowCommandLineTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        f.jobs.AddJobEntry("/in/first.pdf", 1, "all", "", "/o1.pdf", "N", "N", "Y", "N");
-        f.jobs.AddJobEntry("/in/a.pdf", 1, "1-3", "/moved", "/out/all.pdf", "Y", "N", "Y", "Y");
-        f.jobs.AddJobEntry("/in/third.pdf", 1, "odd", "", "/o3.pdf", "N", "Y", "N", "N");
+        f.jobs.AddJobEntry("/in/first.pdf", 1, {"all", "", "/o1.pdf", "N", "N", "Y", "N"});
+        f.jobs.AddJobEntry("/in/a.pdf", 1, {"1-3", "/moved", "/out/all.pdf", "Y", "N", "Y", "Y"});
+        f.jobs.AddJobEntry("/in/third.pdf", 1, {"odd", "", "/o3.pdf", "N", "Y", "N", "N"});
         f.messages.shown.clear();
     }
     JobListFixture f;

@@ -69,7 +69,7 @@ protected:
                const std::string& keepBookmarks = "N", const std::string& bookmarkFilename = "N")
     {
         EXPECT_EQ(
-            jobs.AddJobEntry(src, 1, spec, moveTo, output, keepBookmarks, createNew, "N", bookmarkFilename),
+            jobs.AddJobEntry(src, 1, {spec, moveTo, output, keepBookmarks, createNew, "N", bookmarkFilename}),
             1);
         return jobs.rowCount() - 1;
     }

@@ -54,8 +54,8 @@ struct BatchFileTest : ::testing::Test {
 
 TEST_F(BatchFileTest, SavedLinesAreExactAndReadBackTheSameRows)
 {
-    jobs.AddJobEntry("/in/a.pdf", 1, "all", "", "/out.pdf", "Y", "N", "Y", "N");
-    jobs.AddJobEntry("/in/b.pdf", 0, "2-3", "/done", "/out.pdf", "N", "Y", "N", "Y");
+    jobs.AddJobEntry("/in/a.pdf", 1, {"all", "", "/out.pdf", "Y", "N", "Y", "N"});
+    jobs.AddJobEntry("/in/b.pdf", 0, {"2-3", "/done", "/out.pdf", "N", "Y", "N", "Y"});
     jobs.setText(0, kSelected, "Yes"); // missing files are deselected when added
     std::string path = dir / "job.app";
     dialogs.answers.push_back(path);
@@ -142,7 +142,7 @@ TEST_F(BatchFileTest, SemicolonInAFieldIsRefusedAndTheOldFileKept)
 {
     std::string path = dir / "job.app";
     writeFileBytes(path, "old\r\r\n");
-    jobs.AddJobEntry("/in/a.pdf", 1, "all", "/done;2", "/o.pdf", "N", "N", "Y", "N");
+    jobs.AddJobEntry("/in/a.pdf", 1, {"all", "/done;2", "/o.pdf", "N", "N", "Y", "N"});
     dialogs.answers.push_back(path);
     batch.saveBatchFileAs();
     EXPECT_EQ(readFileBytes(path), "old\r\r\n");
@@ -156,7 +156,7 @@ TEST_F(BatchFileTest, SaveWithoutPathWritesDefaultAppInTheCurrentFolder)
     char old[4096];
     ASSERT_NE(getcwd(old, sizeof old), nullptr);
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
-    jobs.AddJobEntry("/in/a.pdf", 1, "all", "", "/o.pdf", "N", "N", "Y", "N");
+    jobs.AddJobEntry("/in/a.pdf", 1, {"all", "", "/o.pdf", "N", "N", "Y", "N"});
     batch.saveBatchFile();
     EXPECT_EQ(title, "Folioband  [default.app]");
     EXPECT_FALSE(readFileBytes(dir / "default.app").empty());

@@ -46,7 +46,7 @@ struct JobListTest : ::testing::Test {
     }
     void add(const std::string& name, const std::string& params = "all")
     {
-        jobs.AddJobEntry(name, 1, params, "", "/o.pdf", "N", "Y", "N", "N");
+        jobs.AddJobEntry(name, 1, {params, "", "/o.pdf", "N", "Y", "N", "N"});
     }
     std::vector<std::string> names() const
     {
@@ -62,9 +62,9 @@ struct JobListTest : ::testing::Test {
 TEST_F(JobListTest, AddAcceptsOnlyPdfEndingsAndCountsPages)
 {
     std::string a = pdf("A.PDF", 3);
-    EXPECT_EQ(jobs.AddJobEntry(a, 1, "all", "/m", "/o.pdf", "Y", "N", "Y", "N"), 1);
-    EXPECT_EQ(jobs.AddJobEntry("/x/c.Pdf", 1, "all", "", "", "", "", "", ""), -1);
-    EXPECT_EQ(jobs.AddJobEntry("/x/notes.txt", 1, "all", "", "", "", "", "", ""), -1);
+    EXPECT_EQ(jobs.AddJobEntry(a, 1, {"all", "/m", "/o.pdf", "Y", "N", "Y", "N"}), 1);
+    EXPECT_EQ(jobs.AddJobEntry("/x/c.Pdf", 1, {"all", "", "", "", "", "", ""}), -1);
+    EXPECT_EQ(jobs.AddJobEntry("/x/notes.txt", 1, {"all", "", "", "", "", "", ""}), -1);
     ASSERT_EQ(jobs.rowCount(), 1);
     const JobEntry& e = jobs.entry(0);
     EXPECT_EQ(e, (JobEntry{"Yes", a, "all", "3", "Ready.", "/m", "/o.pdf", "Y", "N", "Y", "N"}));
@@ -86,9 +86,9 @@ TEST_F(JobListTest, MissingFileGetsARowThatIsDeselected)
 TEST_F(JobListTest, EmptyParametersAskTheDialogAndUseSameTurnsTheFlagOff)
 {
     std::string a = pdf("a.pdf", 2);
-    JobParameters p{"1-2", "/done", "/out.pdf", "N", "Y", "N", "Y"};
+    RowValues p{"1-2", "/done", "/out.pdf", "N", "Y", "N", "Y"};
     prompt.answers.push_back({true, p, true});
-    jobs.AddJobEntry(a, 1, "", "", "", "", "", "", "");
+    jobs.AddJobEntry(a, 1, {});
     ASSERT_EQ(prompt.requests.size(), 1u);
     EXPECT_EQ(prompt.requests[0].pageCount, 2);
     EXPECT_TRUE(prompt.requests[0].alwaysShow);
@@ -96,7 +96,7 @@ TEST_F(JobListTest, EmptyParametersAskTheDialogAndUseSameTurnsTheFlagOff)
     EXPECT_EQ(jobs.text(0, kAppendParameters), "1-2");
     EXPECT_EQ(jobs.text(0, kBookmarkFilename), "Y");
     // A cancelled prompt leaves the row without parameters.
-    jobs.AddJobEntry(a, 1, "", "", "", "", "", "", "");
+    jobs.AddJobEntry(a, 1, {});
     EXPECT_FALSE(prompt.requests[1].alwaysShow);
     EXPECT_EQ(jobs.text(1, kAppendParameters), "");
     EXPECT_EQ(jobs.rowCount(), 2);
@@ -129,9 +129,9 @@ TEST_F(JobListTest, ToggleDeleteAndSelectionCommands)
 
 TEST_F(JobListTest, MovesCarryEveryFieldAndStopAtTheEnds)
 {
-    jobs.AddJobEntry("/x/a.pdf", 1, "1", "/m1", "/o1.pdf", "Y", "Y", "N", "Y");
-    jobs.AddJobEntry("/x/b.pdf", 0, "2", "/m2", "/o2.pdf", "N", "N", "Y", "N");
-    jobs.AddJobEntry("/x/c.pdf", 1, "3", "", "/o3.pdf", "N", "N", "Y", "N");
+    jobs.AddJobEntry("/x/a.pdf", 1, {"1", "/m1", "/o1.pdf", "Y", "Y", "N", "Y"});
+    jobs.AddJobEntry("/x/b.pdf", 0, {"2", "/m2", "/o2.pdf", "N", "N", "Y", "N"});
+    jobs.AddJobEntry("/x/c.pdf", 1, {"3", "", "/o3.pdf", "N", "N", "Y", "N"});
     JobEntry third = jobs.entry(2);
     jobs.setRowSelected(2, true);
     jobs.MoveEntryUp();
@@ -169,7 +169,7 @@ TEST_F(JobListTest, RefreshRecountsAndMarksVanishedFiles)
 {
     std::string a = pdf("a.pdf", 4);
     add(a);
-    jobs.AddJobEntry("/x/odd.pdfx.pdf", 1, "all", "", "", "", "", "", "");
+    jobs.AddJobEntry("/x/odd.pdfx.pdf", 1, {"all", "", "", "", "", "", ""});
     jobs.setText(1, kFileName, "/x/name-without-extension");
     std::remove(a.c_str());
     jobs.RefreshPageCounts();
@@ -183,7 +183,7 @@ TEST_F(JobListTest, RefreshRecountsAndMarksVanishedFiles)
 TEST_F(JobListTest, OverlongNamesAreRefusedNotTruncated)
 {
     std::string longName = "/x/" + std::string(5000, 'a') + ".pdf";
-    EXPECT_EQ(jobs.AddJobEntry(longName, 1, "all", "", "/o.pdf", "N", "N", "Y", "N"), -1);
+    EXPECT_EQ(jobs.AddJobEntry(longName, 1, {"all", "", "/o.pdf", "N", "N", "Y", "N"}), -1);
     EXPECT_EQ(jobs.rowCount(), 0);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_NE(messages.shown[0].text.find("too long"), std::string::npos);
@@ -211,11 +211,11 @@ TEST_F(JobListTest, WithAlwaysShowOffRowsTakeTheHeldParameters)
     RecordingObserver observer;
     jobs.subscribe(&observer);
     std::string a = pdf("a.pdf", 1), b = pdf("b.pdf", 2);
-    JobParameters p{"1", "", "/out.pdf", "N", "N", "Y", "N"};
+    RowValues p{"1", "", "/out.pdf", "N", "N", "Y", "N"};
     prompt.answers.push_back({true, p, true});
     prompt.answers.push_back({true, p, false}); // confirmed at once with the held values
-    jobs.AddJobEntry(a, 1, "", "", "", "", "", "", "");
-    jobs.AddJobEntry(b, 1, "", "", "", "", "", "", "");
+    jobs.AddJobEntry(a, 1, {});
+    jobs.AddJobEntry(b, 1, {});
     ASSERT_EQ(prompt.requests.size(), 2u);
     EXPECT_FALSE(prompt.requests[1].alwaysShow);
     EXPECT_EQ(jobs.text(1, kOutputFile), "/out.pdf");
@@ -297,7 +297,7 @@ TEST_F(JobListTest, EveryObserverHearsEveryChangeAndOneMayLeaveWhileBeingTold)
     {
         JobList::LoadScope load(jobs);
         jobs.stopLoad();
-        EXPECT_EQ(jobs.AddJobEntry("/x/c.pdf", 1, "all", "", "/o.pdf", "N", "N", "Y", "N"), -1);
+        EXPECT_EQ(jobs.AddJobEntry("/x/c.pdf", 1, {"all", "", "/o.pdf", "N", "N", "Y", "N"}), -1);
     }
     add("/x/d.pdf");
     EXPECT_EQ(names(), (std::vector<std::string>{"/x/d.pdf"}));

@@ -1,5 +1,6 @@
 #include "app/qt/AppendParametersDialog.h"
 
+#include "app/qt/AppendParametersIds.h"
 #include "common/Text.h"
 #include "pages/qt/PagePreview.h"
 
@@ -67,34 +68,34 @@ AppendParametersDialog::AppendParametersDialog(QWidget* parent, AppendParameters
 
 void AppendParametersDialog::makeControls()
 {
-    fileName_ = lineEdit(this, "1005", true);
-    pageCount_ = lineEdit(this, "1018", true);
+    fileName_ = lineEdit(this, appendids::kFileName, true);
+    pageCount_ = lineEdit(this, appendids::kPageCount, true);
     pageCount_->setMaximumWidth(70);
-    pageSpec_ = lineEdit(this, "1004");
-    moveTo_ = lineEdit(this, "1007");
-    output_ = lineEdit(this, "1009");
-    moveToButton_ = button(this, "&Browse", "1008");
-    outputButton_ = button(this, "&Browse", "1010");
+    pageSpec_ = lineEdit(this, appendids::kAppendParameters);
+    moveTo_ = lineEdit(this, appendids::kMoveToDirectory);
+    output_ = lineEdit(this, appendids::kOutputFile);
+    moveToButton_ = button(this, "&Browse", appendids::kMoveToBrowse);
+    outputButton_ = button(this, "&Browse", appendids::kOutputBrowse);
     moveToButton_->setAccessibleDescription("Choose the folder to move the source to");
     outputButton_->setAccessibleDescription("Choose the output PDF file");
 
     create_ = new QRadioButton("Create new output file", this);
-    create_->setObjectName("1022");
+    create_->setObjectName(appendids::kCreateNew);
     append_ = new QRadioButton("Append to existing output file (if exists)", this);
-    append_->setObjectName("1021");
+    append_->setObjectName(appendids::kAppendExisting);
     keepBookmarks_ = new QCheckBox("Keep Bookmarks:", this);
-    keepBookmarks_->setObjectName("1026");
+    keepBookmarks_->setObjectName(appendids::kKeepBookmarks);
     keepBookmarks_->setLayoutDirection(Qt::RightToLeft); // the box after its text
     bookmarkFilename_ = new QCheckBox("Add Filename as Bookmark", this);
-    bookmarkFilename_->setObjectName("1027");
+    bookmarkFilename_->setObjectName(appendids::kBookmarkFilename);
     useSame_ =
         new QCheckBox("Use same parameters for future pdf's, this can be turned off in options menu.", this);
-    useSame_->setObjectName("1019");
+    useSame_->setObjectName(appendids::kUseSameParameters);
 
-    helpButton_ = button(this, "&Help", "1023");
-    save_ = button(this, "Save && Exit", "1006");
+    helpButton_ = button(this, "&Help", appendids::kHelp);
+    save_ = button(this, "Save && Exit", appendids::kSaveAndExit);
     save_->setDefault(true);
-    cancel_ = button(this, "&Cancel", "1003");
+    cancel_ = button(this, "&Cancel", appendids::kCancel);
 }
 
 // The fields on the left, the source's pages beside them.
@@ -268,7 +269,7 @@ ParametersAnswer QtParametersPrompt::prompt(const ParametersRequest& request)
     return values_.answer();
 }
 
-void QtParametersPrompt::holdValues(const std::string& fileName, const CommandLineColumns& values)
+void QtParametersPrompt::holdValues(const std::string& fileName, const RowValues& values)
 {
     values_.hold(fileName, values);
 }

@@ -70,7 +70,7 @@ public:
     void setHelpHandler(std::function<void()> help) { help_ = std::move(help); }
 
     ParametersAnswer prompt(const ParametersRequest& request) override;
-    void holdValues(const std::string& fileName, const CommandLineColumns& values) override;
+    void holdValues(const std::string& fileName, const RowValues& values) override;
 
 private:
     QWidget* parent_;

@@ -1,6 +1,7 @@
 #include "app/qt/FolderChooserDialog.h"
 
 #include "app/CheckOrCreateFolder.h"
+#include "app/qt/FolderChooserIds.h"
 #include "common/Files.h"
 #include "common/Text.h"
 
@@ -25,11 +26,11 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent, const FolderRequest& r
     setWindowTitle(QString::fromStdString(request.title));
 
     auto* instruction = new QLabel(QString::fromStdString(request.instruction), this);
-    instruction->setObjectName("14146");
+    instruction->setObjectName(folderids::kInstruction);
     instruction->setWordWrap(true);
 
     path_ = new QLineEdit(this);
-    path_->setObjectName("14148");
+    path_->setObjectName(folderids::kPath);
     path_->setMaxLength(static_cast<int>(kMaxTextLength));
     instruction->setBuddy(path_);
 
@@ -39,7 +40,7 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent, const FolderRequest& r
     model_->setReadOnly(true);
 
     tree_ = new QTreeView(this);
-    tree_->setObjectName("14145");
+    tree_->setObjectName(folderids::kTree);
     tree_->setModel(model_);
     tree_->setHeaderHidden(true);
     for (int column = 1; column < model_->columnCount(); ++column)
@@ -51,9 +52,9 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent, const FolderRequest& r
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);
-    ok_->setObjectName("1");
+    ok_->setObjectName(folderids::kOk);
     ok_->setDefault(true);
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("2");
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName(folderids::kCancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(instruction);

@@ -4,6 +4,7 @@
 #include "app/qt/FolderChooserDialog.h"
 #include "app/qt/JobPlanDialog.h"
 #include "app/qt/JobTableModel.h"
+#include "app/qt/MainWindowIds.h"
 #include "app/qt/PreviewPanel.h"
 #include "app/qt/SetupDialog.h"
 #include "app/qt/WindowFit.h"
@@ -38,6 +39,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
+#include <QScrollBar>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -135,18 +137,35 @@ QPixmap splashPicture()
 MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options))
 {
-    setObjectName(QStringLiteral("102"));
+    setObjectName(mainids::kWindow);
     setWindowTitle(qs(mainWindowCaption()));
     setWindowIcon(programIcon());
     setAcceptDrops(true);
-    // Columns are fitted once rows have settled, not once per row.
-    fitColumns_ = new QTimer(this);
-    fitColumns_->setSingleShot(true);
-    fitColumns_->setInterval(0);
-    connect(fitColumns_, &QTimer::timeout, this, &MainWindow::fitPathColumns);
-
     buildControls();
+    makeServices();
+    makeModel();
+    showJobList();
+    buildMenus();
+    new PreviewPanel(this, model_->jobs(), list_);
+    model_->setView(this);
+    model_->jobs().subscribe(this);
+    alwaysShowParametersChanged(model_->jobs().alwaysShowParameters());
 
+    splashTimer_ = new QTimer(this);
+    splashTimer_->setInterval(10);
+    connect(splashTimer_, &QTimer::timeout, this, [this] {
+        splashTimer_->stop();
+        if (model_->options().argumentCount == 0) showSplash();
+    });
+    qApp->installEventFilter(this);
+    installWindowFit();
+    restoreWindowState();
+}
+
+// The real message boxes, dialogs, clipboard and PDF layer, unless a test
+// brought its own message boxes or parameters prompt.
+void MainWindow::makeServices()
+{
     if (!options_.messages) {
         ownMessages_ = std::make_unique<QtMessageBoxes>();
         options_.messages = ownMessages_.get();
@@ -165,6 +184,15 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     pageCountAutomation_ = makeQpdfAutomationServer();
     connection_ = std::make_unique<QtConnectionWindow>(this);
     host_ = std::make_unique<QtRunHost>(this, appendButton_, progress_);
+    opener_ = std::make_unique<XdgOpener>();
+    starter_ = std::make_unique<SpawnProgramStarter>();
+    links_ = std::make_unique<LinkServices>(LinkServices{*opener_, *starter_, XdgDirs::fromEnvironment()});
+    static_cast<HyperLink*>(websiteLink_)->setMessages(options_.messages);
+}
+
+// The model that does the work, and bulk load, which adds to its list.
+void MainWindow::makeModel()
+{
     MainWindowServices services{*options_.messages,
                                 *options_.prompt,
                                 *fileDialogs_,
@@ -177,13 +205,14 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
                                 options_.exitNow,
                                 pageCountAutomation_.get()};
     model_ = std::make_unique<MainWindowModel>(services, options_.logPath, options_.settingsPath);
-    static_cast<HyperLink*>(websiteLink_)->setMessages(options_.messages);
-    opener_ = std::make_unique<XdgOpener>();
-    starter_ = std::make_unique<SpawnProgramStarter>();
-    links_ = std::make_unique<LinkServices>(LinkServices{*opener_, *starter_, XdgDirs::fromEnvironment()});
     bulk_ = std::make_unique<QtBulkLoad>(model_->jobs(), *options_.messages, *folderChooser_, *fileDialogs_,
-                                         *host_, this, [this] { list_->resizeColumnToContents(1); });
+                                         *host_, this, [this] { fitFileNameColumn(); });
+}
 
+// The list view shows the model's job list through a table model, with the
+// columns' widths and the header's clicks.
+void MainWindow::showJobList()
+{
     table_ = new JobTableModel(model_->jobs(), this);
     list_->setModel(table_);
     QHeaderView* header = list_->horizontalHeader();
@@ -198,13 +227,26 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
         header->resizeSection(c, columnInfo(c).width);
     connect(header, &QHeaderView::sectionClicked, this,
             [this](int column) { model_->headerClicked(column); });
-    // Columns are fitted once rows have settled; during a run the list
-    // follows the row being processed.
+    followListChanges();
+    table_->followSelection(list_->selectionModel());
+    connect(list_, &QTableView::doubleClicked, this, [this] { model_->doubleClicked(); });
+    connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::showRowContextMenu);
+}
+
+void MainWindow::followListChanges()
+{
+    // Columns are fitted once rows have settled, not once per row; during a
+    // run the list follows the row being processed.
+    fitColumns_ = new QTimer(this);
+    fitColumns_->setSingleShot(true);
+    fitColumns_->setInterval(0);
+    connect(fitColumns_, &QTimer::timeout, this, &MainWindow::fitPathColumns);
     auto fitLater = [this] {
         if (!fitColumns_->isActive()) fitColumns_->start();
     };
     connect(table_, &QAbstractItemModel::modelReset, this, fitLater);
     connect(table_, &QAbstractItemModel::rowsInserted, this, fitLater);
+    connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, fitLater);
     connect(table_, &QAbstractItemModel::dataChanged, this,
             [this, fitLater](const QModelIndex& first, const QModelIndex& last) {
                 fitLater();
@@ -213,25 +255,6 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
                     model_->jobs().text(row, kStatus) == "Processing")
                     list_->scrollTo(table_->index(row, 0));
             });
-    table_->followSelection(list_->selectionModel());
-    connect(list_, &QTableView::doubleClicked, this, [this] { model_->doubleClicked(); });
-    connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::showRowContextMenu);
-
-    buildMenus();
-    new PreviewPanel(this, model_->jobs(), list_);
-    model_->setView(this);
-    model_->jobs().subscribe(this);
-    alwaysShowParametersChanged(model_->jobs().alwaysShowParameters());
-
-    splashTimer_ = new QTimer(this);
-    splashTimer_->setInterval(10);
-    connect(splashTimer_, &QTimer::timeout, this, [this] {
-        splashTimer_->stop();
-        if (model_->options().argumentCount == 0) showSplash();
-    });
-    qApp->installEventFilter(this);
-    installWindowFit();
-    restoreWindowState();
 }
 
 MainWindow::~MainWindow()
@@ -258,8 +281,32 @@ void MainWindow::buildControls()
     hints->addStretch(1);
     layout->addLayout(hints);
 
-    list_ = new QTableView(central);
-    list_->setObjectName(QStringLiteral("1000"));
+    layout->addWidget(makeListView(central), 1);
+    layout->addLayout(makeButtonRow(central));
+
+    auto* website = new HyperLink(QStringLiteral("Go to Quillon Website"), central);
+    website->setUrl(kWebsiteUrl);
+    website->setObjectName(mainids::kWebsiteLink);
+    websiteLink_ = website;
+    layout->addWidget(websiteLink_, 0, Qt::AlignLeft);
+
+    // From the list, Tab reaches the buttons and the link.
+    setTabOrder(list_, appendButton_);
+    setTabOrder(appendButton_, closeButton_);
+    setTabOrder(closeButton_, websiteLink_);
+    setTabOrder(websiteLink_, totalItems_);
+
+    connect(appendButton_, &QPushButton::clicked, this,
+            [this] { runCommand(kCmdAppendFiles, CommandOrigin::Button); });
+    connect(closeButton_, &QPushButton::clicked, this,
+            [this] { runCommand(kCmdCloseButton, CommandOrigin::Button); });
+    setCentralWidget(central);
+}
+
+QTableView* MainWindow::makeListView(QWidget* parent)
+{
+    list_ = new QTableView(parent);
+    list_->setObjectName(mainids::kJobList);
     list_->setAccessibleName(QStringLiteral("Job list"));
     list_->setShowGrid(true);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -275,19 +322,22 @@ void MainWindow::buildControls()
     list_->setIconSize(QSize(16, 16));
     list_->verticalHeader()->hide();
     list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
-    layout->addWidget(list_, 1);
+    return list_;
+}
 
-    auto* buttons = new QHBoxLayout;
-    auto* totalLabel = new QLabel(QStringLiteral("Total Items:"), central);
-    totalLabel->setObjectName(QStringLiteral("1025"));
-    totalItems_ = new QLineEdit(QStringLiteral("0"), central);
-    totalItems_->setObjectName(QStringLiteral("1021"));
+// "Total Items:", the run's progress, "Append Files" and "Close".
+QHBoxLayout* MainWindow::makeButtonRow(QWidget* parent)
+{
+    auto* totalLabel = new QLabel(QStringLiteral("Total Items:"), parent);
+    totalLabel->setObjectName(mainids::kTotalItemsLabel);
+    totalItems_ = new QLineEdit(QStringLiteral("0"), parent);
+    totalItems_->setObjectName(mainids::kTotalItems);
     totalItems_->setReadOnly(true);
     totalItems_->setAccessibleName(QStringLiteral("Total Items:"));
     totalItems_->setMaximumWidth(70);
     totalLabel->setBuddy(totalItems_);
-    progress_ = new QProgressBar(central);
-    progress_->setObjectName(QStringLiteral("RunProgress"));
+    progress_ = new QProgressBar(parent);
+    progress_->setObjectName(mainids::kRunProgress);
     progress_->setAccessibleName(QStringLiteral("Files appended"));
     progress_->setFormat(QStringLiteral("%v of %m"));
     progress_->setMaximumWidth(180);
@@ -296,13 +346,15 @@ void MainWindow::buildControls()
     keepPlace.setRetainSizeWhenHidden(true);
     progress_->setSizePolicy(keepPlace);
     progress_->hide();
-    appendButton_ = new QPushButton(appendButtonText("Append Files"), central);
-    appendButton_->setObjectName(QStringLiteral("1002"));
+    appendButton_ = new QPushButton(appendButtonText("Append Files"), parent);
+    appendButton_->setObjectName(mainids::kAppendFiles);
     appendButton_->setDefault(true);
     appendButton_->setMinimumWidth(160);
-    closeButton_ = new QPushButton(QStringLiteral("&Close"), central);
-    closeButton_->setObjectName(QStringLiteral("1001"));
+    closeButton_ = new QPushButton(QStringLiteral("&Close"), parent);
+    closeButton_->setObjectName(mainids::kClose);
     closeButton_->setMinimumWidth(70);
+
+    auto* buttons = new QHBoxLayout;
     buttons->addWidget(totalLabel);
     buttons->addWidget(totalItems_);
     buttons->addWidget(progress_);
@@ -310,25 +362,7 @@ void MainWindow::buildControls()
     buttons->addWidget(appendButton_);
     buttons->addStretch(1);
     buttons->addWidget(closeButton_);
-    layout->addLayout(buttons);
-
-    auto* website = new HyperLink(QStringLiteral("Go to Quillon Website"), central);
-    website->setUrl(kWebsiteUrl);
-    website->setObjectName(QStringLiteral("1022"));
-    websiteLink_ = website;
-    layout->addWidget(websiteLink_, 0, Qt::AlignLeft);
-
-    // From the list, Tab reaches the buttons and the link.
-    setTabOrder(list_, appendButton_);
-    setTabOrder(appendButton_, closeButton_);
-    setTabOrder(closeButton_, websiteLink_);
-    setTabOrder(websiteLink_, totalItems_);
-
-    connect(appendButton_, &QPushButton::clicked, this,
-            [this] { runCommand(kCmdAppendFiles, CommandOrigin::Button); });
-    connect(closeButton_, &QPushButton::clicked, this,
-            [this] { runCommand(kCmdCloseButton, CommandOrigin::Button); });
-    setCentralWidget(central);
+    return buttons;
 }
 
 void MainWindow::buildMenus()
@@ -376,7 +410,7 @@ void MainWindow::buildMenus()
         }
     }
     contextMenu_ = new QMenu(this);
-    contextMenu_->setObjectName(QStringLiteral("130"));
+    contextMenu_->setObjectName(mainids::kRowContextMenu);
     std::vector<QString> names;
     for (const MenuItemDef& item : rowContextMenu())
         names.push_back(item.command ? QString::fromUtf8(item.text) : QString());
@@ -477,7 +511,7 @@ void MainWindow::showSetup()
 void MainWindow::showAbout()
 {
     QDialog about(this);
-    about.setObjectName(QStringLiteral("100"));
+    about.setObjectName(mainids::kAbout);
     about.setWindowTitle(QStringLiteral("About Folioband Batch"));
     auto* layout = new QHBoxLayout(&about);
     auto* icon = new QLabel(&about);
@@ -498,7 +532,7 @@ void MainWindow::showAbout()
     texts->addWidget(web);
     texts->addWidget(mail);
     auto* ok = new QPushButton(QStringLiteral("OK"), &about);
-    ok->setObjectName(QStringLiteral("1"));
+    ok->setObjectName(mainids::kAboutOk);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, &about, &QDialog::accept);
     texts->addWidget(ok, 0, Qt::AlignRight);
@@ -509,11 +543,11 @@ void MainWindow::showAbout()
 void MainWindow::showSplash()
 {
     QDialog splash(this, Qt::SplashScreen | Qt::FramelessWindowHint);
-    splash.setObjectName(QStringLiteral("134"));
+    splash.setObjectName(mainids::kSplash);
     auto* layout = new QVBoxLayout(&splash);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* picture = new QLabel(&splash);
-    picture->setObjectName(QStringLiteral("136"));
+    picture->setObjectName(mainids::kSplashPicture);
     picture->setPixmap(splashPicture());
     layout->addWidget(picture);
     QTimer::singleShot(3000, &splash, &QDialog::accept);
@@ -608,9 +642,36 @@ void MainWindow::fitPathColumns()
     for (int c :
          {static_cast<int>(kFileName), static_cast<int>(kMoveToDirectory), static_cast<int>(kOutputFile)}) {
         if (header->isSectionHidden(c) || header->sectionSize(c) == 0) continue;
-        int wanted = static_cast<QAbstractItemView*>(list_)->sizeHintForColumn(c);
+        int wanted = widthInView(c);
         if (wanted > header->sectionSize(c)) header->resizeSection(c, wanted);
     }
+}
+
+void MainWindow::fitFileNameColumn()
+{
+    QHeaderView* header = list_->horizontalHeader();
+    header->resizeSection(kFileName, std::max(widthInView(kFileName), header->sectionSizeHint(kFileName)));
+}
+
+int MainWindow::widthInView(int column) const
+{
+    // Only the rows in view are measured: Qt's own fit lays out a thousand
+    // texts a column, which at every turn of a long load cost more than the
+    // load itself. Scrolling measures the rows it brings into view.
+    const int count = table_->rowCount();
+    if (count == 0) return 0;
+    QHeaderView* rows = list_->verticalHeader();
+    const int top = std::max(0, rows->visualIndexAt(0));
+    int bottom = rows->visualIndexAt(list_->viewport()->height() - 1);
+    if (bottom < 0) bottom = count - 1;
+    bottom = std::min(bottom, top + kMostRowsInView);
+    int wanted = 0;
+    for (int r = top; r <= bottom; ++r) {
+        const int row = rows->logicalIndex(r);
+        if (rows->isSectionHidden(row)) continue;
+        wanted = std::max(wanted, list_->sizeHintForIndex(table_->index(row, column)).width());
+    }
+    return wanted + (list_->showGrid() ? 1 : 0);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -12,6 +12,7 @@
 #include <vector>
 
 class QAction;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -64,6 +65,9 @@ public:
     // filter that keeps Enter and Escape from doing anything.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    // What a bulk load does to the file name column when a folder is done.
+    void fitFileNameColumn();
+
 public slots:
     void runCommand(int command, fb::CommandOrigin origin);
 
@@ -75,7 +79,7 @@ public slots:
     void goToWebsiteHomepage();
     void showHtmlHelp();
     void emailBugReport();
-    void openWebsiteLink(); // the "Go to Quillon Website" label (1022)
+    void openWebsiteLink(); // the "Go to Quillon Website" label (mainids::kWebsiteLink)
     void showSetup();
     void showAbout();
 
@@ -96,12 +100,21 @@ private:
     void loadProgress(bool active, int rows) override;
 
     void buildControls();
+    QTableView* makeListView(QWidget* parent);
+    QHBoxLayout* makeButtonRow(QWidget* parent);
+    void makeServices();
+    void makeModel();
+    void showJobList();
+    void followListChanges();
     void restoreWindowState();
     void saveWindowState();
     std::unique_ptr<QSettings> windowSettings() const;
     QString windowStateFile() const;
     void fitHeaders();
     void fitPathColumns();
+    int widthInView(int column) const;
+    // More rows than any screen shows: the bound on rows measured for a fit.
+    static constexpr int kMostRowsInView = 400;
     void buildMenus();
     void showRowContextMenu(const QPoint& pos);
     void showSplash();

@@ -149,7 +149,7 @@ bool QtBusyPromptPresser::pressNow()
 {
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (!w->isVisible() || w->windowTitle() != QLatin1String("Server Busy")) continue;
-        if (auto* retry = w->findChild<QAbstractButton*>(QStringLiteral("600"))) {
+        if (auto* retry = w->findChild<QAbstractButton*>(kServerBusyRetry)) {
             retry->click();
             return true;
         }

@@ -61,12 +61,15 @@ private:
     QProgressBar* progress_;
 };
 
+// The control id of Retry on the automation server's "Server Busy" prompt.
+constexpr const char* kServerBusyRetry = "600";
+
 // Called from the watcher thread; the press itself happens on the
 // user-interface thread, which owns the prompt.
 class QtBusyPromptPresser : public BusyPromptPresser {
 public:
     bool pressRetryOnServerBusy() override;
-    // The press, on the user-interface thread: control "600" of a visible
+    // The press, on the user-interface thread: control kServerBusyRetry of a visible
     // top-level window titled "Server Busy". True when one was pressed.
     static bool pressNow();
 };

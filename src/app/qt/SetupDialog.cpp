@@ -1,5 +1,6 @@
 #include "app/qt/SetupDialog.h"
 
+#include "app/qt/SetupDialogIds.h"
 #include "common/Text.h"
 
 #include <algorithm>
@@ -25,25 +26,25 @@ public:
     {
         setWindowTitle("Setup");
         layout_ = new QVBoxLayout(this);
-        oddEvery_ = addFileSetting("If source is odd pages add file:", "1022", "1028",
-                                   "if the source pdf is odd pages then add a file after each append",
-                                   &settings_.oddEveryFile);
+        oddEvery_ = addFileSetting(
+            "If source is odd pages add file:", setupids::kOddEveryFile, setupids::kOddEveryBrowse,
+            "if the source pdf is odd pages then add a file after each append", &settings_.oddEveryFile);
         oddFinal_ = addFileSetting(
-            "If final append is odd pages add file:", "1024", "1029",
+            "If final append is odd pages add file:", setupids::kOddFinalFile, setupids::kOddFinalBrowse,
             "if the final destination pdf is odd number of pages then add a file onto the end, "
             "note: this is last pdf in the list only. e.g. if you're append lot's of files to 1 "
             "destination pdf then this is used.",
             &settings_.oddFinalFile);
 
         noSplash_ = new QCheckBox("Disable splash screen startup", this);
-        noSplash_->setObjectName("1026");
+        noSplash_->setObjectName(setupids::kNoSplash);
         layout_->addWidget(noSplash_);
 
         auto* save = new QPushButton("Save && Exit", this);
-        save->setObjectName("1014");
+        save->setObjectName(setupids::kSaveAndExit);
         save->setDefault(true);
         auto* cancel = new QPushButton("&Cancel", this);
-        cancel->setObjectName("1003");
+        cancel->setObjectName(setupids::kCancel);
         auto* buttons = new QHBoxLayout;
         buttons->addStretch(1);
         buttons->addWidget(save);

@@ -1,4 +1,5 @@
 #include "app/qt/AppendParametersDialog.h"
+#include "app/qt/AppendParametersIds.h"
 #include "testkit/SamplePdf.h"
 #include "jobs/JobList.h"
 #include "cli/CommandLine.h"
@@ -35,7 +36,7 @@ struct AppendParametersDialogTest : ::testing::Test, PromptStack {
     bool addWithDialog(const std::string& path, std::function<void(QDialog*)> step)
     {
         ModalStep modal(std::move(step));
-        jobs.AddJobEntry(path, 1, "", "", "", "", "", "", "");
+        jobs.AddJobEntry(path, 1, {});
         QCoreApplication::processEvents();
         return modal.ran();
     }
@@ -59,36 +60,36 @@ TEST_F(AppendParametersDialogTest, OpensWithDefaultsAndChecksTheOutputBeforeTheP
     std::string output = dir / "out.pdf";
     bool shown = addWithDialog(source, [&](QDialog* d) {
         EXPECT_EQ(d->windowTitle(), "Append Parameters");
-        EXPECT_EQ(text(d, "1005").toStdString(), source);
-        EXPECT_TRUE(control<QLineEdit>(d, "1005")->isReadOnly());
-        EXPECT_EQ(text(d, "1018"), "5");
+        EXPECT_EQ(text(d, appendids::kFileName).toStdString(), source);
+        EXPECT_TRUE(control<QLineEdit>(d, appendids::kFileName)->isReadOnly());
+        EXPECT_EQ(text(d, appendids::kPageCount), "5");
         // Nothing held yet: append, keep bookmarks (empty counts as on), no file-name bookmark.
-        EXPECT_TRUE(checked(d, "1021"));
-        EXPECT_FALSE(checked(d, "1022"));
-        EXPECT_TRUE(checked(d, "1026"));
-        EXPECT_FALSE(checked(d, "1027"));
-        EXPECT_FALSE(checked(d, "1019"));
-        EXPECT_TRUE(control<QPushButton>(d, "1006")->isDefault());
+        EXPECT_TRUE(checked(d, appendids::kAppendExisting));
+        EXPECT_FALSE(checked(d, appendids::kCreateNew));
+        EXPECT_TRUE(checked(d, appendids::kKeepBookmarks));
+        EXPECT_FALSE(checked(d, appendids::kBookmarkFilename));
+        EXPECT_FALSE(checked(d, appendids::kUseSameParameters));
+        EXPECT_TRUE(control<QPushButton>(d, appendids::kSaveAndExit)->isDefault());
         screenshot(d, "append-parameters");
 
-        QTest::keyClicks(control<QLineEdit>(d, "1004"), "7");
-        click(control<QPushButton>(d, "1006"));
+        QTest::keyClicks(control<QLineEdit>(d, appendids::kAppendParameters), "7");
+        click(control<QPushButton>(d, appendids::kSaveAndExit));
         ASSERT_EQ(messages.shown.size(), 1u);
         EXPECT_EQ(messages.shown[0].text,
                   "you must specify an output pdf file or existing pdf file to append to");
         EXPECT_EQ(messages.shown[0].caption, "Error Destination");
         EXPECT_TRUE(d->isVisible());
 
-        QTest::keyClicks(control<QLineEdit>(d, "1009"), QString::fromStdString(output));
-        QTest::keyClick(control<QLineEdit>(d, "1009"), Qt::Key_Return); // the default button
+        QTest::keyClicks(control<QLineEdit>(d, appendids::kOutputFile), QString::fromStdString(output));
+        QTest::keyClick(control<QLineEdit>(d, appendids::kOutputFile), Qt::Key_Return); // the default button
         ASSERT_EQ(messages.shown.size(), 2u);
         EXPECT_EQ(messages.shown[1].text, "parameter: 7 higher than pages: 5");
         EXPECT_EQ(messages.shown[1].caption, "Error in parameters");
         EXPECT_TRUE(d->isVisible());
-        EXPECT_EQ(text(d, "1004"), "7"); // everything stays as typed
+        EXPECT_EQ(text(d, appendids::kAppendParameters), "7"); // everything stays as typed
 
-        retype(control<QLineEdit>(d, "1004"), "2-4");
-        click(control<QPushButton>(d, "1006"));
+        retype(control<QLineEdit>(d, appendids::kAppendParameters), "2-4");
+        click(control<QPushButton>(d, appendids::kSaveAndExit));
     });
     EXPECT_TRUE(shown);
     EXPECT_EQ(parameters(0), (std::vector<std::string>{"2-4", "", output, "Y", "N", "Y", "N"}));
@@ -97,19 +98,19 @@ TEST_F(AppendParametersDialogTest, OpensWithDefaultsAndChecksTheOutputBeforeTheP
 
 TEST_F(AppendParametersDialogTest, BookmarkBoxesClearEachOtherAndRadioButtonsSetTheChoice)
 {
-    jobs.AddJobEntry(pdf("a.pdf", 2), 1, "all", "/moved", "/out.pdf", "Y", "Y", "N", "Y");
+    jobs.AddJobEntry(pdf("a.pdf", 2), 1, {"all", "/moved", "/out.pdf", "Y", "Y", "N", "Y"});
     jobs.setRowSelected(0, true);
     int helpCalls = 0;
     prompt.setHelpHandler([&] { ++helpCalls; });
     ModalStep modal([&](QDialog* d) {
-        EXPECT_EQ(text(d, "1004"), "all");
-        EXPECT_EQ(text(d, "1007"), "/moved");
-        EXPECT_TRUE(checked(d, "1022"));
+        EXPECT_EQ(text(d, appendids::kAppendParameters), "all");
+        EXPECT_EQ(text(d, appendids::kMoveToDirectory), "/moved");
+        EXPECT_TRUE(checked(d, appendids::kCreateNew));
         // Both on as the row holds them; any click leaves at most one.
-        EXPECT_TRUE(checked(d, "1026"));
-        EXPECT_TRUE(checked(d, "1027"));
-        auto* keep = control<QCheckBox>(d, "1026");
-        auto* name = control<QCheckBox>(d, "1027");
+        EXPECT_TRUE(checked(d, appendids::kKeepBookmarks));
+        EXPECT_TRUE(checked(d, appendids::kBookmarkFilename));
+        auto* keep = control<QCheckBox>(d, appendids::kKeepBookmarks);
+        auto* name = control<QCheckBox>(d, appendids::kBookmarkFilename);
         click(name);
         EXPECT_FALSE(keep->isChecked());
         EXPECT_FALSE(name->isChecked());
@@ -120,11 +121,11 @@ TEST_F(AppendParametersDialogTest, BookmarkBoxesClearEachOtherAndRadioButtonsSet
         EXPECT_FALSE(keep->isChecked());
         EXPECT_TRUE(name->isChecked());
 
-        click(control<QRadioButton>(d, "1022")); // already checked: stays the create choice
-        EXPECT_TRUE(checked(d, "1022"));
-        click(control<QPushButton>(d, "1023"));
+        click(control<QRadioButton>(d, appendids::kCreateNew)); // already checked: stays the create choice
+        EXPECT_TRUE(checked(d, appendids::kCreateNew));
+        click(control<QPushButton>(d, appendids::kHelp));
         EXPECT_EQ(helpCalls, 1);
-        click(control<QPushButton>(d, "1006"));
+        click(control<QPushButton>(d, appendids::kSaveAndExit));
     });
     jobs.UpdateJobEntry(false);
     EXPECT_TRUE(modal.ran());
@@ -137,16 +138,16 @@ TEST_F(AppendParametersDialogTest, BrowseButtonsAndValuesHeldBetweenOpenings)
     folders.answers = {"/chosen"};
     files.answers = {output, std::nullopt};
     bool first = addWithDialog(pdf("a.pdf", 3), [&](QDialog* d) {
-        QTest::keyClicks(control<QLineEdit>(d, "1004"), "1");
-        QTest::keyClicks(control<QLineEdit>(d, "1007"), "/typed");
-        click(control<QPushButton>(d, "1008"));
-        EXPECT_EQ(text(d, "1007"), "/chosen");
-        click(control<QPushButton>(d, "1010"));
-        EXPECT_EQ(text(d, "1009").toStdString(), output);
+        QTest::keyClicks(control<QLineEdit>(d, appendids::kAppendParameters), "1");
+        QTest::keyClicks(control<QLineEdit>(d, appendids::kMoveToDirectory), "/typed");
+        click(control<QPushButton>(d, appendids::kMoveToBrowse));
+        EXPECT_EQ(text(d, appendids::kMoveToDirectory), "/chosen");
+        click(control<QPushButton>(d, appendids::kOutputBrowse));
+        EXPECT_EQ(text(d, appendids::kOutputFile).toStdString(), output);
         // The radio button takes the controls; what is typed afterwards is lost on Cancel.
-        click(control<QRadioButton>(d, "1022"));
-        retype(control<QLineEdit>(d, "1004"), "3");
-        click(control<QPushButton>(d, "1003"));
+        click(control<QRadioButton>(d, appendids::kCreateNew));
+        retype(control<QLineEdit>(d, appendids::kAppendParameters), "3");
+        click(control<QPushButton>(d, appendids::kCancel));
     });
     EXPECT_TRUE(first);
     ASSERT_EQ(folders.asked.size(), 1u);
@@ -160,13 +161,13 @@ TEST_F(AppendParametersDialogTest, BrowseButtonsAndValuesHeldBetweenOpenings)
     EXPECT_EQ(parameters(0)[0], ""); // cancelled: the row stays as added
 
     bool second = addWithDialog(pdf("b.pdf", 3), [&](QDialog* d) {
-        EXPECT_EQ(text(d, "1005").toStdString(), dir / "b.pdf");
-        EXPECT_EQ(text(d, "1004"), "1");
-        EXPECT_EQ(text(d, "1007"), "/chosen");
-        EXPECT_TRUE(checked(d, "1022"));
-        click(control<QPushButton>(d, "1010")); // cancelled: nothing changes
-        EXPECT_EQ(text(d, "1009").toStdString(), output);
-        click(control<QPushButton>(d, "1006"));
+        EXPECT_EQ(text(d, appendids::kFileName).toStdString(), dir / "b.pdf");
+        EXPECT_EQ(text(d, appendids::kAppendParameters), "1");
+        EXPECT_EQ(text(d, appendids::kMoveToDirectory), "/chosen");
+        EXPECT_TRUE(checked(d, appendids::kCreateNew));
+        click(control<QPushButton>(d, appendids::kOutputBrowse)); // cancelled: nothing changes
+        EXPECT_EQ(text(d, appendids::kOutputFile).toStdString(), output);
+        click(control<QPushButton>(d, appendids::kSaveAndExit));
     });
     EXPECT_TRUE(second);
     EXPECT_EQ(parameters(1), (std::vector<std::string>{"1", "/chosen", output, "Y", "Y", "N", "N"}));
@@ -176,10 +177,10 @@ TEST_F(AppendParametersDialogTest, UseSameParametersConfirmsAtOnceUntilTheValues
 {
     std::string output = dir / "out.pdf";
     addWithDialog(pdf("a.pdf", 12), [&](QDialog* d) {
-        QTest::keyClicks(control<QLineEdit>(d, "1004"), "10-12");
-        QTest::keyClicks(control<QLineEdit>(d, "1009"), QString::fromStdString(output));
-        click(control<QCheckBox>(d, "1019"));
-        click(control<QPushButton>(d, "1006"));
+        QTest::keyClicks(control<QLineEdit>(d, appendids::kAppendParameters), "10-12");
+        QTest::keyClicks(control<QLineEdit>(d, appendids::kOutputFile), QString::fromStdString(output));
+        click(control<QCheckBox>(d, appendids::kUseSameParameters));
+        click(control<QPushButton>(d, appendids::kSaveAndExit));
     });
     EXPECT_FALSE(jobs.alwaysShowParameters());
 
@@ -192,10 +193,10 @@ TEST_F(AppendParametersDialogTest, UseSameParametersConfirmsAtOnceUntilTheValues
         ASSERT_EQ(messages.shown.size(), 1u);
         EXPECT_EQ(messages.shown[0].text, "parameter: 12 higher than pages: 5");
         EXPECT_EQ(messages.shown[0].caption, "Error in parameters");
-        EXPECT_EQ(text(d, "1004"), "10-12");
-        EXPECT_TRUE(checked(d, "1019"));
-        retype(control<QLineEdit>(d, "1004"), "all");
-        click(control<QPushButton>(d, "1006"));
+        EXPECT_EQ(text(d, appendids::kAppendParameters), "10-12");
+        EXPECT_TRUE(checked(d, appendids::kUseSameParameters));
+        retype(control<QLineEdit>(d, appendids::kAppendParameters), "all");
+        click(control<QPushButton>(d, appendids::kSaveAndExit));
     });
     EXPECT_TRUE(shown);
     EXPECT_EQ(parameters(2)[0], "all");
@@ -205,13 +206,13 @@ TEST_F(AppendParametersDialogTest, UseSameParametersConfirmsAtOnceUntilTheValues
 TEST_F(AppendParametersDialogTest, AMissingFileIsCalledMissingNotOneGreaterThanMinusOne)
 {
     std::string gone = pdf("gone.pdf", 3);
-    jobs.AddJobEntry(gone, 1, "all", "", dir / "out.pdf", "N", "N", "Y", "N");
+    jobs.AddJobEntry(gone, 1, {"all", "", dir / "out.pdf", "N", "N", "Y", "N"});
     ASSERT_EQ(::unlink(gone.c_str()), 0);
     jobs.RefreshPageCounts();
     ASSERT_EQ(jobs.text(0, kPages), "-1");
     jobs.setRowSelected(0, true);
     ModalStep save([](QDialog* d) {
-        control<QPushButton>(d, "1006")->click();
+        control<QPushButton>(d, appendids::kSaveAndExit)->click();
         d->reject();
     });
     jobs.UpdateJobEntry(true);
@@ -227,15 +228,16 @@ TEST_F(AppendParametersDialogTest, ShowCommandLineHandsOverEveryColumnButTheFile
 {
     // The file-name bookmark ticked and confirmed once...
     addWithDialog(pdf("a.pdf", 3), [&](QDialog* d) {
-        QTest::keyClicks(control<QLineEdit>(d, "1004"), "all");
-        QTest::keyClicks(control<QLineEdit>(d, "1009"), QString::fromStdString(dir / "first.pdf"));
-        click(control<QCheckBox>(d, "1027"));
-        click(control<QPushButton>(d, "1006"));
+        QTest::keyClicks(control<QLineEdit>(d, appendids::kAppendParameters), "all");
+        QTest::keyClicks(control<QLineEdit>(d, appendids::kOutputFile),
+                         QString::fromStdString(dir / "first.pdf"));
+        click(control<QCheckBox>(d, appendids::kBookmarkFilename));
+        click(control<QPushButton>(d, appendids::kSaveAndExit));
     });
     ASSERT_EQ(parameters(0)[6], "Y");
 
     // ...then the command line shown for a row without one.
-    jobs.AddJobEntry(pdf("b.pdf", 3), 1, "2-3", "/moved", "/out/b.pdf", "Y", "Y", "N", "N");
+    jobs.AddJobEntry(pdf("b.pdf", 3), 1, {"2-3", "/moved", "/out/b.pdf", "Y", "Y", "N", "N"});
     jobs.clearSelection();
     jobs.setRowSelected(1, true);
     struct : Clipboard {
@@ -244,13 +246,14 @@ TEST_F(AppendParametersDialogTest, ShowCommandLineHandsOverEveryColumnButTheFile
     ShowCommandLine(jobs, messages, clipboard, prompt);
 
     bool shown = addWithDialog(pdf("c.pdf", 3), [&](QDialog* d) {
-        EXPECT_EQ(text(d, "1004"), "2-3");
-        EXPECT_EQ(text(d, "1007"), "/moved");
-        EXPECT_EQ(text(d, "1009"), "/out/b.pdf");
-        EXPECT_TRUE(checked(d, "1022"));
-        EXPECT_TRUE(checked(d, "1026"));
-        EXPECT_TRUE(checked(d, "1027")) << "the row's \"Bookmark Filename\" was handed over";
-        click(control<QPushButton>(d, "1003"));
+        EXPECT_EQ(text(d, appendids::kAppendParameters), "2-3");
+        EXPECT_EQ(text(d, appendids::kMoveToDirectory), "/moved");
+        EXPECT_EQ(text(d, appendids::kOutputFile), "/out/b.pdf");
+        EXPECT_TRUE(checked(d, appendids::kCreateNew));
+        EXPECT_TRUE(checked(d, appendids::kKeepBookmarks));
+        EXPECT_TRUE(checked(d, appendids::kBookmarkFilename))
+            << "the row's \"Bookmark Filename\" was handed over";
+        click(control<QPushButton>(d, appendids::kCancel));
     });
     EXPECT_TRUE(shown);
 }

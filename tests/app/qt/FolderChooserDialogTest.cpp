@@ -1,5 +1,6 @@
 #include "app/qt/DialogDriver.h"
 #include "app/qt/FolderChooserDialog.h"
+#include "app/qt/FolderChooserIds.h"
 #include "common/Files.h"
 #include "testkit/RecordingMessageBoxes.h"
 #include "testkit/TestDirs.h"
@@ -21,9 +22,9 @@ TEST(FolderChooserDialog, TypedPathIsTestedAndCreatedOnYes)
     std::string deep = dir / "new/deep";
     ModalStep step([&](QDialog* d) {
         EXPECT_EQ(d->windowTitle(), "Move To Directory...");
-        auto* edit = control<QLineEdit>(d, "14148");
-        auto* ok = control<QPushButton>(d, "1");
-        auto* tree = control<QTreeView>(d, "14145");
+        auto* edit = control<QLineEdit>(d, folderids::kPath);
+        auto* ok = control<QPushButton>(d, folderids::kOk);
+        auto* tree = control<QTreeView>(d, folderids::kTree);
         // The start folder is selected and shown.
         EXPECT_EQ(edit->text().toStdString(), dir.path());
         EXPECT_TRUE(ok->isEnabled());
@@ -75,8 +76,8 @@ TEST(FolderChooserDialog, StartFolderNotYetMadeStaysTypedAndCancelAnswersNothing
     QtFolderChooser chooser(nullptr, messages);
     std::string planned = dir / "later/on";
     ModalStep step([&](QDialog* d) {
-        EXPECT_EQ(control<QLineEdit>(d, "14148")->text().toStdString(), planned);
-        click(control<QPushButton>(d, "2"));
+        EXPECT_EQ(control<QLineEdit>(d, folderids::kPath)->text().toStdString(), planned);
+        click(control<QPushButton>(d, folderids::kCancel));
     });
     EXPECT_EQ(chooser.chooseFolder({"Output Directory...", "Please choose...", planned}), std::nullopt);
     EXPECT_TRUE(step.ran());

@@ -1,6 +1,7 @@
 // The main window driven as a person drives it: real widgets, clicks, keys
 // and drops, over the real job list and the real page engine.
 #include "app/qt/MainWindow.h"
+#include "app/qt/MainWindowIds.h"
 #include "app/qt/QtServices.h"
 #include "common/Files.h"
 #include "testkit/SampleFiles.h"
@@ -36,7 +37,7 @@ namespace {
 // Answers every parameters request with fixed values and remembers the requests.
 struct ScriptedPrompt : ParametersPrompt {
     std::vector<ParametersRequest> requests;
-    JobParameters values{"all", "", "", "N", "N", "Y", "N"};
+    RowValues values{"all", "", "", "N", "N", "Y", "N"};
     bool useSameOnFirst = false;
     ParametersAnswer prompt(const ParametersRequest& r) override
     {
@@ -61,7 +62,7 @@ struct MainWindowTest : ::testing::Test {
     }
     QTableView* list() { return window->listView(); }
     QPushButton* button(const char* id) { return window->findChild<QPushButton*>(id); }
-    QString totalItems() { return window->findChild<QLineEdit*>("1021")->text(); }
+    QString totalItems() { return window->findChild<QLineEdit*>(mainids::kTotalItems)->text(); }
     JobList& jobs() { return window->model().jobs(); }
     QPoint rowCenter(int row) { return list()->visualRect(list()->model()->index(row, 1)).center(); }
     void clickRow(int row, Qt::KeyboardModifiers mods = {})
@@ -102,7 +103,7 @@ struct MainWindowTest : ::testing::Test {
     {
         for (const char* f : files) {
             makePdf(dir / f, 2);
-            jobs().AddJobEntry(dir / f, 1, "all", "", dir / "out.pdf", "N", "N", "Y", "N");
+            jobs().AddJobEntry(dir / f, 1, {"all", "", dir / "out.pdf", "N", "N", "Y", "N"});
         }
         window->model().refreshTotalItems();
     }
@@ -162,7 +163,7 @@ TEST_F(MainWindowTest, KeysMoveAndDeleteRowsWhileViewAndListAgreeOnTheSelection)
     // Enter and Escape neither start a run nor close the window.
     QTest::keyClick(list(), Qt::Key_Return);
     QTest::keyClick(list(), Qt::Key_Escape);
-    QTest::keyClick(button("1002"), Qt::Key_Enter);
+    QTest::keyClick(button(mainids::kAppendFiles), Qt::Key_Enter);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(jobs().text(0, kStatus), "Ready.");
     EXPECT_TRUE(messages.shown.empty());
@@ -223,7 +224,8 @@ TEST_F(MainWindowTest, ContextMenuOnlyWithASelectionAnd32806MeansWhatItsMenuSays
     EXPECT_FALSE(menuShown);
 
     clickRow(0);
-    QAction* showCommand = window->contextMenu()->findChild<QAction*>("32806");
+    QAction* showCommand =
+        window->contextMenu()->findChild<QAction*>(QString::number(kCmdContextShowCommandLine));
     ASSERT_TRUE(showCommand);
     EXPECT_EQ(showCommand->text().remove(QLatin1Char('&')), "Show Command Line Parameters");
     watchForMenu(showCommand);
@@ -254,7 +256,7 @@ TEST_F(MainWindowTest, StopClickedDuringARealRunStopsAtTheNextCheck)
 {
     open();
     addRows({"a.pdf", "b.pdf", "c.pdf"});
-    QPushButton* append = button("1002");
+    QPushButton* append = button(mainids::kAppendFiles);
     QString seenDuringRun;
     QTimer::singleShot(0, [&] {
         seenDuringRun = append->text().remove('&');
@@ -265,13 +267,13 @@ TEST_F(MainWindowTest, StopClickedDuringARealRunStopsAtTheNextCheck)
     EXPECT_EQ(append->text().remove('&'), "Append Files");
     EXPECT_EQ(jobs().text(0, kStatus), "Stopped");
     EXPECT_EQ(jobs().text(1, kStatus), "Ready.");
-    EXPECT_FALSE(window->findChild<QWidget*>("RunProgress")->isVisible());
+    EXPECT_FALSE(window->findChild<QWidget*>(mainids::kRunProgress)->isVisible());
 
     // Run again to the end: every row done, the output holds all six pages.
     QTest::mouseClick(append, Qt::LeftButton);
     EXPECT_EQ(jobs().text(2, kStatus), "Done");
     EXPECT_EQ(pdfPageTexts(dir / "out.pdf").size(), 6u);
-    auto* progress = window->findChild<QProgressBar*>("RunProgress");
+    auto* progress = window->findChild<QProgressBar*>(mainids::kRunProgress);
     EXPECT_EQ(progress->value(), 3); // counted by the run: three rows done of three
     EXPECT_EQ(progress->maximum(), 3);
     EXPECT_EQ(messages.texts(), (std::vector<std::string>{"Done."}));
@@ -282,7 +284,7 @@ TEST_F(MainWindowTest, WatcherPressesRetryOnServerBusyFromTheUserInterfaceThread
     QDialog busy;
     busy.setWindowTitle("Server Busy");
     auto* retry = new QPushButton("Retry", &busy);
-    retry->setObjectName("600");
+    retry->setObjectName(kServerBusyRetry);
     QObject::connect(retry, &QPushButton::clicked, &busy, &QDialog::accept);
     QTimer::singleShot(3000, &busy, &QDialog::reject);
     QtBusyPromptPresser presser;
@@ -310,14 +312,14 @@ int closeWhileProcessingChild(const char* folder)
     window.start({"mervo"}, folder);
     window.show();
     JobList& jobs = window.model().jobs();
-    jobs.AddJobEntry(std::string(folder) + "/a.pdf", 1, "all", "", "out.pdf", "N", "Y", "N", "N");
+    jobs.AddJobEntry(std::string(folder) + "/a.pdf", 1, {"all", "", "out.pdf", "N", "Y", "N", "N"});
     // The run repaints the window as it marks the row; the close arrives then.
     auto* poll = new QTimer(&window);
     QObject::connect(poll, &QTimer::timeout, [&] {
-        if (jobs.text(0, kStatus) == "Processing") window.findChild<QPushButton*>("1001")->click();
+        if (jobs.text(0, kStatus) == "Processing") window.findChild<QPushButton*>(mainids::kClose)->click();
     });
     poll->start(0);
-    window.findChild<QPushButton*>("1002")->click();
+    window.findChild<QPushButton*>(mainids::kAppendFiles)->click();
     return 42; // not reached when the close ended the process
 }
 
@@ -389,7 +391,7 @@ TEST_F(MainWindowTest, LongBatchLoadKeepsTheWindowAnsweringCountsUpAndEscapeEnds
             longest = std::max(longest, clock.elapsed() - last);
             last = clock.elapsed();
         });
-        auto* box = window->findChild<QLineEdit*>("1021");
+        auto* box = window->findChild<QLineEdit*>(mainids::kTotalItems);
         auto counting = QObject::connect(box, &QLineEdit::textChanged, [&](const QString& t) {
             totals.push_back(t.toInt());
             // A person pressing Escape: the key arrives at the window's next turn.
@@ -413,8 +415,8 @@ TEST_F(MainWindowTest, LongBatchLoadKeepsTheWindowAnsweringCountsUpAndEscapeEnds
         EXPECT_GT(totals.size(), 3u);
         EXPECT_TRUE(std::is_sorted(totals.begin(), totals.end()));
         EXPECT_FALSE(jobs().loading());
-        EXPECT_EQ(button("1002")->text().remove(QLatin1Char('&')), "Append Files");
-        EXPECT_FALSE(window->findChild<QWidget*>("RunProgress")->isVisible());
+        EXPECT_EQ(button(mainids::kAppendFiles)->text().remove(QLatin1Char('&')), "Append Files");
+        EXPECT_FALSE(window->findChild<QWidget*>(mainids::kRunProgress)->isVisible());
     };
 
     load(20000);

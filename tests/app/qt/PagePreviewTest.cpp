@@ -1,6 +1,7 @@
 // Page previews on real widgets: thumbnails drawn by the PDF layer, the marks of
 // a typed selection in the Append Parameters dialog, and hostile files.
 #include "app/qt/AppendParametersDialog.h"
+#include "app/qt/AppendParametersIds.h"
 #include "app/qt/DialogDriver.h"
 #include "app/qt/JobPlanDialog.h"
 #include "app/qt/MainWindow.h"
@@ -119,7 +120,7 @@ TEST(PagePreview, DialogMarksWhatTheTypedSelectionTakesInOrder)
     ModalStep step([&](QDialog* d) {
         auto* preview = d->findChild<PagePreview*>();
         ASSERT_NE(preview, nullptr);
-        auto* spec = control<QLineEdit>(d, "1004");
+        auto* spec = control<QLineEdit>(d, appendids::kAppendParameters);
         spec->selectAll();
         QTest::keyClicks(spec, "1-2,odd");
         // Marks follow after the pause, not on every key.
@@ -132,12 +133,12 @@ TEST(PagePreview, DialogMarksWhatTheTypedSelectionTakesInOrder)
         inlineMessage = preview->message();
         messagesAfterTyping = messages.shown.size();
         // "Save & Exit" still makes its own check and refuses.
-        control<QLineEdit>(d, "1009")->setText(QString::fromStdString(dir / "out.pdf"));
-        control<QPushButton>(d, "1006")->click();
+        control<QLineEdit>(d, appendids::kOutputFile)->setText(QString::fromStdString(dir / "out.pdf"));
+        control<QPushButton>(d, appendids::kSaveAndExit)->click();
         if (!messages.shown.empty()) refusal = QString::fromStdString(messages.shown.back().text);
         d->reject();
     });
-    stack.jobs.AddJobEntry(source, 1, "", "", "", "", "", "", "");
+    stack.jobs.AddJobEntry(source, 1, {});
     QCoreApplication::processEvents();
     ASSERT_TRUE(step.ran());
 
@@ -260,8 +261,8 @@ TEST(PreviewPanel, FollowsTheSelectedRowAndRemembersBeingShown)
     ASSERT_TRUE(panel->isVisible());
 
     JobList& jobs = window->model().jobs();
-    jobs.AddJobEntry(dir / "src.pdf", 1, "even", "", dir / "new.pdf", "N", "Y", "N", "N");
-    jobs.AddJobEntry(dir / "src.pdf", 1, "all", "", dir / "old.pdf", "N", "N", "Y", "N");
+    jobs.AddJobEntry(dir / "src.pdf", 1, {"even", "", dir / "new.pdf", "N", "Y", "N", "N"});
+    jobs.AddJobEntry(dir / "src.pdf", 1, {"all", "", dir / "old.pdf", "N", "N", "Y", "N"});
     jobs.setRowSelected(0, true);
     window->listView()->selectRow(0);
     ASSERT_TRUE(waitFor([&] { return panel->shownPath() == dir / "src.pdf"; }));
@@ -303,8 +304,8 @@ TEST(JobPlanDialog, ExitCodeAgreesWithTheCommandLine)
     MainWindow window(testWindowOptions(dir, messages));
     window.start({"mervo"}, dir.path());
     JobList& jobs = window.model().jobs();
-    jobs.AddJobEntry(dir / "good.pdf", 1, "all", "", dir / "out.pdf", "N", "Y", "N", "N");
-    jobs.AddJobEntry(dir / "bad.pdf", 1, "all", "", dir / "out.pdf", "N", "N", "Y", "N");
+    jobs.AddJobEntry(dir / "good.pdf", 1, {"all", "", dir / "out.pdf", "N", "Y", "N", "N"});
+    jobs.AddJobEntry(dir / "bad.pdf", 1, {"all", "", dir / "out.pdf", "N", "N", "Y", "N"});
     ASSERT_EQ(jobs.rowCount(), 2);
     jobs.setRowSelected(0, true);
     jobs.setRowSelected(1, true);

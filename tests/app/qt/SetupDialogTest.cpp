@@ -1,5 +1,6 @@
 #include "app/qt/DialogDriver.h"
 #include "app/qt/SetupDialog.h"
+#include "app/qt/SetupDialogIds.h"
 #include "common/Files.h"
 #include "testkit/RecordingMessageBoxes.h"
 #include "testkit/TestDirs.h"
@@ -38,28 +39,29 @@ TEST_F(SetupDialogTest, BrowseAndCheckBoxKeepTheirValuesThroughCancel)
     files.answers = {"/chosen/every.pdf", std::nullopt};
     bool saved = run([&](QDialog* d) {
         EXPECT_EQ(d->windowTitle(), "Setup");
-        auto* every = control<QLineEdit>(d, "1022");
-        auto* final = control<QLineEdit>(d, "1024");
+        auto* every = control<QLineEdit>(d, setupids::kOddEveryFile);
+        auto* final = control<QLineEdit>(d, setupids::kOddFinalFile);
         EXPECT_EQ(every->text(), "/held/every.pdf");
         EXPECT_EQ(final->text(), "/held/final.pdf");
-        EXPECT_FALSE(control<QCheckBox>(d, "1026")->isChecked());
+        EXPECT_FALSE(control<QCheckBox>(d, setupids::kNoSplash)->isChecked());
         screenshot(d, "setup");
 
         retype(final, "/typed/final.pdf");
-        click(control<QPushButton>(d, "1028")); // takes the typed final path too
+        click(control<QPushButton>(d, setupids::kOddEveryBrowse)); // takes the typed final path too
         EXPECT_EQ(every->text(), "/chosen/every.pdf");
         EXPECT_EQ(settings.oddFinalFile, "/typed/final.pdf");
 
         retype(every, "/typed/every.pdf");
-        click(control<QPushButton>(d, "1029")); // cancelled: the typed text was taken all the same
+        click(control<QPushButton>(
+            d, setupids::kOddFinalBrowse)); // cancelled: the typed text was taken all the same
         EXPECT_EQ(settings.oddEveryFile, "/typed/every.pdf");
 
         retype(final, "/after/browse.pdf");
-        click(control<QCheckBox>(d, "1026"));
+        click(control<QCheckBox>(d, setupids::kNoSplash));
         EXPECT_TRUE(settings.noSplash);
 
         retype(every, "/lost.pdf");
-        click(control<QPushButton>(d, "1003"));
+        click(control<QPushButton>(d, setupids::kCancel));
     });
     EXPECT_FALSE(saved);
     ASSERT_EQ(files.asked.size(), 2u);
@@ -76,18 +78,18 @@ TEST_F(SetupDialogTest, BrowseAndCheckBoxKeepTheirValuesThroughCancel)
 TEST_F(SetupDialogTest, SaveAndExitWritesTheFileByteForByte)
 {
     EXPECT_TRUE(run([&](QDialog* d) {
-        QTest::keyClicks(control<QLineEdit>(d, "1022"), "/f/every.pdf");
-        QTest::keyClicks(control<QLineEdit>(d, "1024"), "/f/final.pdf");
-        click(control<QCheckBox>(d, "1026"));
-        click(control<QPushButton>(d, "1014"));
+        QTest::keyClicks(control<QLineEdit>(d, setupids::kOddEveryFile), "/f/every.pdf");
+        QTest::keyClicks(control<QLineEdit>(d, setupids::kOddFinalFile), "/f/final.pdf");
+        click(control<QCheckBox>(d, setupids::kNoSplash));
+        click(control<QPushButton>(d, setupids::kSaveAndExit));
     }));
     EXPECT_EQ(readFileBytes(ini), "ODDEVERY;/f/every.pdf\r\nODDFINAL;/f/final.pdf\r\nNOSPLASH\r\n");
 
     EXPECT_TRUE(run([&](QDialog* d) {
-        retype(control<QLineEdit>(d, "1022"), "");
-        retype(control<QLineEdit>(d, "1024"), "");
-        click(control<QCheckBox>(d, "1026"));
-        QTest::keyClick(control<QLineEdit>(d, "1024"), Qt::Key_Return); // the default button
+        retype(control<QLineEdit>(d, setupids::kOddEveryFile), "");
+        retype(control<QLineEdit>(d, setupids::kOddFinalFile), "");
+        click(control<QCheckBox>(d, setupids::kNoSplash));
+        QTest::keyClick(control<QLineEdit>(d, setupids::kOddFinalFile), Qt::Key_Return); // the default button
     }));
     EXPECT_EQ(readFileBytes(ini), "ODDEVERY;\r\nODDFINAL;\r\n");
     EXPECT_TRUE(messages.shown.empty());

@@ -5,6 +5,7 @@
 #include "app/qt/AppendParametersDialog.h"
 #include "app/qt/DialogDriver.h"
 #include "app/qt/MainWindow.h"
+#include "app/qt/MainWindowIds.h"
 #include "common/qt/QtMessageBoxes.h"
 #include "app/qt/QtServices.h"
 #include "common/Files.h"
@@ -74,7 +75,7 @@ TEST_F(WindowUseTest, TabLeavesTheListForTheButtonsAndTheLinkAndAltPRunsWithoutA
     open();
     for (const char* f : {"a.pdf", "b.pdf", "c.pdf"}) {
         makePdf(dir / f, 2);
-        jobs().AddJobEntry(dir / f, 1, "all", "", dir / "out.pdf", "N", "N", "Y", "N");
+        jobs().AddJobEntry(dir / f, 1, {"all", "", dir / "out.pdf", "N", "N", "Y", "N"});
     }
     window->model().refreshTotalItems();
     QTableView* list = window->listView();
@@ -89,19 +90,20 @@ TEST_F(WindowUseTest, TabLeavesTheListForTheButtonsAndTheLinkAndAltPRunsWithoutA
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         reached.push_back(QApplication::focusWidget()->objectName().toStdString());
     }
-    EXPECT_EQ(reached, (std::vector<std::string>{"1002", "1001", "1022"}));
+    EXPECT_EQ(reached,
+              (std::vector<std::string>{mainids::kAppendFiles, mainids::kClose, mainids::kWebsiteLink}));
     for (int i = 0; i < 3; ++i)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     EXPECT_EQ(QApplication::focusWidget(), list);
 
     // The button's mnemonic is not part of what a screen reader says.
-    EXPECT_EQ(accessibleName(button("1002")), "Append Files");
-    EXPECT_EQ(accessibleName(button("1001")), "Close");
+    EXPECT_EQ(accessibleName(button(mainids::kAppendFiles)), "Append Files");
+    EXPECT_EQ(accessibleName(button(mainids::kClose)), "Close");
     QTest::keyClick(list, Qt::Key_P, Qt::AltModifier);
     // A mnemonic presses the button as a click does, a moment later.
     EXPECT_TRUE(QTest::qWaitFor([&] { return !messages.shown.empty(); }, 10000));
     EXPECT_EQ(pdfPageTexts(dir / "out.pdf").size(), 6u) << ::testing::PrintToString(messages.texts());
-    EXPECT_EQ(accessibleName(button("1002")), "Append Files");
+    EXPECT_EQ(accessibleName(button(mainids::kAppendFiles)), "Append Files");
 }
 
 TEST_F(WindowUseTest, MenuItemsAreNamedByTheirTextsAndEachHasItsOwnMnemonic)
@@ -169,7 +171,7 @@ TEST_F(WindowUseTest, MenuItemsAreNamedByTheirTextsAndEachHasItsOwnMnemonic)
     EXPECT_EQ(window->action(kCmdDeleteSelection)->shortcut(), QKeySequence(Qt::Key_Delete));
     EXPECT_EQ(window->action(kCmdMoveUp)->shortcut(), QKeySequence(Qt::Key_A));
     makePdf(dir / "a.pdf", 1);
-    jobs().AddJobEntry(dir / "a.pdf", 1, "all", "", dir / "out.pdf", "N", "N", "Y", "N");
+    jobs().AddJobEntry(dir / "a.pdf", 1, {"all", "", dir / "out.pdf", "N", "N", "Y", "N"});
     window->listView()->selectRow(0);
     QWidget other;
     other.show();
@@ -273,11 +275,26 @@ TEST_F(WindowUseTest, SizeAndColumnsComeBackAndNoTitleIsClipped)
     // A long output path widens its column once the rows have settled.
     std::string longName = dir / (std::string(120, 'o') + ".pdf");
     makePdf(dir / "a.pdf", 1);
-    jobs().AddJobEntry(dir / "a.pdf", 1, "all", "", longName, "N", "N", "Y", "N");
+    jobs().AddJobEntry(dir / "a.pdf", 1, {"all", "", longName, "N", "N", "Y", "N"});
     window->model().refreshTotalItems();
     QTest::qWait(20);
     EXPECT_GE(header->sectionSize(kOutputFile),
               window->listView()->fontMetrics().horizontalAdvance(QString::fromStdString(longName)));
+
+    // Only rows in view are measured; a longer path far down widens the
+    // column when it is scrolled into view.
+    for (int i = 0; i < 300; ++i)
+        jobs().AddJobEntry(dir / "a.pdf", 1, {"all", "", dir / "short.pdf", "N", "N", "Y", "N"});
+    std::string longer = dir / (std::string(160, 'p') + ".pdf");
+    jobs().AddJobEntry(dir / "a.pdf", 1, {"all", "", longer, "N", "N", "Y", "N"});
+    window->model().refreshTotalItems();
+    QTest::qWait(20);
+    const int longerWidth =
+        window->listView()->fontMetrics().horizontalAdvance(QString::fromStdString(longer));
+    EXPECT_LT(header->sectionSize(kOutputFile), longerWidth);
+    window->listView()->scrollToBottom();
+    QTest::qWait(20);
+    EXPECT_GE(header->sectionSize(kOutputFile), longerWidth);
 
     window->resize(620, 380);
     header->resizeSection(kFileName, 333);
@@ -300,9 +317,9 @@ TEST_F(WindowUseTest, FailuresSayWhy)
     // A source that is no PDF: the PDF layer's reason comes with "Error Opening File".
     messages.shown.clear();
     writeFileBytes(dir / "bad.pdf", "%PDF-1.4\nnot a pdf at all\n");
-    jobs().AddJobEntry(dir / "bad.pdf", 1, "all", "", dir / "out.pdf", "Y", "Y", "N", "N");
+    jobs().AddJobEntry(dir / "bad.pdf", 1, {"all", "", dir / "out.pdf", "Y", "Y", "N", "N"});
     jobs().setText(0, kPages, "1");
-    button("1002")->click();
+    button(mainids::kAppendFiles)->click();
     ASSERT_FALSE(messages.shown.empty());
     EXPECT_EQ(messages.shown[0].text, "Error Opening File : " + dir / "bad.pdf");
     // The details carry the damage qpdf noticed on the way, not only its last word.
@@ -358,7 +375,8 @@ TEST(SmallScreen, EveryWindowFitsAndTheMainWindowShrinksWithoutOverlaps)
     window.resize(window.minimumSizeHint());
     QCoreApplication::processEvents();
     std::vector<QWidget*> controls;
-    for (const char* id : {"1025", "1021", "RunProgress", "1002", "1001", "1022", "1000"})
+    for (const char* id : {mainids::kTotalItemsLabel, mainids::kTotalItems, mainids::kRunProgress,
+                           mainids::kAppendFiles, mainids::kClose, mainids::kWebsiteLink, mainids::kJobList})
         controls.push_back(window.findChild<QWidget*>(id));
     for (std::size_t i = 0; i < controls.size(); ++i) {
         ASSERT_TRUE(controls[i]);
@@ -371,10 +389,10 @@ TEST(SmallScreen, EveryWindowFitsAndTheMainWindowShrinksWithoutOverlaps)
         }
     }
     // The progress bar keeps its place: showing it moves no button.
-    QPoint appendAt = window.findChild<QWidget*>("1002")->pos();
-    window.findChild<QWidget*>("RunProgress")->show();
+    QPoint appendAt = window.findChild<QWidget*>(mainids::kAppendFiles)->pos();
+    window.findChild<QWidget*>(mainids::kRunProgress)->show();
     QCoreApplication::processEvents();
-    EXPECT_EQ(window.findChild<QWidget*>("1002")->pos(), appendAt);
+    EXPECT_EQ(window.findChild<QWidget*>(mainids::kAppendFiles)->pos(), appendAt);
 
     ScriptedFolderChooser folders;
     ScriptedFileDialogs files;
