@@ -134,6 +134,7 @@ private:
     int loadDepth_ = 0;
     bool loadStopped_ = false;
     std::chrono::steady_clock::time_point lastTurn_;
+    std::chrono::steady_clock::duration lastTurnCost_{};
     // A deque: growing it never holds two copies of the rows at once.
     std::deque<Row> rows_;
     std::deque<std::string> texts_{std::string()}; // stable addresses; 0 is ""
