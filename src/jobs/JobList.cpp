@@ -350,24 +350,20 @@ void JobList::ClearAll()
 
 void JobList::MoveEntryUp()
 {
-    int s = firstSelectedRow();
-    clearSelection();
-    if (s < 0 || rowCount() < 2 || s == 0) return;
-    int t = s - 1;
-    std::swap(rows_[t].fileName, rows_[s].fileName);
-    std::swap(rows_[t].text, rows_[s].text);
-    notifyChanged(s);
-    notifyChanged(t);
-    setRowSelected(t, true);
-    focused_ = t;
+    moveSelectedBy(-1);
 }
 
 void JobList::MoveEntryDown()
 {
+    moveSelectedBy(1);
+}
+
+void JobList::moveSelectedBy(int step)
+{
     int s = firstSelectedRow();
     clearSelection();
-    if (s < 0 || rowCount() < 2 || s == rowCount() - 1) return;
-    int t = s + 1;
+    int t = s + step;
+    if (s < 0 || rowCount() < 2 || t < 0 || t >= rowCount()) return;
     std::swap(rows_[t].fileName, rows_[s].fileName);
     std::swap(rows_[t].text, rows_[s].text);
     notifyChanged(s);

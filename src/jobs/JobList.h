@@ -104,6 +104,7 @@ public:
     void setAlwaysShowParameters(bool on);
 
 private:
+    void moveSelectedBy(int step); // the A and Z keys: one row up or down
     // A million rows must fit in little memory: a row holds its own file
     // name, and every other text as an index into texts_, where each distinct
     // text ("", "Yes", "N", one output path, ...) is kept once.
