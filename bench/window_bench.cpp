@@ -96,133 +96,132 @@ void print(const char* name, Took t)
 {
     std::printf("%s %.3f %.3f\n", name, t.wall, t.cpu);
 }
+// The files every figure reads: a batch file of ROWS rows over FILES sample
+// PDFs, and a folder tree of ROWS/5 hard links for the drop and the bulk load.
+struct BenchFiles {
+    std::string dir, batch;
+    std::vector<std::string> dropped;
+    int rows = 0;
+};
 
-} // namespace
-
-int main(int argc, char** argv)
+bool makeFiles(BenchFiles& f, int rows, int files)
 {
-    const int rows = argc > 1 ? std::atoi(argv[1]) : 50000;
-    const int files = argc > 2 ? std::atoi(argv[2]) : 200;
     char pattern[] = "/tmp/window-bench.XXXXXX";
-    if (!::mkdtemp(pattern)) return 2;
-    const std::string dir = pattern;
-
+    if (!::mkdtemp(pattern)) return false;
+    f.dir = pattern;
+    f.rows = rows;
     std::vector<std::string> names;
     for (int i = 0; i < files; ++i) {
         fb::SamplePdfOptions o;
         o.name = "f" + std::to_string(i);
         o.pages = 1 + i % 7;
-        names.push_back(dir + "/f" + std::to_string(i) + ".pdf");
-        if (!fb::makeSamplePdf(names.back(), o)) return 2;
+        names.push_back(f.dir + "/f" + std::to_string(i) + ".pdf");
+        if (!fb::makeSamplePdf(names.back(), o)) return false;
     }
-    const std::string batch = dir + "/bench.app";
-    {
-        std::ofstream out(batch, std::ios::binary);
-        for (int r = 0; r < rows; ++r) {
-            // A scrambled order, so the sort has work to do.
-            const std::string& name = names[(static_cast<unsigned>(r) * 2654435761u) % files];
-            out << name << "; all; ; ; ; " << dir << "/out.pdf; N; N; Y; N\r\r\n";
-        }
+    f.batch = f.dir + "/bench.app";
+    std::ofstream out(f.batch, std::ios::binary);
+    for (int r = 0; r < rows; ++r) {
+        // A scrambled order, so the sort has work to do.
+        const std::string& name = names[(static_cast<unsigned>(r) * 2654435761u) % files];
+        out << name << "; all; ; ; ; " << f.dir << "/out.pdf; N; N; Y; N\r\r\n";
     }
-
-    // A folder tree of ROWS/5 files (hard links to the sample PDFs) for the
-    // bulk load, and the same files as a drop.
-    const int treeFiles = rows / 5;
-    std::vector<std::string> dropped;
-    for (int i = 0; i < treeFiles; ++i) {
-        const std::string sub = dir + "/tree/d" + std::to_string(i / 500);
+    for (int i = 0; i < rows / 5; ++i) {
+        const std::string sub = f.dir + "/tree/d" + std::to_string(i / 500);
         std::filesystem::create_directories(sub);
-        dropped.push_back(sub + "/g" + std::to_string(i) + ".pdf");
-        std::filesystem::create_hard_link(names[i % files], dropped.back());
+        f.dropped.push_back(sub + "/g" + std::to_string(i) + ".pdf");
+        std::filesystem::create_hard_link(names[i % files], f.dropped.back());
     }
+    return static_cast<bool>(out.flush());
+}
 
-    SilentMessages messages;
-    HeldPrompt prompt;
-    Took headless{}, headlessDrop{}, headlessBulk{};
-    {
-        NoDialogs dialogs;
-        fb::JobList jobs(messages, prompt, {});
-        fb::BatchFiles loader(jobs, messages, dialogs);
-        loader.setQuietMode(true);
-        Stamp start = now();
-        loader.readBatchFile(batch);
-        headless = since(start);
-        if (jobs.rowCount() != rows) {
-            std::fprintf(stderr, "window-bench: headless load gave %d rows\n", jobs.rowCount());
-            return 1;
-        }
-        jobs.ClearAll();
-        jobs.setAlwaysShowParameters(false);
-        start = now();
-        for (const std::string& path : dropped)
-            jobs.AddJobEntry(path, 1, {});
-        headlessDrop = since(start);
+struct Figures {
+    Took load{}, drop{}, bulk{};
+};
 
-        OkOptions options;
-        FixedFolder folder;
-        folder.folder = dir + "/tree";
-        fb::EventPump pump;
-        fb::BulkLoader bulk({jobs, messages, folder, options, pump, {}, {}});
-        start = now();
-        bulk.BulkLoadGrouping();
-        headlessBulk = since(start);
-        if (jobs.rowCount() != treeFiles) return 1;
-    }
-
-    QApplication app(argc, argv);
-    {
-        std::ofstream(dir + "/setup.ini", std::ios::binary) << "NOSPLASH\r\n";
-    }
-    fb::MainWindowOptions o;
-    o.logPath = dir + "/append.log";
-    o.settingsPath = dir + "/setup.ini";
-    o.messages = &messages;
-    o.prompt = &prompt;
-    fb::MainWindow window(o);
-    window.start({"mervo"}, dir);
-    window.show();
-    QApplication::processEvents();
-
-    // The event loop's heartbeat: a timer that fires whenever events are processed.
-    QElapsedTimer clock;
-    qint64 last = 0, longest = 0;
-    QTimer beat;
-    beat.setTimerType(Qt::PreciseTimer);
-    beat.setInterval(1);
-    QObject::connect(&beat, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        if (now - last > longest && std::getenv("WINDOW_BENCH_GAPS"))
-            std::fprintf(stderr, "gap %lld ms at %lld ms, %d rows\n", static_cast<long long>(now - last),
-                         static_cast<long long>(now), window.model().jobs().rowCount());
-        longest = std::max(longest, now - last);
-        last = now;
-    });
-    auto* total = window.findChild<QLineEdit*>(fb::mainids::kTotalItems);
-    std::set<QString> totals;
-    QObject::connect(total, &QLineEdit::textChanged, [&](const QString& t) { totals.insert(t); });
-
-    clock.start();
-    beat.start();
+bool measureHeadless(const BenchFiles& f, SilentMessages& messages, HeldPrompt& prompt, Figures& took)
+{
+    NoDialogs dialogs;
+    fb::JobList jobs(messages, prompt, {});
+    fb::BatchFiles loader(jobs, messages, dialogs);
+    loader.setQuietMode(true);
     Stamp start = now();
-    window.model().readBatchFile(batch);
-    const Took windowLoad = since(start);
-    longest = std::max(longest, clock.elapsed() - last);
-    beat.stop();
-    const qint64 loadGap = longest;
-    if (window.model().jobs().rowCount() != rows) {
-        std::fprintf(stderr, "window-bench: window load gave %d rows\n", window.model().jobs().rowCount());
-        return 1;
+    loader.readBatchFile(f.batch);
+    took.load = since(start);
+    if (jobs.rowCount() != f.rows) {
+        std::fprintf(stderr, "window-bench: headless load gave %d rows\n", jobs.rowCount());
+        return false;
+    }
+    jobs.ClearAll();
+    jobs.setAlwaysShowParameters(false);
+    start = now();
+    for (const std::string& path : f.dropped)
+        jobs.AddJobEntry(path, 1, {});
+    took.drop = since(start);
+
+    OkOptions options;
+    FixedFolder folder;
+    folder.folder = f.dir + "/tree";
+    fb::EventPump pump;
+    fb::BulkLoader bulk({jobs, messages, folder, options, pump, {}, {}});
+    start = now();
+    bulk.BulkLoadGrouping();
+    took.bulk = since(start);
+    return jobs.rowCount() == static_cast<int>(f.dropped.size());
+}
+
+// The event loop's heartbeat: a timer that fires whenever events are
+// processed; the longest time between two beats is the longest gap.
+class Heartbeat {
+public:
+    explicit Heartbeat(fb::MainWindow& window)
+    {
+        beat_.setTimerType(Qt::PreciseTimer);
+        beat_.setInterval(1);
+        QObject::connect(&beat_, &QTimer::timeout, [this, &window] {
+            const qint64 now = clock_.elapsed();
+            if (now - last_ > longest_ && std::getenv("WINDOW_BENCH_GAPS"))
+                std::fprintf(stderr, "gap %lld ms at %lld ms, %d rows\n", static_cast<long long>(now - last_),
+                             static_cast<long long>(now), window.model().jobs().rowCount());
+            beat();
+        });
+    }
+    void start()
+    {
+        last_ = longest_ = 0;
+        clock_.restart();
+        beat_.start();
+    }
+    qint64 stop()
+    {
+        beat();
+        beat_.stop();
+        return longest_;
     }
 
-    start = now();
+private:
+    void beat()
+    {
+        const qint64 now = clock_.elapsed();
+        longest_ = std::max(longest_, now - last_);
+        last_ = now;
+    }
+    QElapsedTimer clock_;
+    qint64 last_ = 0, longest_ = 0;
+    QTimer beat_;
+};
+
+// Sort, select all and delete the first half, each with the window's turn.
+bool measureListWork(fb::MainWindow& window, int rows)
+{
+    Stamp start = now();
     window.runCommand(fb::kCmdSortOnFilename, fb::CommandOrigin::MenuBar);
     QApplication::processEvents();
-    const Took sorted = since(start);
+    print("sort", since(start));
 
     start = now();
     window.listView()->selectAll();
     QApplication::processEvents();
-    const Took selectedAll = since(start);
+    print("select_all", since(start));
 
     QAbstractItemModel* model = window.listView()->model();
     window.listView()->selectionModel()->select(
@@ -231,52 +230,93 @@ int main(int argc, char** argv)
     start = now();
     window.runCommand(fb::kCmdDeleteSelection, fb::CommandOrigin::MenuBar);
     QApplication::processEvents();
-    const Took deleted = since(start);
+    print("delete_half", since(start));
     if (window.model().jobs().rowCount() != rows - rows / 2) {
         std::fprintf(stderr, "window-bench: %d rows left after the delete\n",
                      window.model().jobs().rowCount());
-        return 1;
+        return false;
     }
+    return true;
+}
+
+bool measureWindow(const BenchFiles& f, fb::MainWindow& window, SilentMessages& messages,
+                   const Figures& headless)
+{
+    Heartbeat heartbeat(window);
+    auto* total = window.findChild<QLineEdit*>(fb::mainids::kTotalItems);
+    std::set<QString> totals;
+    QObject::connect(total, &QLineEdit::textChanged, [&](const QString& t) { totals.insert(t); });
+
+    heartbeat.start();
+    Stamp start = now();
+    window.model().readBatchFile(f.batch);
+    const Took load = since(start);
+    const qint64 loadGap = heartbeat.stop();
+    if (window.model().jobs().rowCount() != f.rows) {
+        std::fprintf(stderr, "window-bench: window load gave %d rows\n", window.model().jobs().rowCount());
+        return false;
+    }
+    print("headless_load", headless.load);
+    print("window_load", load);
+    std::printf("longest_gap %lld\ntotal_seen %zu\n", static_cast<long long>(loadGap), totals.size());
+    if (!measureListWork(window, f.rows)) return false;
 
     // A drop, with the parameters held from the first file.
     window.model().jobs().ClearAll();
     window.model().jobs().setAlwaysShowParameters(false);
     start = now();
-    window.model().dropFiles(dropped);
+    window.model().dropFiles(f.dropped);
     QApplication::processEvents();
-    const Took windowDrop = since(start);
-    if (window.model().jobs().rowCount() != treeFiles) return 1;
+    print("headless_drop", headless.drop);
+    print("window_drop", since(start));
+    const int treeFiles = static_cast<int>(f.dropped.size());
+    if (window.model().jobs().rowCount() != treeFiles) return false;
 
     // A bulk load as the window runs it: its event pump and "Scanning" window.
     OkOptions options;
     FixedFolder folder;
-    folder.folder = dir + "/tree";
+    folder.folder = f.dir + "/tree";
     fb::QtRunHost host(&window, nullptr);
     fb::BulkLoader bulk({window.model().jobs(), messages, folder, options, host,
                          [&window] { return std::make_unique<fb::ScanningProgress>(&window); },
                          [&window] { window.fitFileNameColumn(); }});
-    longest = 0;
-    last = 0;
-    clock.restart();
-    beat.start();
+    heartbeat.start();
     start = now();
     bulk.BulkLoadGrouping();
     const Took windowBulk = since(start);
-    longest = std::max(longest, clock.elapsed() - last);
-    beat.stop();
-    if (window.model().jobs().rowCount() != treeFiles) return 1;
-
-    print("headless_load", headless);
-    print("window_load", windowLoad);
-    std::printf("longest_gap %lld\ntotal_seen %zu\n", static_cast<long long>(loadGap), totals.size());
-    print("sort", sorted);
-    print("select_all", selectedAll);
-    print("delete_half", deleted);
-    print("headless_drop", headlessDrop);
-    print("window_drop", windowDrop);
-    print("headless_bulk", headlessBulk);
+    const qint64 bulkGap = heartbeat.stop();
+    print("headless_bulk", headless.bulk);
     print("window_bulk", windowBulk);
-    std::printf("bulk_gap %lld\n", static_cast<long long>(longest));
-    std::filesystem::remove_all(dir);
-    return 0;
+    std::printf("bulk_gap %lld\n", static_cast<long long>(bulkGap));
+    return window.model().jobs().rowCount() == treeFiles;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int rows = argc > 1 ? std::atoi(argv[1]) : 50000;
+    const int files = argc > 2 ? std::atoi(argv[2]) : 200;
+    BenchFiles f;
+    if (!makeFiles(f, rows, files)) return 2;
+
+    SilentMessages messages;
+    HeldPrompt prompt;
+    Figures headless;
+    if (!measureHeadless(f, messages, prompt, headless)) return 1;
+
+    QApplication app(argc, argv);
+    std::ofstream(f.dir + "/setup.ini", std::ios::binary) << "NOSPLASH\r\n";
+    fb::MainWindowOptions o;
+    o.logPath = f.dir + "/append.log";
+    o.settingsPath = f.dir + "/setup.ini";
+    o.messages = &messages;
+    o.prompt = &prompt;
+    fb::MainWindow window(o);
+    window.start({"mervo"}, f.dir);
+    window.show();
+    QApplication::processEvents();
+    const bool ok = measureWindow(f, window, messages, headless);
+    std::filesystem::remove_all(f.dir);
+    return ok ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 
 #include "app/ExitCodes.h"
 #include "engine/AcrobatPageCount.h"
+#include "log/LogTable.h"
 #include "common/Files.h"
 #include "common/StopSignals.h"
 #include "common/Text.h"
@@ -201,7 +202,7 @@ bool MainWindowModel::execute(int command, CommandOrigin origin)
 
 void MainWindowModel::clearLog()
 {
-    log_.clear();
+    ClearLog(log_);
 }
 
 void MainWindowModel::showCommandLine()

@@ -80,8 +80,6 @@ public:
     AppendRun& appendRun() { return run_; }
     int totalItems() const { return totalItems_; }
     const std::string& windowTitle() const { return title_; }
-    bool logOpen() const { return log_.isOpen(); }
-    bool jobIncomplete() const { return incomplete_ || !undone_.empty(); }
     // What a command-line job asked for and did not get, one short text each,
     // and the line that says so when the window closes ("" when all was done).
     const std::vector<std::string>& undone() const { return undone_; }

@@ -153,26 +153,6 @@ std::string canonicalOf(const std::string& path)
     return path;
 }
 
-bool renameNoReplace(const std::string& from, const std::string& to)
-{
-#ifdef RENAME_NOREPLACE
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-#endif
-    // A file system without it: a hard link never replaces either.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        ::unlink(from.c_str());
-        return true;
-    }
-    if (errno == EEXIST) return false;
-    struct stat st {};
-    if (::lstat(to.c_str(), &st) == 0) {
-        errno = EEXIST;
-        return false;
-    }
-    return std::rename(from.c_str(), to.c_str()) == 0;
-}
-
 } // namespace
 
 std::optional<FileIdentity> identityOf(const std::string& path)

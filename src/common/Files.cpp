@@ -1,10 +1,12 @@
 #include "common/Files.h"
 
+#include "common/FileLock.h"
 #include "common/StopSignals.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -54,30 +56,24 @@ bool ownerIsAlive(pid_t pid)
     return processName(std::to_string(pid)) == processName("self");
 }
 
-int makeTempBeside(const std::string& target, std::string& tempPath)
-{
-    return createTempBeside(target, tempPath);
-}
+// The mode of a file that replaces none, as a plain create gives it: under the umask.
+constexpr mode_t kNewFileMode = 0666;
+// As many links as the kernel follows in one path before it says ELOOP.
+constexpr int kMaxLinkHops = 40;
 
-} // namespace
-
-// The mode a replacement file should get: the target's if it exists, else what
-// a plain create would give under the current umask.
-mode_t modeForReplacement(const std::string& target, mode_t fallback)
-{
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return fallback & ~mask;
-}
-
-bool takeOwnerAndMode(int fd, const std::string& target, mode_t fallback)
+// Gives the file open on fd what the target it is to replace has: its owner and
+// group where the runner may give them (kept silently otherwise) and its mode
+// (kNewFileMode under the umask for a new target). False, errno set, when the
+// mode can't be set.
+bool takeOwnerAndMode(int fd, const std::string& target)
 {
     struct stat old {
     }, mine{};
-    if (::stat(target.c_str(), &old) != 0 || !S_ISREG(old.st_mode))
-        return ::fchmod(fd, modeForReplacement(target, fallback)) == 0;
+    if (::stat(target.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return ::fchmod(fd, kNewFileMode & ~mask) == 0;
+    }
     if (::fstat(fd, &mine) == 0 && (mine.st_uid != old.st_uid || mine.st_gid != old.st_gid)) {
         // Only root may give a file away; anyone may keep its group when they
         // belong to it. Either way the replacement goes on.
@@ -87,10 +83,14 @@ bool takeOwnerAndMode(int fd, const std::string& target, mode_t fallback)
     return ::fchmod(fd, old.st_mode & 07777) == 0;
 }
 
+// The file path finally names, symbolic links followed (relative ones from the
+// link's own folder); a target that does not exist yet is named all the same.
+// A replacement goes there, so that a link stays a link. path itself when it
+// is no link; "" with errno ELOOP for a loop.
 std::string finalTarget(const std::string& path)
 {
     std::string at = path;
-    for (int hops = 0; hops < 40; ++hops) {
+    for (int hops = 0; hops < kMaxLinkHops; ++hops) {
         struct stat st {};
         if (at.empty() || ::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
         std::vector<char> buf(static_cast<std::size_t>(st.st_size) + 256);
@@ -103,6 +103,18 @@ std::string finalTarget(const std::string& path)
     errno = ELOOP;
     return "";
 }
+
+// Syncs the folder holding target, so a rename into it survives a crash.
+void syncFolderOf(const std::string& target)
+{
+    const int dfd = ::open(folderForTemp(target).c_str(), O_RDONLY | O_DIRECTORY);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+}
+
+} // namespace
 
 bool writableOrAbsent(const std::string& path)
 {
@@ -128,15 +140,6 @@ bool writeAll(int fd, const char* data, std::size_t size)
         size -= static_cast<std::size_t>(n);
     }
     return true;
-}
-
-void syncFolderOf(const std::string& target)
-{
-    const int dfd = ::open(folderForTemp(target).c_str(), O_RDONLY | O_DIRECTORY);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
 }
 
 bool canOpenForReading(const std::string& path)
@@ -329,10 +332,10 @@ bool createFolderOneLevel(const std::string& path)
 
 namespace {
 
-// Copies into a temporary file beside `to`, then puts it in place: renamed over
-// the target, or (no replacing) linked under the target's name, which fails
-// when that name is taken.
-bool copyFile(const std::string& from, const std::string& to, bool replace)
+// Copies into a temporary file beside `to` itself (a link there is replaced,
+// not followed), then puts it in place: renamed over the target, or (no
+// replacing) given the target's name only while that is free.
+bool copyFile(const std::string& from, const std::string& to, TempFileBeside::Placement how)
 {
     if (from.empty() || to.empty()) return false;
     if (isDirectory(to)) {
@@ -347,10 +350,11 @@ bool copyFile(const std::string& from, const std::string& to, bool replace)
         errno = EINVAL;
         return false;
     }
-    std::string tempPath;
-    const int out = makeTempBeside(to, tempPath);
-    if (out < 0) {
+    TempFileBeside out;
+    if (!out.create(to)) {
+        const int why = errno;
         ::close(in);
+        errno = why;
         return false;
     }
     bool ok = true;
@@ -363,43 +367,28 @@ bool copyFile(const std::string& from, const std::string& to, bool replace)
             break;
         }
         if (n == 0) break;
-        if (!writeAll(out, buf.data(), static_cast<std::size_t>(n))) {
+        if (!writeAll(out.fd(), buf.data(), static_cast<std::size_t>(n))) {
             ok = false;
             break;
         }
     }
+    const int why = errno;
     ::close(in);
-    ok = ok && ::fchmod(out, st.st_mode & 07777) == 0;
-    ok = ok && ::fsync(out) == 0;
-    ok = (::close(out) == 0) && ok;
-    if (replace) {
-        ok = ok && ::rename(tempPath.c_str(), to.c_str()) == 0;
-    } else {
-        ok = ok && ::link(tempPath.c_str(), to.c_str()) == 0;
-        const int why = errno;
-        ::unlink(tempPath.c_str());
-        errno = why;
-    }
-    if (!ok) {
-        const int why = errno;
-        ::unlink(tempPath.c_str());
-        errno = why;
-        return false;
-    }
-    syncFolderOf(to);
-    return true;
+    errno = why;
+    // The copy keeps the source's mode, whatever the target had.
+    return ok && ::fchmod(out.fd(), st.st_mode & 07777) == 0 && out.place(how);
 }
 
 } // namespace
 
 bool copyFileReplacing(const std::string& from, const std::string& to)
 {
-    return copyFile(from, to, true);
+    return copyFile(from, to, TempFileBeside::Placement::Replace);
 }
 
 bool copyFileNoReplace(const std::string& from, const std::string& to)
 {
-    return copyFile(from, to, false);
+    return copyFile(from, to, TempFileBeside::Placement::NoReplace);
 }
 
 std::string numberedFileName(const std::string& fileName, int number)
@@ -435,6 +424,111 @@ bool sameFile(const std::string& a, const std::string& b)
     return pa == pb;
 }
 
+TempFileBeside::~TempFileBeside()
+{
+    discard();
+}
+
+bool TempFileBeside::create(const std::string& target)
+{
+    discard();
+    // Named after this process, so a later save can tell a dead run's litter
+    // from a live run's file and remove it.
+    fd_ = createTempBeside(target, path_);
+    if (fd_ < 0) return false;
+    target_ = target;
+    return true;
+}
+
+void TempFileBeside::adopt(int fd, std::string path, std::string target)
+{
+    discard();
+    fd_ = fd;
+    path_ = std::move(path);
+    target_ = std::move(target);
+}
+
+bool TempFileBeside::place(Placement how)
+{
+    if (fd_ < 0) {
+        errno = EBADF;
+        return false;
+    }
+    bool ok = ::fsync(fd_) == 0;
+    int why = errno;
+    // Checked: a network file system may report a failed write only here.
+    if (::close(fd_) != 0 && ok) {
+        ok = false;
+        why = errno;
+    }
+    fd_ = -1;
+    if (ok) {
+        ok = how == Placement::Replace ? renameIntoPlace(path_, target_) : renameNoReplace(path_, target_);
+        why = errno;
+    }
+    if (!ok) {
+        discard();
+        errno = why;
+        return false;
+    }
+    path_.clear();
+    syncFolderOf(target_);
+    return true;
+}
+
+void TempFileBeside::discard()
+{
+    const int keep = errno;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!path_.empty()) ::unlink(path_.c_str());
+    path_.clear();
+    errno = keep;
+}
+
+std::string replacementTarget(const std::string& path)
+{
+    if (path.empty()) {
+        errno = ENOENT;
+        return "";
+    }
+    const std::string target = finalTarget(path);
+    if (target.empty()) return "";
+    if (isDirectory(target)) {
+        errno = EISDIR;
+        return "";
+    }
+    return writableOrAbsent(target) ? target : "";
+}
+
+bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fill, std::string* why)
+{
+    std::string reason;
+    auto fail = [&](int error) {
+        if (reason.empty()) reason = reasonText(error);
+        if (why) *why = reason;
+        return false;
+    };
+    TempFileBeside file;
+    const std::string target = replacementTarget(path);
+    if (target.empty() || !file.create(target)) return fail(errno);
+    bool ok = false;
+    int error = 0;
+    try {
+        errno = 0;
+        ok = fill(file.fd());
+        error = errno;
+    } catch (const std::exception& e) {
+        reason = e.what();
+    }
+    if (!ok && reason.empty()) reason = error ? reasonText(error) : "the file could not be written";
+    if (ok && !(takeOwnerAndMode(file.fd(), target) && file.place())) {
+        ok = false;
+        error = errno;
+    }
+    return ok || fail(error);
+}
+
 AtomicFileWriter::AtomicFileWriter(std::string target) : target_(std::move(target)) {}
 
 AtomicFileWriter::~AtomicFileWriter()
@@ -445,19 +539,8 @@ AtomicFileWriter::~AtomicFileWriter()
 bool AtomicFileWriter::open()
 {
     abandon();
-    if (target_.empty()) {
-        errno = ENOENT;
-        return false;
-    }
-    final_ = finalTarget(target_);
-    if (final_.empty()) return false;
-    if (isDirectory(final_)) {
-        errno = EISDIR;
-        return false;
-    }
-    if (!writableOrAbsent(final_)) return false;
-    fd_ = makeTempBeside(final_, tempPath_);
-    return fd_ >= 0;
+    const std::string final = replacementTarget(target_);
+    return !final.empty() && file_.create(final);
 }
 
 std::ostream& AtomicFileWriter::stream()
@@ -467,54 +550,44 @@ std::ostream& AtomicFileWriter::stream()
 
 bool AtomicFileWriter::commit()
 {
-    if (fd_ < 0) {
+    if (file_.fd() < 0) {
         errno = EBADF;
         return false;
     }
     // Written by hand rather than through a stream, so that every failure is
     // seen and its errno is the one reported.
     const std::string text = out_.str();
-    bool ok =
-        writeAll(fd_, text.data(), text.size()) && takeOwnerAndMode(fd_, final_, 0666) && ::fsync(fd_) == 0;
-    int why = errno;
-    if (::close(fd_) != 0 && ok) {
-        ok = false;
-        why = errno;
-    }
-    fd_ = -1;
-    if (ok && isDirectory(final_)) {
-        ok = false;
-        why = EISDIR;
-    }
-    if (ok && ::rename(tempPath_.c_str(), final_.c_str()) != 0) {
-        ok = false;
-        why = errno;
-    }
-    if (!ok) {
-        abandon();
-        errno = why;
-        return false;
-    }
-    tempPath_.clear();
-    out_.str("");
-    syncFolderOf(final_);
-    return true;
+    const bool ok = writeAll(file_.fd(), text.data(), text.size()) &&
+                    takeOwnerAndMode(file_.fd(), file_.target()) && file_.place();
+    abandon(); // keeps errno
+    return ok;
 }
 
 void AtomicFileWriter::abandon()
 {
-    const int keep = errno;
     out_.str("");
     out_.clear();
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
+    file_.discard();
+}
+
+bool renameNoReplace(const std::string& from, const std::string& to)
+{
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+    // A file system without it: a hard link never replaces either.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
     }
-    if (!tempPath_.empty()) {
-        ::unlink(tempPath_.c_str());
-        tempPath_.clear();
+    if (errno == EEXIST) return false;
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
     }
-    errno = keep;
+    return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 } // namespace fb

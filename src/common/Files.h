@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -49,19 +50,6 @@ std::string numberedFileName(const std::string& fileName, int number);
 // that it says whose it is. Temporary files of the same target left by a
 // process that is gone are removed first. fd -1 on failure.
 int createTempBeside(const std::string& target, std::string& tempPath);
-// The mode a file replacing target should get: target's when it is a regular
-// file, else fallback under the current umask.
-mode_t modeForReplacement(const std::string& target, mode_t fallback);
-// Gives the file open on fd what the target it is to replace has: its owner and
-// group where the runner may give them (kept silently otherwise) and its mode
-// (fallback under the umask for a new target). False, errno set, when the mode
-// can't be set.
-bool takeOwnerAndMode(int fd, const std::string& target, mode_t fallback);
-// The file path finally names, symbolic links followed (relative ones from the
-// link's own folder); a target that does not exist yet is named all the same.
-// A replacement goes there, so that a link stays a link. path itself when it
-// is no link; "" with errno ELOOP for a loop.
-std::string finalTarget(const std::string& path);
 // False (errno EACCES or EROFS) when path exists and the runner may not write
 // it: such a file is never replaced behind its owner's back.
 bool writableOrAbsent(const std::string& path);
@@ -69,8 +57,6 @@ bool writableOrAbsent(const std::string& path);
 std::string reasonText(int error);
 // Writes all of data, going on after interruptions. False on an error.
 bool writeAll(int fd, const char* data, std::size_t size);
-// Syncs the folder holding target, so a rename into it survives a crash.
-void syncFolderOf(const std::string& target);
 // A second name for the target, named as createTempBeside names its files, so
 // the file it names now outlives the target being replaced. "" on failure
 // (for example where the file system has no hard links).
@@ -86,11 +72,61 @@ std::string folderPartWithSlash(const std::string& path);
 // Same inode when both exist, else the same normalized absolute path.
 bool sameFile(const std::string& a, const std::string& b);
 
-// Writes a file so that readers see either the old content or the complete new
-// one: the text is gathered in memory, and commit() writes it to a
-// createTempBeside file beside the target (a link's final target), syncs it and
-// renames it over the target. Anything short of a successful commit removes the
-// temporary file and leaves the target as it was; errno then says why.
+// The one way a file gets a new version: a temporary file beside where it goes
+// (createTempBeside) is filled, synced, closed and put in place in one step,
+// and the folder synced after, so that the new name survives a crash. A reader
+// sees the old file or the whole new one. Anything short of a successful
+// place() removes the temporary file and leaves the target as it was, errno
+// saying why. replaceFile and AtomicFileWriter below are the usual doors.
+class TempFileBeside {
+public:
+    TempFileBeside() = default;
+    ~TempFileBeside(); // discards if not placed
+    TempFileBeside(const TempFileBeside&) = delete;
+    TempFileBeside& operator=(const TempFileBeside&) = delete;
+
+    // Opens the temporary file beside target itself (no links followed).
+    // False, errno set.
+    bool create(const std::string& target);
+    // Takes over fd, open on the file path names beside target, as if create
+    // had made it.
+    void adopt(int fd, std::string path, std::string target);
+    int fd() const { return fd_; }
+    const std::string& target() const { return target_; }
+
+    enum class Placement {
+        Replace,   // renamed over the target, unless a FileLock of this process
+                   // finds it is no longer the version read (renameIntoPlace)
+        NoReplace, // given the target's name only while it is free (EEXIST)
+    };
+    bool place(Placement how = Placement::Replace);
+    void discard(); // errno kept
+
+private:
+    std::string target_;
+    std::string path_;
+    int fd_ = -1;
+};
+
+// Where a new version of path is to be written: its final target, so that a
+// link stays a link. "" with errno when that is a folder (EISDIR) or a file
+// the runner may not write (EACCES, EROFS), which is never replaced behind its
+// owner's back.
+std::string replacementTarget(const std::string& path);
+
+// Replaces path (its replacementTarget) with a new file that fill writes to
+// the descriptor it is given, which gets the owner and mode of the file it
+// replaces. fill reports
+// a failure by returning false with errno set, or by throwing. False on any
+// failure, with the target untouched and, when why is given, the reason (the
+// system's text, or what fill threw) in it. Never throws.
+bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fill,
+                 std::string* why = nullptr);
+
+// replaceFile for text gathered in memory: open() takes the temporary file
+// (so a missing or unwritable folder shows at once), stream() gathers the
+// text and commit() writes and places it. Without a successful commit the
+// target stays as it was; errno then says why.
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(std::string target);
@@ -107,10 +143,12 @@ public:
 
 private:
     std::string target_;
-    std::string final_; // where the bytes go: target_ with its links followed
-    std::string tempPath_;
+    TempFileBeside file_;
     std::ostringstream out_;
-    int fd_ = -1;
 };
+
+// rename(from, to) that never replaces: false with errno EEXIST when to
+// exists, even when it appears meanwhile.
+bool renameNoReplace(const std::string& from, const std::string& to);
 
 } // namespace fb

@@ -52,6 +52,12 @@ constexpr std::chrono::seconds kOutputLockWait{300};
 constexpr int kMaxRereads = 10;
 // How many numbered names a moved file may try before the move is given up.
 constexpr int kMaxNumberedNames = 9999;
+// Acrobat's save type for a full save with garbage collection; the qpdf layer
+// picks an update or a whole file itself.
+constexpr short kSaveFullCollectGarbage = 33;
+// The beep of a failed connection.
+constexpr int kNoServerBeepHz = 2500;
+constexpr int kNoServerBeepMs = 400;
 
 // Two passes, so that a run of up to four slashes becomes one.
 std::string collapseDoubleSlashes(std::string path)
@@ -256,7 +262,7 @@ RunResult AppendRun::walk(Session& s)
         s.connectionShown = true;
     }
     s.app = server_.createApp();
-    if (!s.app) host_.beep(2500, 400);
+    if (!s.app) host_.beep(kNoServerBeepHz, kNoServerBeepMs);
     if (s.connectionShown) {
         connection_.hide();
         s.connectionShown = false;
@@ -530,7 +536,7 @@ AppendRun::Outcome AppendRun::insertRuns(Session& s, const JobEntry& row, const 
 AppendRun::Outcome AppendRun::saveOutput(Session& s, const std::string& output, FileLock& lock,
                                          bool& replaced)
 {
-    if (!s.output->Save(33, output)) {
+    if (!s.output->Save(kSaveFullCollectGarbage, output)) {
         if (!lock.stillCurrent()) {
             // Left as it was: the new version was never put in its place.
             s.output->Close();

@@ -466,20 +466,20 @@ public:
         try {
             Close(1);
             auto doc = std::make_shared<QpdfPDDoc>(state_);
-            lastError_.clear();
+            failure_.clear();
             if (!doc->Open(path)) {
-                lastError_ = doc->lastFailure();
+                failure_ = doc->lastFailure();
                 return 0;
             }
             attach(doc, true);
             return 1;
         } catch (const std::exception& e) {
-            lastError_ = e.what();
+            failure_ = e.what();
             return 0;
         }
     }
 
-    std::string lastFailure() const override { return lastError_; }
+    std::string lastFailure() const override { return failure_; }
 
     std::shared_ptr<PDDoc> GetPDDoc() override
     {
@@ -524,7 +524,7 @@ private:
     std::shared_ptr<QpdfAVPageView> view_;
     bool open_ = false;
     bool ownsDoc_ = false;
-    std::string lastError_;
+    std::string failure_; // why the last Open failed
 };
 
 std::shared_ptr<AVDoc> QpdfPDDoc::OpenAVDoc(const std::string& title)

@@ -77,6 +77,11 @@ namespace {
 // How long rows may arrive before the window gets a turn: short enough that
 // nothing a person does waits noticeably, long enough that turns cost little.
 constexpr auto kLoadSlice = std::chrono::milliseconds(25);
+// A turn that costs more (a busy machine, a slow screen) spaces the turns out,
+// so that drawing never takes more than a fifth of a load; never past the
+// point where a key press would wait noticeably.
+constexpr int kTurnSpacing = 4;
+constexpr auto kLongestSlice = std::chrono::milliseconds(50);
 } // namespace
 
 void JobList::beginLoad()
@@ -84,6 +89,7 @@ void JobList::beginLoad()
     if (loadDepth_++ > 0) return;
     loadStopped_ = false;
     lastTurn_ = std::chrono::steady_clock::now();
+    lastTurnCost_ = {};
     const int rows = rowCount();
     notify([rows](JobListObserver& o) { o.loadProgress(true, rows); });
 }
@@ -112,12 +118,15 @@ void JobList::loadPoint()
 {
     if (!loading()) return;
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastTurn_ < kLoadSlice) return;
+    const auto slice = std::clamp<std::chrono::steady_clock::duration>(kTurnSpacing * lastTurnCost_,
+                                                                       kLoadSlice, kLongestSlice);
+    if (now - lastTurn_ < slice) return;
     notifyTotalItems();
     const int rows = rowCount();
     notify([rows](JobListObserver& o) { o.loadProgress(true, rows); });
     if (loadPump_) loadPump_->dispatchAllPending();
     lastTurn_ = std::chrono::steady_clock::now();
+    lastTurnCost_ = lastTurn_ - now;
 }
 
 std::uint32_t JobList::intern(const std::string& text)
@@ -339,33 +348,22 @@ void JobList::ClearAll()
     notifyTotalItems();
 }
 
-void JobList::swapRows(int a, int b)
-{
-    std::swap(rows_.at(a), rows_.at(b));
-    notifyChanged(a);
-    notifyChanged(b);
-}
-
 void JobList::MoveEntryUp()
 {
-    int s = firstSelectedRow();
-    clearSelection();
-    if (s < 0 || rowCount() < 2 || s == 0) return;
-    int t = s - 1;
-    std::swap(rows_[t].fileName, rows_[s].fileName);
-    std::swap(rows_[t].text, rows_[s].text);
-    notifyChanged(s);
-    notifyChanged(t);
-    setRowSelected(t, true);
-    focused_ = t;
+    moveSelectedBy(-1);
 }
 
 void JobList::MoveEntryDown()
 {
+    moveSelectedBy(1);
+}
+
+void JobList::moveSelectedBy(int step)
+{
     int s = firstSelectedRow();
     clearSelection();
-    if (s < 0 || rowCount() < 2 || s == rowCount() - 1) return;
-    int t = s + 1;
+    int t = s + step;
+    if (s < 0 || rowCount() < 2 || t < 0 || t >= rowCount()) return;
     std::swap(rows_[t].fileName, rows_[s].fileName);
     std::swap(rows_[t].text, rows_[s].text);
     notifyChanged(s);

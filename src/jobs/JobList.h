@@ -104,6 +104,7 @@ public:
     void setAlwaysShowParameters(bool on);
 
 private:
+    void moveSelectedBy(int step); // the A and Z keys: one row up or down
     // A million rows must fit in little memory: a row holds its own file
     // name, and every other text as an index into texts_, where each distinct
     // text ("", "Yes", "N", one output path, ...) is kept once.
@@ -118,7 +119,6 @@ private:
     void writeParameters(int row, const RowValues& values);
     // Says so when a text is longer than a row field may be.
     bool refuseTooLong(const std::string& what, const std::string& text);
-    void swapRows(int a, int b);
     void notifyChanged(int row);
     template <class F> void notify(F&& call);
     void beginLoad();
@@ -135,6 +135,7 @@ private:
     int loadDepth_ = 0;
     bool loadStopped_ = false;
     std::chrono::steady_clock::time_point lastTurn_;
+    std::chrono::steady_clock::duration lastTurnCost_{};
     // A deque: growing it never holds two copies of the rows at once.
     std::deque<Row> rows_;
     std::deque<std::string> texts_{std::string()}; // stable addresses; 0 is ""

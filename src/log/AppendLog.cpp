@@ -16,6 +16,11 @@ namespace fb {
 
 namespace {
 
+// How long a record waits for another run to finish writing to the log.
+constexpr std::chrono::seconds kLogLockWait{60};
+// How often the log is opened again when its name keeps moving on to another file.
+constexpr int kMaxReopens = 100;
+
 std::string padded(std::string s, std::size_t width)
 {
     if (s.size() < width) s.append(width - s.size(), ' ');
@@ -63,19 +68,13 @@ std::string formatLogRecord(const std::string& dateTime, long long size, const s
                             const std::string& created, const std::string& modified,
                             const std::string& sourcePath)
 {
+    const std::string fields[] = {oneLine(dateTime), std::to_string(size), oneLine(outputPath),
+                                  oneLine(created),  oneLine(modified),    oneLine(sourcePath)};
     std::string line;
-    line.reserve(260 + outputPath.size() + sourcePath.size());
-    line += padded(oneLine(dateTime), 22);
-    line += '\t';
-    line += padded(std::to_string(size), 8);
-    line += '\t';
-    line += padded(oneLine(outputPath), 80);
-    line += '\t';
-    line += padded(oneLine(created), 22);
-    line += '\t';
-    line += padded(oneLine(modified), 22);
-    line += '\t';
-    line += padded(oneLine(sourcePath), 80);
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+        if (i) line += '\t';
+        line += padded(fields[i], kLogFieldWidths[i]);
+    }
     line += "\r\n";
     return line;
 }
@@ -115,7 +114,7 @@ bool AppendLog::clear()
 bool AppendLog::lockCurrentLog()
 {
     LockWait wait;
-    wait.limit = std::chrono::seconds(60);
+    wait.limit = kLogLockWait;
     wait.onWait = [this] {
         const std::string line =
             applicationName() + ": " + path_ + " is being written by another run; waiting for it\n";
@@ -124,7 +123,7 @@ bool AppendLog::lockCurrentLog()
     };
     // A log moved away or replaced since it was opened (rotated, say) is not
     // the one to write: the name's file is opened again.
-    for (int tries = 0; tries < 100; ++tries) {
+    for (int tries = 0; tries < kMaxReopens; ++tries) {
         const int fd = fileno(file_);
         const int r = lockDescriptor(fd, wait);
         const bool locked = r == 0;

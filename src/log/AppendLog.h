@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -39,6 +40,7 @@ private:
 
 // The record line: "%-22s\t%-8lld\t%-80s\t%-22s\t%-22s\t%-80s\r\n" of the six values.
 // Widths are minimums: a longer value moves the later fields to the right.
+constexpr std::size_t kLogFieldWidths[] = {22, 8, 80, 22, 22, 80};
 std::string formatLogRecord(const std::string& dateTime, long long size, const std::string& outputPath,
                             const std::string& created, const std::string& modified,
                             const std::string& sourcePath);

@@ -13,12 +13,17 @@ namespace fb {
 
 namespace {
 
-// Where a line written without tabs keeps each field.
-struct FixedField {
-    std::size_t offset, width;
-};
-constexpr FixedField kFixedFields[kLogColumnCount] = {{0, 22},   {23, 8},   {32, 80},
-                                                      {113, 22}, {136, 22}, {159, 80}};
+static_assert(std::size(kLogFieldWidths) == kLogColumnCount);
+
+// Where a line written without tabs keeps field i: each field at its width,
+// one separator between.
+constexpr std::size_t fixedFieldOffset(int i)
+{
+    std::size_t offset = 0;
+    for (int before = 0; before < i; ++before)
+        offset += kLogFieldWidths[before] + 1;
+    return offset;
+}
 
 std::string withoutTrailingBlanks(std::string_view s)
 {
@@ -90,9 +95,9 @@ LogRow parseLogLine(std::string_view line)
         return row;
     }
     for (int i = 0; i < kLogColumnCount; ++i) {
-        const FixedField& f = kFixedFields[i];
-        if (f.offset >= line.size()) break;
-        row.fields[i] = withoutTrailingBlanks(line.substr(f.offset, f.width));
+        const std::size_t offset = fixedFieldOffset(i);
+        if (offset >= line.size()) break;
+        row.fields[i] = withoutTrailingBlanks(line.substr(offset, kLogFieldWidths[i]));
     }
     return row;
 }

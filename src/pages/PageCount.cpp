@@ -53,41 +53,44 @@ bool startsWithPdfHeader(const std::string& path)
     return got == sizeof head && std::memcmp(head, "%PDF", 4) == 0;
 }
 
-// poppler builds its global tables (fonts, character maps) when its first
-// document is made and tears them down with its last one, which costs more
-// than counting a small file. One tiny document held for the life of the
-// process keeps them built. It is never freed: at exit poppler's own
-// statics may already be gone.
-std::string tinyPdf()
+} // namespace
+
+const std::string& blankPdf()
 {
-    std::string pdf = "%PDF-1.4\n";
-    std::string objects[] = {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-                             "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 10 10] >>"};
-    std::string offsets;
-    for (int i = 0; i < 3; ++i) {
-        char entry[32];
-        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", pdf.size());
-        offsets += entry;
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const std::size_t xref = pdf.size();
-    pdf += "xref\n0 4\n0000000000 65535 f \n" + offsets;
-    pdf += "trailer\n<< /Size 4 /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    static const std::string pdf = [] {
+        std::string pdf = "%PDF-1.4\n";
+        std::string objects[] = {"<< /Type /Catalog /Pages 2 0 R >>",
+                                 "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                 "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 10 10] >>"};
+        std::string offsets;
+        for (int i = 0; i < 3; ++i) {
+            char entry[32];
+            std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", pdf.size());
+            offsets += entry;
+            pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+        }
+        const std::size_t xref = pdf.size();
+        pdf += "xref\n0 4\n0000000000 65535 f \n" + offsets;
+        pdf += "trailer\n<< /Size 4 /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+        return pdf;
+    }();
     return pdf;
 }
 
+// One tiny document held for the life of the process keeps the tables built.
+// It is never freed: at exit poppler's own statics may already be gone. The
+// first document also sets where poppler's messages go, so silencing comes first.
 void keepPopplerWarm()
 {
     static const bool kept = [] {
-        static const std::string bytes = tinyPdf();
+        silencePoppler();
+        const std::string& bytes = blankPdf();
         auto* doc = poppler::document::load_from_raw_data(bytes.data(), static_cast<int>(bytes.size()));
         static poppler::document* const keeper = doc;
         return keeper != nullptr;
     }();
     (void)kept;
 }
-
-} // namespace
 
 int countPages(const std::string& path)
 {

@@ -42,4 +42,12 @@ private:
     std::unordered_map<std::string, Seen> seen_;
 };
 
+// poppler builds its global tables (fonts, character maps) for its first open
+// document and tears them down with its last one; each count or preview of a
+// new file would pay to build them again. This keeps them built for the life
+// of the process, with poppler's messages silenced. Safe from any thread.
+void keepPopplerWarm();
+// A valid one-page blank PDF (10 by 10 points).
+const std::string& blankPdf();
+
 } // namespace fb

@@ -165,8 +165,21 @@ TEST(FilesCopy, ReplacesTargetAndFailsCleanly)
     ASSERT_TRUE(createFolderOneLevel(dir / "adir"));
     EXPECT_FALSE(copyFileReplacing(dir / "src", dir / "adir"));
     EXPECT_EQ(readFileBytes(dir / "dst"), "old");
-    // src, dst, fresh, adir: no temporary files left behind.
-    EXPECT_EQ(entriesIn(dir.path()), 4);
+
+    // Without replacing: a taken name fails with EEXIST and keeps its file; a
+    // free one gets the copy with the source's mode.
+    errno = 0;
+    EXPECT_FALSE(copyFileNoReplace(dir / "src", dir / "dst"));
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(readFileBytes(dir / "dst"), "old");
+    ASSERT_EQ(::chmod((dir / "src").c_str(), 0604), 0);
+    ASSERT_TRUE(copyFileNoReplace(dir / "src", dir / "new"));
+    EXPECT_EQ(readFileBytes(dir / "new"), std::string("new\0bytes", 9));
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "new").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0604u);
+    // src, dst, fresh, adir, new: no temporary files left behind.
+    EXPECT_EQ(entriesIn(dir.path()), 5);
     EXPECT_EQ(entriesIn(dir / "adir"), 0);
 }
 

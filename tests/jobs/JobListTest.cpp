@@ -1,5 +1,6 @@
 #include "jobs/FileIconCache.h"
 #include "jobs/JobList.h"
+#include "testkit/SampleFiles.h"
 #include "testkit/RecordingMessageBoxes.h"
 #include "testkit/SamplePdf.h"
 #include "testkit/TestDirs.h"
@@ -35,15 +36,7 @@ struct JobListTest : ::testing::Test {
     JobList jobs{messages, prompt, {}};
     TempDir dir;
 
-    std::string pdf(const std::string& name, int pages)
-    {
-        SamplePdfOptions o;
-        o.name = name;
-        o.pages = pages;
-        std::string path = dir / name;
-        EXPECT_TRUE(makeSamplePdf(path, o));
-        return path;
-    }
+    std::string pdf(const std::string& name, int pages) { return madePdf(dir / name, name, pages); }
     void add(const std::string& name, const std::string& params = "all")
     {
         jobs.AddJobEntry(name, 1, {params, "", "/o.pdf", "N", "Y", "N", "N"});

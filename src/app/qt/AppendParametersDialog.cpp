@@ -147,6 +147,9 @@ void AppendParametersDialog::layOut(QWidget* parent)
 
     // The source's pages beside the fields, the selection marked as it is typed.
     preview_ = new PagePreview(this);
+    // Opening a long PDF takes the longest: it starts now, while the rest of
+    // the dialog is built and shown, not once the fields are drawn.
+    preview_->setSource(values_.controls().fileName, values_.controls().pageCount);
     auto* sides = new QHBoxLayout(this);
     auto* layout = new QVBoxLayout;
     sides->addLayout(layout, 1);

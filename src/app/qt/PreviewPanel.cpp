@@ -16,20 +16,10 @@
 #include <QTableView>
 #include <QTimer>
 
-#include <poppler-qt6.h>
-
 namespace fb {
 
 namespace {
 const char* const kShownKey = "previewPanel/shown";
-
-// The pages an existing output holds now, -1 when it can't be read.
-int outputPages(const std::string& path)
-{
-    if (!isReadableRegularFile(path)) return -1;
-    auto doc = Poppler::Document::load(QString::fromStdString(path));
-    return doc && !doc->isLocked() ? doc->numPages() : -1;
-}
 } // namespace
 
 QString PreviewPanel::stateFile()
@@ -66,7 +56,7 @@ PreviewPanel::PreviewPanel(QMainWindow* window, JobList& jobs, QTableView* list)
     connect(list->model(), &QAbstractItemModel::modelReset, this, later);
     // The panel turned on widens the window; on a small screen or at a large
     // scale that would push its right edge off the screen.
-    connect(this, &QDockWidget::visibilityChanged, this, [this, window, later](bool shown) {
+    connect(this, &QDockWidget::visibilityChanged, this, [window, later](bool shown) {
         if (!shown) return;
         later();
         if (!window->isVisible()) return;
@@ -95,7 +85,9 @@ void PreviewPanel::showRow(int row)
     if (appends) {
         shownPath_ = e.outputFile;
         preview_->setMarks({});
-        preview_->setSource(e.outputFile, outputPages(e.outputFile));
+        // No selection is checked against it: its pages are counted as the
+        // preview opens it, off the UI thread.
+        preview_->setSource(e.outputFile, 0);
         return;
     }
     shownPath_ = e.fileName;

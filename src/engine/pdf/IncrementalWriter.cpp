@@ -1,12 +1,11 @@
 #include "engine/pdf/IncrementalWriter.h"
 
-#include "common/FileLock.h"
 #include "common/Files.h"
-#include "engine/pdf/PdfSave.h"
 
 #include <qpdf/QPDFXRefEntry.hh>
 #include <qpdf/QUtil.hh>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,10 +20,15 @@ using OH = QPDFObjectHandle;
 
 namespace {
 
+// How much of a file's end is searched for its last "startxref".
+constexpr long long kTailWindow = 2048;
+// The highest object number readers accept.
+constexpr int kMaxObjectNumber = 8388607;
+
 // The offset after the file's last "startxref", read from its tail; -1 when none.
 long long lastStartxref(int fd, long long size, bool& endsWithNewline)
 {
-    const long long window = size < 2048 ? size : 2048;
+    const long long window = std::min(size, kTailWindow);
     std::string tail(static_cast<std::size_t>(window), '\0');
     if (pread(fd, tail.data(), tail.size(), size - window) != static_cast<ssize_t>(tail.size())) return -1;
     endsWithNewline = !tail.empty() && (tail.back() == '\n' || tail.back() == '\r');
@@ -137,9 +141,9 @@ std::unique_ptr<IncrementalWriter> IncrementalWriter::forFile(QPDF& pdf, const s
         maxId = std::max(maxId, og.getObj());
     }
     // An update numbers its objects after the file's highest. Past the limit
-    // readers accept (8,388,607 objects) they would not read it back, and near
-    // INT_MAX the numbers would overflow: a full write renumbers instead.
-    if (maxId > 8388607 || pdf.getObjectCount() > 8388607) return nullptr;
+    // readers accept they would not read it back, and near INT_MAX the
+    // numbers would overflow: a full write renumbers instead.
+    if (maxId > kMaxObjectNumber || pdf.getObjectCount() > kMaxObjectNumber) return nullptr;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat st {};
@@ -253,8 +257,8 @@ bool IncrementalWriter::save(QPDF& pdf, const std::string& path, const std::vect
         return fail(e.what());
     }
     // A link stays a link: the update goes to the file it points at.
-    const std::string target = finalTarget(path);
-    if (target.empty() || !writableOrAbsent(target)) return fail(reasonText(errno));
+    const std::string target = replacementTarget(path);
+    if (target.empty()) return fail(reasonText(errno));
     int base = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
     if (base < 0) return fail(reasonText(errno));
     struct stat st {};
@@ -310,31 +314,21 @@ bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::st
         dropShadow();
         return false;
     }
-    if (!pwriteAll(shadow_.fd, shadow_.missing + update, shadow_.size) || fchmod(shadow_.fd, mode) != 0 ||
-        fsync(shadow_.fd) != 0) {
+    if (!pwriteAll(shadow_.fd, shadow_.missing + update, shadow_.size) || fchmod(shadow_.fd, mode) != 0) {
         why = reasonText(errno);
         dropShadow();
         return false;
     }
-    // Closed before it becomes the output: a network file system may report
-    // a failed write only here. Checked as ours just above.
-    const std::string written = shadow_.path;
-    const int closed = close(shadow_.fd);
+    // From here on a new version like any other; checked as ours just above.
+    TempFileBeside written;
+    written.adopt(shadow_.fd, shadow_.path, path);
     shadow_ = Shadow();
-    if (closed != 0) {
-        why = reasonText(errno);
-        unlink(written.c_str());
-        return false;
-    }
     const std::string next = linkBeside(path);
-    // Not over a version other than the one a lock holder of this process read.
-    if (!renameIntoPlace(written, path)) {
+    if (!written.place()) {
         why = reasonText(errno);
         if (!next.empty()) unlink(next.c_str());
-        unlink(written.c_str());
         return false;
     }
-    syncFolderOf(path);
     if (!next.empty()) keepAsShadow(next, update);
     return true;
 }

@@ -51,8 +51,6 @@ public:
     int savesSinceFullWrite() const { return saves_; }
     // For a file this program last left with that many updates since its full write.
     void continueChain(int saves) { saves_ = saves; }
-    // The hidden file kept for the next save; "" when there is none.
-    const std::string& shadowPath() const { return shadow_.path; }
 
 private:
     IncrementalWriter() = default;

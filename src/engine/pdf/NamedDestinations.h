@@ -18,8 +18,6 @@ public:
     // null when the document does not define it.
     QPDFObjectHandle find(QPDFObjectHandle name) const;
 
-    std::size_t size() const { return byString_.size() + byName_.size(); }
-
 private:
     std::map<std::string, QPDFObjectHandle> byString_;
     std::map<std::string, QPDFObjectHandle> byName_;

@@ -1,6 +1,7 @@
 #include "engine/pdf/OutlineCopier.h"
 
 #include "engine/pdf/Destinations.h"
+#include "engine/pdf/PdfTrees.h"
 #include "common/Trace.h"
 
 namespace fb::pdf {
@@ -8,8 +9,6 @@ namespace fb::pdf {
 using OH = QPDFObjectHandle;
 
 namespace {
-
-constexpr int kMaxImportDepth = 32;
 
 // A copy of a value of the source that belongs to out.
 OH importValue(QPDF& out, OH value, int depth = 0)
@@ -23,7 +22,7 @@ OH importValue(QPDF& out, OH value, int depth = 0)
         OH copy = out.copyForeignObject(value);
         return copy.isInitialized() ? copy : OH::newNull();
     }
-    if (depth > kMaxImportDepth) return OH::newNull();
+    if (depth > kMaxTreeDepth) return OH::newNull();
     if (value.isDictionary()) {
         OH copy = OH::newDictionary();
         for (auto& [key, v] : value.ditems())

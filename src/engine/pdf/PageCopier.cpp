@@ -4,6 +4,7 @@
 #include "engine/pdf/OutlineCopier.h"
 #include "engine/pdf/PageTreeAppender.h"
 #include "engine/pdf/PdfOpen.h"
+#include "engine/pdf/PdfTrees.h"
 #include "common/Trace.h"
 
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
@@ -76,7 +77,8 @@ bool annotationTouchesPageTree(OH annot)
         for (auto& kid : kids.aitems())
             if (kid.isPageObject() || kid.isPagesObject()) return true;
     OH field = annot.getKey("/Parent");
-    for (int depth = 0; depth < 32 && field.isDictionary(); ++depth, field = field.getKey("/Parent"))
+    for (int depth = 0; depth < kMaxTreeDepth && field.isDictionary();
+         ++depth, field = field.getKey("/Parent"))
         if (field.isPageObject() || field.isPagesObject()) return true;
     return false;
 }

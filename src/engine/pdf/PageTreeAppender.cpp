@@ -1,5 +1,7 @@
 #include "engine/pdf/PageTreeAppender.h"
 
+#include "engine/pdf/PdfTrees.h"
+
 #include <stdexcept>
 
 namespace fb::pdf {
@@ -7,10 +9,6 @@ namespace fb::pdf {
 using OH = QPDFObjectHandle;
 
 namespace {
-
-// Hostile trees can be deep or loop; a tree of 32-way nodes this deep holds
-// more pages than any file.
-constexpr int kMaxDepth = 32;
 
 bool isPagesNode(OH node)
 {
@@ -54,7 +52,7 @@ void PageTreeAppender::append(OH page)
 {
     OH top = root();
     std::vector<OH> edge{top};
-    while (static_cast<int>(edge.size()) < kMaxDepth) {
+    while (static_cast<int>(edge.size()) < kMaxTreeDepth) {
         OH kids = edge.back().getKey("/Kids");
         int n = kids.getArrayNItems();
         if (n == 0) break;
@@ -113,7 +111,7 @@ OH PageTreeAppender::pageAt(long index) const
 {
     if (index < 0) return OH();
     OH node = root();
-    for (int depth = 0; depth < kMaxDepth; ++depth) {
+    for (int depth = 0; depth < kMaxTreeDepth; ++depth) {
         OH kids = node.getKey("/Kids");
         bool descended = false;
         for (int i = 0; i < kids.getArrayNItems(); ++i) {

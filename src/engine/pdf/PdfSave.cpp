@@ -1,6 +1,5 @@
 #include "engine/pdf/PdfSave.h"
 
-#include "common/FileLock.h"
 #include "common/Files.h"
 
 #include <qpdf/Pipeline.hh>
@@ -8,10 +7,8 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <cerrno>
-#include <cstdio>
 #include <exception>
 #include <system_error>
-#include <unistd.h>
 
 namespace fb::pdf {
 
@@ -59,65 +56,9 @@ private:
 
 } // namespace
 
-// The one place where an output is replaced: a temporary file beside it,
-// filled by fill, synced, given the old file's owner and mode and renamed over
-// it; the folder is synced after the rename so the new name survives a crash.
-bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fill, std::string* why)
-{
-    std::string reason;
-    auto fail = [&](int error) {
-        if (reason.empty()) reason = reasonText(error);
-        if (why) *why = reason;
-        return false;
-    };
-    // A link stays a link: the new version replaces the file it points at.
-    const std::string target = finalTarget(path);
-    if (target.empty()) return fail(errno);
-    if (isDirectory(target)) return fail(EISDIR);
-    if (!writableOrAbsent(target)) return fail(errno);
-    // Named after this process, so a later save can tell a dead run's litter
-    // from a live run's file and remove it.
-    std::string temp;
-    const int fd = createTempBeside(target, temp);
-    if (fd < 0) return fail(errno);
-    bool ok = false;
-    int error = 0;
-    try {
-        errno = 0;
-        ok = fill(fd);
-        error = errno;
-    } catch (const std::exception& e) {
-        reason = e.what();
-    }
-    if (!ok && reason.empty()) reason = error ? reasonText(error) : "the file could not be written";
-    if (ok && !(takeOwnerAndMode(fd, target, 0666) && fsync(fd) == 0)) {
-        ok = false;
-        error = errno;
-    }
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    // Not over a version other than the one a lock holder of this process read.
-    if (ok && !renameIntoPlace(temp, target)) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        unlink(temp.c_str());
-        return fail(error);
-    }
-    syncFolderOf(target);
-    return true;
-}
-
 bool savePdfAtomically(QPDF& pdf, const std::string& path, const std::string& minimumVersion,
                        std::string* why)
 {
-    if (path.empty()) {
-        if (why) *why = reasonText(ENOENT);
-        return false;
-    }
     try {
         return replaceFile(
             path,

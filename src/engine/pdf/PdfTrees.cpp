@@ -8,7 +8,6 @@ namespace {
 
 using OH = QPDFObjectHandle;
 
-constexpr int kMaxTreeDepth = 32;
 constexpr std::size_t kMaxTreeNodes = 100000;
 
 struct TreeWalk {

@@ -14,11 +14,28 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+
 namespace fb {
 
 namespace {
 constexpr int kPauseMs = 300;
 constexpr int kCellHeightExtra = 22;
+
+// A page's cell: the thumbnail (room for a letter-size page), its number below.
+QSize cellSize(int thumbnailWidth)
+{
+    return {thumbnailWidth + 8, thumbnailWidth * 13 / 10 + kCellHeightExtra};
+}
+// Tells a file's versions apart without reading it: a file written to or
+// replaced since (an output a run has appended to) is opened again.
+std::string fileStamp(const std::string& path)
+{
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) +
+           ":" + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+}
 } // namespace
 
 std::map<int, std::vector<long long>> selectionMarks(const std::string& spec, int pageCount)
@@ -78,8 +95,7 @@ public:
     }
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override
     {
-        const int w = renderer_.width();
-        return {w + 8, w * 13 / 10 + kCellHeightExtra};
+        return cellSize(renderer_.width());
     }
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -179,8 +195,10 @@ PagePreview::~PagePreview() = default;
 
 void PagePreview::setSource(const std::string& path, int pageCount)
 {
-    if (path == path_ && pageCount == checkedCount_ && !path.empty()) return;
+    std::string stamp = fileStamp(path);
+    if (path == path_ && pageCount == checkedCount_ && stamp == stamp_ && !path.empty()) return;
     path_ = path;
+    stamp_ = std::move(stamp);
     checkedCount_ = pageCount;
     pages_ = 0;
     failed_ = false;
@@ -188,7 +206,19 @@ void PagePreview::setSource(const std::string& path, int pageCount)
     fileReason_.clear();
     model_->setPages(0);
     renderer_->setSource(path);
+    // The top of the document is what shows first: it is drawn as soon as the
+    // file is open, without waiting for the view to be laid out and asked.
+    renderer_->setVisible(0, cellsInView() - 1);
     applySelectionNow();
+}
+
+int PagePreview::cellsInView() const
+{
+    const QSize cell = cellSize(renderer_->width());
+    const QSize area = view_->viewport()->size();
+    const int columns = std::max(1, area.width() / cell.width());
+    const int rows = std::max(1, (area.height() + cell.height() - 1) / cell.height());
+    return columns * rows;
 }
 
 void PagePreview::setSelection(const std::string& spec)

@@ -27,7 +27,8 @@ public:
     explicit PagePreview(QWidget* parent = nullptr);
     ~PagePreview() override;
 
-    // pageCount is the count the selection is checked against.
+    // pageCount is the count the selection is checked against. The same file,
+    // count and file version again changes nothing.
     void setSource(const std::string& path, int pageCount);
     // Marks follow after a short pause, so typing stays smooth.
     void setSelection(const std::string& spec);
@@ -52,6 +53,8 @@ protected:
 private:
     void opened(int pages, const QString& reason);
     void updateVisible();
+    // How many cells the view holds at its present size (at least one).
+    int cellsInView() const;
     void showMessage(const QString& text);
 
     ThumbnailRenderer* renderer_;
@@ -60,6 +63,7 @@ private:
     QLabel* message_;
     QTimer* pause_;
     std::string path_;
+    std::string stamp_; // of the file at path_ when it was set
     std::string spec_;
     int checkedCount_ = 0;
     int pages_ = 0;

@@ -1,6 +1,7 @@
 #include "pages/qt/ThumbnailRenderer.h"
 
 #include "common/Files.h"
+#include "pages/PageCount.h"
 
 #include <poppler-qt6.h>
 
@@ -9,6 +10,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
+#include <string>
 
 namespace fb {
 
@@ -21,6 +24,22 @@ struct Abort {
     const std::atomic<unsigned>* generation;
     unsigned wanted;
 };
+
+// The first page drawn in the process pays to ready poppler's drawing code;
+// a blank page drawn beforehand, while the person is still at the main window,
+// takes that off the first preview.
+void readyPdfLayer()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        keepPopplerWarm();
+        const std::string& pdf = blankPdf();
+        auto blank =
+            Poppler::Document::loadFromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
+        if (!blank) return;
+        if (std::unique_ptr<Poppler::Page> page = blank->page(0)) page->renderToImage();
+    });
+}
 
 // Asked by the PDF layer while it draws: a page nobody waits for any more is
 // given up, so closing the dialog never waits on a slow or hostile page.
@@ -132,6 +151,7 @@ void ThumbnailRenderer::keepLocked(int page, QImage image)
 
 void ThumbnailRenderer::work()
 {
+    readyPdfLayer();
     std::unique_ptr<Poppler::Document> doc;
     unsigned openGeneration = 0;
     auto post = [this](auto fn) { QMetaObject::invokeMethod(this, fn, Qt::QueuedConnection); };

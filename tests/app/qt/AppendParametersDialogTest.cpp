@@ -1,5 +1,6 @@
 #include "app/qt/AppendParametersDialog.h"
 #include "app/qt/AppendParametersIds.h"
+#include "testkit/SampleFiles.h"
 #include "testkit/SamplePdf.h"
 #include "jobs/JobList.h"
 #include "cli/CommandLine.h"
@@ -23,15 +24,7 @@ namespace {
 struct AppendParametersDialogTest : ::testing::Test, PromptStack {
     TempDir dir;
 
-    std::string pdf(const std::string& name, int pages)
-    {
-        SamplePdfOptions o;
-        o.name = name;
-        o.pages = pages;
-        std::string path = dir / name;
-        EXPECT_TRUE(makeSamplePdf(path, o));
-        return path;
-    }
+    std::string pdf(const std::string& name, int pages) { return madePdf(dir / name, name, pages); }
     // Adds a file without parameters, so the dialog is asked; true when it showed itself.
     bool addWithDialog(const std::string& path, std::function<void(QDialog*)> step)
     {

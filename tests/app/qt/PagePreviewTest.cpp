@@ -24,9 +24,11 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <random>
+#include <thread>
 
 using namespace fb;
 using namespace fb::test;
@@ -86,6 +88,22 @@ TEST(PagePreview, CacheKeepsToItsMemoryBound)
         ASSERT_TRUE(waitFor([&] { return !renderer.thumbnail(first + 1).isNull(); }));
         EXPECT_LE(renderer.cachedBytes(), bound + 2 * 96 * 125 * 4);
     }
+}
+
+TEST(PagePreview, TopOfANewFileIsDrawnWithoutWaitingForTheView)
+{
+    // While the UI thread is busy (here: processing no events at all) the view
+    // is neither laid out nor asking for pages; the first page comes anyway.
+    TempDir dir;
+    madePdf(dir / "s.pdf", "S", 30);
+    PagePreview preview;
+    preview.setSource(dir / "s.pdf", 30);
+    bool drawn = false;
+    for (int i = 0; i < 3000 && !drawn; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        drawn = !preview.renderer().thumbnail(0).isNull();
+    }
+    EXPECT_TRUE(drawn);
 }
 
 TEST(PagePreview, DialogMarksWhatTheTypedSelectionTakesInOrder)
@@ -254,6 +272,10 @@ TEST(PreviewPanel, FollowsTheSelectedRowAndRemembersBeingShown)
     ASSERT_TRUE(waitFor([&] { return panel->shownPath() == dir / "old.pdf"; }));
     EXPECT_TRUE(waitFor([&] { return panel->preview()->pageCount() == 3; }));
     EXPECT_TRUE(panel->preview()->marks().empty());
+    // The output grows (a run appended to it): shown again as it now stands.
+    madePdf(dir / "old.pdf", "O", 5);
+    panel->showRow(1);
+    EXPECT_TRUE(waitFor([&] { return panel->preview()->pageCount() == 5; }));
 
     window.reset();
     window = open();
