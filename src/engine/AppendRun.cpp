@@ -199,6 +199,7 @@ void AppendRun::run()
     missingSources_.clear();
     undone_.clear();
     unreadableFillers_.clear();
+    waitNoticed_.clear();
     currentRow_ = -1;
     currentFile_.clear();
     rowsDone_ = 0;
@@ -429,6 +430,8 @@ AppendRun::Outcome AppendRun::lockOutput(Session& s, int i, const std::string& o
     LockWait wait;
     wait.limit = kOutputLockWait;
     wait.onWait = [&] {
+        // Runs that share an output take turns row by row: one notice a run is enough.
+        if (!waitNoticed_.insert(output).second) return;
         host_.notice(output + " is being written by another run; waiting for it (at most " +
                      std::to_string(kOutputLockWait.count()) + " seconds)");
     };

@@ -159,6 +159,7 @@ private:
     std::string currentFile_;
     std::string failure_; // the message the run ended with, on one line, when not shown
     std::set<std::string> unreadableFillers_;
+    std::set<std::string> waitNoticed_; // outputs whose wait was told
 };
 
 } // namespace fb
