@@ -397,10 +397,7 @@ AppendRun::Outcome AppendRun::writeLocked(Session& s, int i, const JobEntry& row
             return RunResult::Failed;
         }
         s.output = server_.createPDDoc();
-        if (!s.output) {
-            warn(kNoPDDoc, false);
-            return RunResult::Failed;
-        }
+        if (!s.output) return failed(s, kNoPDDoc, false, Closing::Nothing);
     }
 }
 
