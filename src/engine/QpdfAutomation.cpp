@@ -90,9 +90,12 @@ public:
             openedAs_ = identity;
             path_ = path;
             registerOpen();
-            const std::string noticed = pdf::warningsOf(*pdf_);
-            trace("open " + path + ": " + std::to_string(pageCount_) + " pages" +
-                  (noticed.empty() ? "" : " (damaged: " + noticed + ")"));
+            // Gathering the warnings costs a copy of each, which only the trace wants.
+            if (tracing()) {
+                const std::string noticed = pdf::warningsOf(*pdf_);
+                trace("open " + path + ": " + std::to_string(pageCount_) + " pages" +
+                      (noticed.empty() ? "" : " (damaged: " + noticed + ")"));
+            }
             return 1;
         } catch (const std::exception& e) {
             closeDoc();
