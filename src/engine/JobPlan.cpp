@@ -526,12 +526,6 @@ bool PlanWorld::save(const std::string& path, PlannedOutput output)
 
 // ---- a plan of rows held elsewhere ---------------------------------------------
 
-namespace {
-
-class QuietHost : public AppendRunHost {};
-
-} // namespace
-
 JobPlan planRows(const std::vector<JobEntry>& rows, const FillerFiles& fillers, const RunOptions& options,
                  const std::string& logPath)
 {
@@ -555,7 +549,7 @@ JobPlan planRows(const std::vector<JobEntry>& rows, const FillerFiles& fillers, 
         plan.incomplete = true;
         return plan;
     }
-    QuietHost host;
+    AppendRunHost host;
     PlanReaderCloser readers;
     ConnectionWindow connection;
     AppendRun run(jobs, world.server(), messages, log, fillers, readers, host, connection, options);
