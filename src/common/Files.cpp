@@ -136,6 +136,11 @@ bool writeAll(int fd, const char* data, std::size_t size)
             if (errno == EINTR) continue;
             return false;
         }
+        if (n == 0) {
+            // Nothing taken and no error: trying again would loop for ever.
+            errno = ENOSPC;
+            return false;
+        }
         data += n;
         size -= static_cast<std::size_t>(n);
     }

@@ -55,7 +55,8 @@ int createTempBeside(const std::string& target, std::string& tempPath);
 bool writableOrAbsent(const std::string& path);
 // The system's text for an error number ("No space left on device").
 std::string reasonText(int error);
-// Writes all of data, going on after interruptions. False on an error.
+// Writes all of data, going on after interruptions. False on an error, errno
+// saying why (ENOSPC for a write that takes nothing).
 bool writeAll(int fd, const char* data, std::size_t size);
 // A second name for the target, named as createTempBeside names its files, so
 // the file it names now outlives the target being replaced. "" on failure

@@ -168,17 +168,8 @@ bool AppendLog::writeRecord(const std::string& outputPath, const std::string& so
     const int fd = fileno(file_);
     struct stat before {};
     const bool sized = ::fstat(fd, &before) == 0;
-    bool ok = true;
-    int why = 0;
-    for (std::size_t done = 0; ok && done < line.size();) {
-        const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok)
-            done += static_cast<std::size_t>(n);
-        else
-            why = n < 0 ? errno : ENOSPC;
-    }
+    bool ok = writeAll(fd, line.data(), line.size());
+    int why = errno;
     // On disk at once, so a viewer opened right afterwards sees the record.
     if (::fsync(fd) != 0 && ok) {
         ok = false;
