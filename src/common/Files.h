@@ -21,9 +21,9 @@ bool canOpenForReading(const std::string& path);
 int openRegularForReading(const std::string& path);
 // Exists, is a regular file and opens for reading.
 bool isReadableRegularFile(const std::string& path);
-// For appending and reading, created when missing, emptied first when asked;
-// nullptr when it can't be opened or is not a regular file.
-std::FILE* openRegularForAppending(const std::string& path, bool truncate);
+// For appending and reading, created when missing; nullptr (errno set) when
+// it can't be opened or is not a regular file.
+std::FILE* openRegularForAppending(const std::string& path);
 
 // Both regular files with the same bytes.
 bool sameContent(const std::string& a, const std::string& b);

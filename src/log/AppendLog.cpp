@@ -90,7 +90,7 @@ bool AppendLog::open()
 {
     close();
     // Only a regular file: a FIFO would block the first write that fills it.
-    file_ = openRegularForAppending(path_, false);
+    file_ = openRegularForAppending(path_);
     openError_ = file_ ? std::string() : reasonText(errno);
     return file_ != nullptr;
 }
@@ -134,7 +134,7 @@ bool AppendLog::lockCurrentLog()
             held.st_ino == named.st_ino)
             return true;
         if (locked) unlockDescriptor(fd);
-        std::FILE* current = openRegularForAppending(path_, false);
+        std::FILE* current = openRegularForAppending(path_);
         if (!current) return false;
         std::fclose(file_);
         file_ = current;
