@@ -116,10 +116,8 @@ bool AppendLog::lockCurrentLog()
     LockWait wait;
     wait.limit = kLogLockWait;
     wait.onWait = [this] {
-        const std::string line =
-            applicationName() + ": " + path_ + " is being written by another run; waiting for it\n";
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fflush(stderr);
+        StderrMessageBoxes().show(path_ + " is being written by another run; waiting for it",
+                                  applicationName());
     };
     // A log moved away or replaced since it was opened (rotated, say) is not
     // the one to write: the name's file is opened again.
