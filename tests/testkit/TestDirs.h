@@ -64,8 +64,7 @@ public:
 
 private:
     TempDir capture_;
-    int pid_ = -1;
-    bool waited_ = false;
+    int pid_ = -1; // -1 once waited for: its number may go to another process
 };
 
 // The names starting with "." in a folder ("." and ".." aside): where the
