@@ -10,6 +10,7 @@
 //
 //   cmake --build build --target preview-bench && QT_QPA_PLATFORM=offscreen build/preview-bench
 //   [pages|FILE.pdf] [runs]
+#include "CpuTime.h"
 #include "SilentMessages.h"
 #include "app/AppendParameters.h"
 #include "app/qt/AppendParametersDialog.h"
@@ -27,7 +28,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -41,9 +41,7 @@ struct NoDialogs : fb::FileDialogs {
 
 double processCpuMs()
 {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+    return fb::bench::processCpuSeconds() * 1e3;
 }
 
 // The middle value of a sorted copy.

@@ -13,6 +13,7 @@
 //   headless_drop, window_drop   ROWS/5 dropped files (parameters held)
 //   headless_bulk, window_bulk   a grouping bulk load of ROWS/5 files
 //   bulk_gap       the longest event gap during the window's bulk load
+#include "CpuTime.h"
 #include "SilentMessages.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/MainWindowIds.h"
@@ -39,6 +40,7 @@
 
 namespace {
 
+using fb::bench::processCpuSeconds;
 using fb::bench::SilentMessages;
 
 struct NoDialogs : fb::FileDialogs {
@@ -74,15 +76,9 @@ struct Stamp {
     std::chrono::steady_clock::time_point wall;
     double cpu;
 };
-double cpuNow()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec + t.tv_nsec / 1e9;
-}
 Stamp now()
 {
-    return {std::chrono::steady_clock::now(), cpuNow()};
+    return {std::chrono::steady_clock::now(), processCpuSeconds()};
 }
 struct Took {
     double wall, cpu;
@@ -90,7 +86,7 @@ struct Took {
 Took since(Stamp start)
 {
     return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start.wall).count(),
-            cpuNow() - start.cpu};
+            processCpuSeconds() - start.cpu};
 }
 void print(const char* name, Took t)
 {
