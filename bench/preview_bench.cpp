@@ -15,6 +15,7 @@
 #include "app/AppendParameters.h"
 #include "app/qt/AppendParametersDialog.h"
 #include "app/qt/MainWindow.h"
+#include "common/FileDialogs.h"
 #include "pages/qt/PagePreview.h"
 #include "testkit/SamplePdf.h"
 
@@ -33,11 +34,6 @@
 #include <vector>
 
 namespace {
-
-struct NoDialogs : fb::FileDialogs {
-    std::optional<std::string> openFile(const fb::FileDialogRequest&) override { return {}; }
-    std::optional<std::string> saveFile(const fb::FileDialogRequest&) override { return {}; }
-};
 
 double processCpuMs()
 {
@@ -101,7 +97,7 @@ int main(int argc, char** argv)
     }
 
     fb::CancelFolderChooser folders;
-    NoDialogs files;
+    fb::CancelFileDialogs files;
     fb::AppendParameters values(messages);
 
     std::vector<double> ms, cpu;

@@ -20,6 +20,7 @@
 #include "app/qt/QtServices.h"
 #include "bulk/BulkLoad.h"
 #include "bulk/qt/ScanningWindow.h"
+#include "common/FileDialogs.h"
 #include "testkit/SamplePdf.h"
 #include "jobs/BatchFile.h"
 
@@ -42,11 +43,6 @@ namespace {
 
 using fb::bench::processCpuSeconds;
 using fb::bench::SilentMessages;
-
-struct NoDialogs : fb::FileDialogs {
-    std::optional<std::string> openFile(const fb::FileDialogRequest&) override { return {}; }
-    std::optional<std::string> saveFile(const fb::FileDialogRequest&) override { return {}; }
-};
 
 struct OkOptions : fb::BulkLoadOptionsPrompt {
     bool askGrouping(fb::GroupingSettings& s) override
@@ -136,7 +132,7 @@ struct Figures {
 
 bool measureHeadless(const BenchFiles& f, SilentMessages& messages, HeldPrompt& prompt, Figures& took)
 {
-    NoDialogs dialogs;
+    fb::CancelFileDialogs dialogs;
     fb::JobList jobs(messages, prompt, {});
     fb::BatchFiles loader(jobs, messages, dialogs);
     loader.setQuietMode(true);
