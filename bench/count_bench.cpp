@@ -5,6 +5,7 @@
 // line per hostile kind with both counts (0: no count) and the CPU time each
 // took, so the two can be compared for speed and for tolerance.
 #include "CpuTime.h"
+#include "common/Files.h"
 #include "pages/PageCount.h"
 #include "testkit/HostilePdfs.h"
 #include "testkit/SamplePdf.h"
@@ -17,25 +18,17 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 using fb::bench::processCpuSeconds;
 
-// The same guard the program puts before poppler: a FIFO or folder would block
-// or fail inside the parser.
-bool regularFile(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 int qpdfCount(const std::string& path)
 {
-    if (!regularFile(path)) return 0;
+    // The same guard the program puts before poppler: a FIFO or folder would
+    // block or fail inside the parser.
+    if (!fb::isRegularFile(path)) return 0;
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
