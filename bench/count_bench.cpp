@@ -4,6 +4,8 @@
 // process. Prints, per counter, the CPU seconds for the sample files, then one
 // line per hostile kind with both counts (0: no count) and the CPU time each
 // took, so the two can be compared for speed and for tolerance.
+#include "CpuTime.h"
+#include "common/Files.h"
 #include "pages/PageCount.h"
 #include "testkit/HostilePdfs.h"
 #include "testkit/SamplePdf.h"
@@ -12,35 +14,21 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-double cpuNow()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-// The same guard the program puts before poppler: a FIFO or folder would block
-// or fail inside the parser.
-bool regularFile(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
+using fb::bench::processCpuSeconds;
 
 int qpdfCount(const std::string& path)
 {
-    if (!regularFile(path)) return 0;
+    // The same guard the program puts before poppler: a FIFO or folder would
+    // block or fail inside the parser.
+    if (!fb::isRegularFile(path)) return 0;
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
@@ -54,10 +42,10 @@ int qpdfCount(const std::string& path)
 template <typename Count> double timeAll(const std::vector<std::string>& files, Count count, long& total)
 {
     total = 0;
-    const double start = cpuNow();
+    const double start = processCpuSeconds();
     for (const auto& f : files)
         total += count(f);
-    return cpuNow() - start;
+    return processCpuSeconds() - start;
 }
 
 } // namespace
@@ -89,12 +77,12 @@ int main(int argc, char** argv)
     for (const auto& kind : fb::test::hostileKinds()) {
         const std::string path = dir / (kind.name + ".pdf");
         kind.make(path, dir);
-        double t = cpuNow();
+        double t = processCpuSeconds();
         const int byPoppler = fb::countPages(path);
-        const double tp = cpuNow() - t;
-        t = cpuNow();
+        const double tp = processCpuSeconds() - t;
+        t = processCpuSeconds();
         const int byQpdf = qpdfCount(path);
-        const double tq = cpuNow() - t;
+        const double tq = processCpuSeconds() - t;
         std::printf("kind %s poppler %d %.4f s qpdf %d %.4f s\n", kind.name.c_str(), byPoppler, tp, byQpdf,
                     tq);
         std::fflush(stdout); // before the next kind forks a qpdf to encrypt

@@ -38,6 +38,10 @@ RANDOM=${KILL_TEST_SEED:-$$}
 
 ms_sleep() { sleep "$(printf '%d.%03d' $(($1 / 1000)) $(($1 % 1000)))"; }
 
+# A fresh day: once every source is moved out of its folder ($1), all of them
+# come back from the move folder ($2); the output keeps growing.
+fresh_day() { [ -n "$(ls "$1")" ] || mv "$2"/*.pdf "$1"/; }
+
 # What is wrong with the sources listed in sums (file $3): each must be, intact,
 # in its folder ($1) or in the move folder ($2). Empty when nothing is.
 sources_verdict() {
@@ -116,7 +120,7 @@ round_of_runs() {
 }
 
 concurrent_mode() {
-  local runs total_killed=0 started took round k i
+  local runs started took round k i
   for runs in 2 4; do
     rm -rf ./* ./.[!.]* 2>/dev/null || true
     for k in $(seq 1 "$runs"); do
@@ -137,10 +141,7 @@ concurrent_mode() {
     [ "$(grep -c . append.log)" -eq $((runs * rows)) ] || cfail "the first runs did not do all $((runs * rows)) rows"
     : >kills
     for round in $(seq 1 "$kills"); do
-      # A fresh day for a run whose sources are all moved.
-      for k in $(seq 1 "$runs"); do
-        if [ -z "$(ls "in$k")" ]; then mv "done$k"/*.pdf "in$k"/; fi
-      done
+      for k in $(seq 1 "$runs"); do fresh_day "in$k" "done$k"; done
       local delays=()
       for k in $(seq 1 "$runs"); do delays+=($(( 20 + RANDOM * took / 32768 ))); done
       round_of_runs "$runs" "${delays[@]}" 2>/dev/null
@@ -148,16 +149,13 @@ concurrent_mode() {
     done
     # Last runs to the end: they must clear away whatever the killed ones left.
     round=final
-    for k in $(seq 1 "$runs"); do
-      if [ -z "$(ls "in$k")" ]; then mv "done$k"/*.pdf "in$k"/; fi
-    done
+    for k in $(seq 1 "$runs"); do fresh_day "in$k" "done$k"; done
     round_of_runs "$runs"
     check_shared "$runs" "$(grep -c . kills || true)"
     local litter
     litter=$(find . ! -type d | grep -vxE '\./(job[0-9]+\.app|sums[0-9]+|kills|pages\.txt|out\.pdf|append\.log|(in|done)[0-9]+/R[0-9]+s[0-9]+\.pdf)' | tr '\n' ' ' || true)
     [ -z "$litter" ] || cfail "left behind: $litter"
     k=$(grep -c . kills || true)
-    total_killed=$((total_killed + k))
     echo "kill-test: $runs runs at once on one output, $kills rounds ($k runs killed mid-run) over ${took} ms" \
       "of $rows rows each; every logged row's pages in the output once per record, no source lost, nothing left over"
   done
@@ -212,21 +210,20 @@ check_state
 
 killed_mid_run=0
 for k in $(seq 1 "$kills"); do
-  # A fresh day: every source back in place, the output keeps growing.
-  if [ -z "$(ls in)" ]; then mv done/*.pdf in/; fi
+  fresh_day in done
   # Somewhere within the time the rows still waiting would take.
   waiting=$(ls in | wc -l)
   delay_ms=$(( 20 + RANDOM * full_ms / 32768 * waiting / rows ))
   "$mervo" -e job.app -r -q >/dev/null 2>&1 &
   pid=$!
-  sleep "$(printf '%d.%03d' $((delay_ms / 1000)) $((delay_ms % 1000)))"
+  ms_sleep "$delay_ms"
   if kill -KILL "$pid" 2>/dev/null; then killed_mid_run=$((killed_mid_run + 1)); fi
   wait "$pid" 2>/dev/null || true
   check_state
 done
 
 # One last run to the end: it must clear away whatever the killed runs left.
-if [ -z "$(ls in)" ]; then mv done/*.pdf in/; fi
+fresh_day in done
 timeout 600 "$mervo" -e job.app -r -q >/dev/null 2>&1 || true
 k=final
 check_state

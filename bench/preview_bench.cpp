@@ -10,10 +10,12 @@
 //
 //   cmake --build build --target preview-bench && QT_QPA_PLATFORM=offscreen build/preview-bench
 //   [pages|FILE.pdf] [runs]
+#include "CpuTime.h"
 #include "SilentMessages.h"
 #include "app/AppendParameters.h"
 #include "app/qt/AppendParametersDialog.h"
 #include "app/qt/MainWindow.h"
+#include "common/FileDialogs.h"
 #include "pages/qt/PagePreview.h"
 #include "testkit/SamplePdf.h"
 
@@ -27,23 +29,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
 namespace {
 
-struct NoDialogs : fb::FileDialogs {
-    std::optional<std::string> openFile(const fb::FileDialogRequest&) override { return {}; }
-    std::optional<std::string> saveFile(const fb::FileDialogRequest&) override { return {}; }
-};
-
 double processCpuMs()
 {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+    return fb::bench::processCpuSeconds() * 1e3;
 }
 
 // The middle value of a sorted copy.
@@ -103,7 +97,7 @@ int main(int argc, char** argv)
     }
 
     fb::CancelFolderChooser folders;
-    NoDialogs files;
+    fb::CancelFileDialogs files;
     fb::AppendParameters values(messages);
 
     std::vector<double> ms, cpu;

@@ -13,12 +13,14 @@
 //   headless_drop, window_drop   ROWS/5 dropped files (parameters held)
 //   headless_bulk, window_bulk   a grouping bulk load of ROWS/5 files
 //   bulk_gap       the longest event gap during the window's bulk load
+#include "CpuTime.h"
 #include "SilentMessages.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/MainWindowIds.h"
 #include "app/qt/QtServices.h"
 #include "bulk/BulkLoad.h"
 #include "bulk/qt/ScanningWindow.h"
+#include "common/FileDialogs.h"
 #include "testkit/SamplePdf.h"
 #include "jobs/BatchFile.h"
 
@@ -39,12 +41,8 @@
 
 namespace {
 
+using fb::bench::processCpuSeconds;
 using fb::bench::SilentMessages;
-
-struct NoDialogs : fb::FileDialogs {
-    std::optional<std::string> openFile(const fb::FileDialogRequest&) override { return {}; }
-    std::optional<std::string> saveFile(const fb::FileDialogRequest&) override { return {}; }
-};
 
 struct OkOptions : fb::BulkLoadOptionsPrompt {
     bool askGrouping(fb::GroupingSettings& s) override
@@ -74,15 +72,9 @@ struct Stamp {
     std::chrono::steady_clock::time_point wall;
     double cpu;
 };
-double cpuNow()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec + t.tv_nsec / 1e9;
-}
 Stamp now()
 {
-    return {std::chrono::steady_clock::now(), cpuNow()};
+    return {std::chrono::steady_clock::now(), processCpuSeconds()};
 }
 struct Took {
     double wall, cpu;
@@ -90,7 +82,7 @@ struct Took {
 Took since(Stamp start)
 {
     return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start.wall).count(),
-            cpuNow() - start.cpu};
+            processCpuSeconds() - start.cpu};
 }
 void print(const char* name, Took t)
 {
@@ -140,7 +132,7 @@ struct Figures {
 
 bool measureHeadless(const BenchFiles& f, SilentMessages& messages, HeldPrompt& prompt, Figures& took)
 {
-    NoDialogs dialogs;
+    fb::CancelFileDialogs dialogs;
     fb::JobList jobs(messages, prompt, {});
     fb::BatchFiles loader(jobs, messages, dialogs);
     loader.setQuietMode(true);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Pictures of the main window with the example job's rows, the Append
-# Parameters dialog and the folder chooser, saved as PNG files in docs/; then
-# a list of 50,000 rows (long-list.png); then every window on a 1280x800 screen at scale 2, each alone and as the whole
-# screen shows it (build/window-pictures-scale-2; the main ones in docs/scale-2).
+# Parameters dialog (also with its page previews), the folder chooser, the job
+# plan and the preview panel, saved as PNG files in docs/; then a list of
+# 50,000 rows (long-list.png); then every window on a 1280x800 screen at
+# scale 2, each alone and as the whole screen shows it
+# (build/window-pictures-scale-2; the main ones in docs/scale-2).
 # Needs Xvfb (apt-get install xvfb) and a build in build/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"

@@ -39,7 +39,16 @@ void save(QWidget* w, const QString& name)
     std::fprintf(stderr, "%s %s/%s.png\n", ok ? "wrote" : "FAILED", qPrintable(out), qPrintable(name));
 }
 
-// Shows a modal dialog through `open`, pictures it once it is up, then closes it.
+void settle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Shows a modal dialog through `open`, pictures it once it is up (after
+// `meanwhile`, a step on the dialog that may settle() for what it starts),
+// then closes it.
 void pictureModal(const QString& name, const std::function<void()>& open,
                   const std::function<void(QWidget*)>& meanwhile = {})
 {
@@ -50,26 +59,6 @@ void pictureModal(const QString& name, const std::function<void()>& open,
         if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();
     });
     open();
-}
-
-// As pictureModal, with a step on the dialog some time before the picture.
-[[maybe_unused]] void pictureModalAfter(const QString& name, const std::function<void(QWidget*)>& prepare,
-                                        const std::function<void()>& open)
-{
-    QTimer::singleShot(300, [prepare] { prepare(QApplication::activeModalWidget()); });
-    QTimer::singleShot(1500, [name] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        save(dialog, name);
-        if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();
-    });
-    open();
-}
-
-void settle(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 // The Append Parameters dialog, the folder chooser and, for the whole
@@ -112,15 +101,17 @@ void pictureJob(fb::MainWindow& window)
     // The report row: "1-2,odd" marked on its pages, in insertion order.
     window.listView()->selectRow(2);
     QApplication::processEvents();
-    pictureModalAfter(
-        "append-parameters-preview", [](QWidget*) {},
-        [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); });
-    pictureModalAfter(
-        "job-plan",
+    // Each with time for its pages to be drawn.
+    pictureModal(
+        "append-parameters-preview",
+        [&] { window.runCommand(fb::kCmdUpdateItem, fb::CommandOrigin::ContextMenu); },
+        [](QWidget*) { settle(800); });
+    pictureModal(
+        "job-plan", [&] { window.runCommand(fb::kCmdPreviewJob, fb::CommandOrigin::MenuBar); },
         [](QWidget* w) {
             if (auto* plan = qobject_cast<fb::JobPlanDialog*>(w)) plan->showPages(0);
-        },
-        [&] { window.runCommand(fb::kCmdPreviewJob, fb::CommandOrigin::MenuBar); });
+            settle(1200);
+        });
     // Shown directly, not through its menu item, which would remember the choice.
     if (auto* panel = window.findChild<fb::PreviewPanel*>()) {
         if (!wholeScreen) window.resize(1280, 560);

@@ -82,11 +82,6 @@ void qpdf(const std::vector<std::string>& args)
     ASSERT_TRUE(r.exitCode == 0 || r.exitCode == 3) << r.err; // 3: warnings
 }
 
-void bytesKind(const std::string& path, const std::string& bytes)
-{
-    writeFileBytes(path, bytes);
-}
-
 } // namespace
 
 void writeSample(const std::string& path, int pages)
@@ -110,22 +105,22 @@ std::vector<Kind> hostileKinds()
         };
     };
     return {
-        {"Empty", [](auto& p, auto&) { bytesKind(p, ""); }},
-        {"HeaderOnly", [](auto& p, auto&) { bytesKind(p, "%PDF-1.7\n"); }},
+        {"Empty", [](auto& p, auto&) { writeFileBytes(p, ""); }},
+        {"HeaderOnly", [](auto& p, auto&) { writeFileBytes(p, "%PDF-1.7\n"); }},
         {"GarbageAfterHeader",
          [](auto& p, auto&) {
              std::string junk = "%PDF-1.4\n";
              unsigned x = 12345;
              for (int i = 0; i < 8192; ++i)
                  junk += static_cast<char>((x = x * 1103515245 + 12345) >> 16);
-             bytesKind(p, junk);
+             writeFileBytes(p, junk);
          }},
         {"Truncated",
          [](auto& p, auto& folder) {
              writeSample(folder + "/whole.tmp", 3);
              std::string whole = readFileBytes(folder + "/whole.tmp");
              std::filesystem::remove(folder + "/whole.tmp");
-             bytesKind(p, whole.substr(0, whole.size() / 2));
+             writeFileBytes(p, whole.substr(0, whole.size() / 2));
          }},
         {"BadXrefOffsets", raw([](RawPdf& d) { d.offsetError = 7; })},
         {"PrevLoop", raw([](RawPdf& d) { d.prevPointsToItself = true; })},
@@ -172,7 +167,7 @@ std::vector<Kind> hostileKinds()
         {"TwentyThousandPages",
          [](auto& p, auto&) {
              static const std::string bytes = twentyThousandPages();
-             bytesKind(p, bytes);
+             writeFileBytes(p, bytes);
          }},
         {"Fifo", [](auto& p, auto&) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }},
         {"Directory", [](auto& p, auto&) { std::filesystem::create_directory(p); }},

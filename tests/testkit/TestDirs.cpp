@@ -13,7 +13,6 @@
 #include <memory>
 #include <sstream>
 #include <stdexcept>
-#include <csignal>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -88,7 +87,7 @@ RunningProgram::RunningProgram(const std::string& exe, const std::vector<std::st
 
 RunningProgram::~RunningProgram()
 {
-    if (pid_ > 0 && !waited_) {
+    if (pid_ > 0) {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
@@ -97,8 +96,7 @@ RunningProgram::~RunningProgram()
 ProcessResult RunningProgram::wait(int timeoutSeconds)
 {
     ProcessResult r;
-    if (pid_ <= 0 || waited_) return r;
-    waited_ = true;
+    if (pid_ <= 0) return r;
     int status = 0;
     struct rusage usage {};
     if (timeoutSeconds > 0) {

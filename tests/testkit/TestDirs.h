@@ -49,8 +49,8 @@ ProcessResult runProgram(const std::string& exe, const std::vector<std::string>&
 
 // The same, started and left running for the test to act on (send it a
 // signal, watch its files) until wait(). inChild runs in the new process just
-// before the program starts: a place to drop privileges, set a limit or
-// replace a standard stream.
+// before the program starts, after setup: a place for what ProcessSetup does
+// not cover, such as replacing a standard stream.
 class RunningProgram {
 public:
     RunningProgram(const std::string& exe, const std::vector<std::string>& args,
@@ -64,8 +64,7 @@ public:
 
 private:
     TempDir capture_;
-    int pid_ = -1;
-    bool waited_ = false;
+    int pid_ = -1; // -1 once waited for: its number may go to another process
 };
 
 // The names starting with "." in a folder ("." and ".." aside): where the
