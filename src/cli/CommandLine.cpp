@@ -106,7 +106,7 @@ bool ProcessCommandLine(const std::vector<std::string>& slots, JobList& jobs, Co
         }
         const std::string& slot = slots[i];
         // A slot of a raw line keeps the space that ended it.
-        if (slot.substr(0, slot.find_last_not_of(' ') + 1) == kVerboseSwitch) {
+        if (trimRight(slot) == kVerboseSwitch) {
             setTracing(true);
             continue;
         }

@@ -136,6 +136,11 @@ bool writeAll(int fd, const char* data, std::size_t size)
             if (errno == EINTR) continue;
             return false;
         }
+        if (n == 0) {
+            // Nothing taken and no error: trying again would loop for ever.
+            errno = ENOSPC;
+            return false;
+        }
         data += n;
         size -= static_cast<std::size_t>(n);
     }
@@ -182,7 +187,7 @@ bool isReadableRegularFile(const std::string& path)
     return true;
 }
 
-std::FILE* openRegularForAppending(const std::string& path, bool truncate)
+std::FILE* openRegularForAppending(const std::string& path)
 {
     if (path.empty()) return nullptr;
     // Read-write, so that opening a FIFO does not wait for a reader either.
@@ -190,7 +195,6 @@ std::FILE* openRegularForAppending(const std::string& path, bool truncate)
     if (fd < 0) return nullptr;
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ok = ok && (!truncate || ::ftruncate(fd, 0) == 0);
     ok = ok && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
     std::FILE* file = ok ? ::fdopen(fd, "a+b") : nullptr;
     if (!file) {

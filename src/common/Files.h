@@ -21,9 +21,9 @@ bool canOpenForReading(const std::string& path);
 int openRegularForReading(const std::string& path);
 // Exists, is a regular file and opens for reading.
 bool isReadableRegularFile(const std::string& path);
-// For appending and reading, created when missing, emptied first when asked;
-// nullptr when it can't be opened or is not a regular file.
-std::FILE* openRegularForAppending(const std::string& path, bool truncate);
+// For appending and reading, created when missing; nullptr (errno set) when
+// it can't be opened or is not a regular file.
+std::FILE* openRegularForAppending(const std::string& path);
 
 // Both regular files with the same bytes.
 bool sameContent(const std::string& a, const std::string& b);
@@ -55,7 +55,8 @@ int createTempBeside(const std::string& target, std::string& tempPath);
 bool writableOrAbsent(const std::string& path);
 // The system's text for an error number ("No space left on device").
 std::string reasonText(int error);
-// Writes all of data, going on after interruptions. False on an error.
+// Writes all of data, going on after interruptions. False on an error, errno
+// saying why (ENOSPC for a write that takes nothing).
 bool writeAll(int fd, const char* data, std::size_t size);
 // A second name for the target, named as createTempBeside names its files, so
 // the file it names now outlives the target being replaced. "" on failure

@@ -3,7 +3,6 @@
 #include "common/Text.h"
 
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <vector>

@@ -323,7 +323,7 @@ AppendRun::Outcome AppendRun::processRow(Session& s, int i)
         return RunResult::Stopped;
     }
     const std::string output = collapseDoubleSlashes(row.outputFile);
-    if (Outcome end = checkRow(s, i, row, output)) return end;
+    if (Outcome end = checkRow(s, i, row, runs, output)) return end;
     if (Outcome end = writeLocked(s, i, row, runs, output)) return end;
     return finishRow(s, i, row);
 }
@@ -338,7 +338,8 @@ void AppendRun::noteLeftOut(int i, const JobEntry& row)
 }
 
 // Everything refused here is refused before this row touches any file.
-AppendRun::Outcome AppendRun::checkRow(Session& s, int i, const JobEntry& row, const std::string& output)
+AppendRun::Outcome AppendRun::checkRow(Session& s, int i, const JobEntry& row, const PageRunList& runs,
+                                       const std::string& output)
 {
     const std::string& source = row.fileName;
     if (!canOpenForReading(source)) {
@@ -353,7 +354,7 @@ AppendRun::Outcome AppendRun::checkRow(Session& s, int i, const JobEntry& row, c
     // A selection that takes nothing valid would still save the output
     // (replacing an old one) and move the source: the run ends here instead;
     // the rows before it stay done.
-    if (auto error = validatePageSpec(row.appendParameters, parseLeadingInt(row.pages))) {
+    if (auto error = validatePageRuns(runs, parseLeadingInt(row.pages))) {
         if (!options_.quietMode)
             messages_.show(*error + "\n" + source, "Error in parameters", MessageButtons::Ok,
                            MessageIcon::Warning);
@@ -397,10 +398,7 @@ AppendRun::Outcome AppendRun::writeLocked(Session& s, int i, const JobEntry& row
             return RunResult::Failed;
         }
         s.output = server_.createPDDoc();
-        if (!s.output) {
-            warn(kNoPDDoc, false);
-            return RunResult::Failed;
-        }
+        if (!s.output) return failed(s, kNoPDDoc, false, Closing::Nothing);
     }
 }
 

@@ -92,7 +92,8 @@ private:
     // A row's steps, in order.
     Outcome processRow(Session& s, int row);
     void noteLeftOut(int row, const JobEntry& entry);
-    Outcome checkRow(Session& s, int row, const JobEntry& entry, const std::string& output);
+    Outcome checkRow(Session& s, int row, const JobEntry& entry, const PageRunList& runs,
+                     const std::string& output);
     Outcome writeLocked(Session& s, int row, const JobEntry& entry, const PageRunList& runs,
                         const std::string& output);
     Outcome lockOutput(Session& s, int row, const std::string& output, FileLock& lock);

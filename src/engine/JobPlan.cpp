@@ -484,19 +484,18 @@ std::optional<std::vector<PlannedPage>> PlanWorld::openPages(const std::string& 
     auto cached = realPages_.find(k);
     if (cached != realPages_.end()) return cached->second;
     std::optional<std::vector<PlannedPage>> pages;
-    // Opened as the page work opens it, so what it refuses is refused here too.
-    if (fb::isReadableRegularFile(real)) {
-        try {
-            auto pdf = pdf::openPdf(real);
-            const long n = static_cast<long>(pdf->getAllPages().size());
-            pages.emplace();
-            for (long p = 1; p <= n; ++p)
-                pages->push_back({k, p});
-        } catch (const std::exception& e) {
-            // Planned as the run would meet it: a source that does not open.
-            trace("plan: " + real + ": " + e.what());
-            pages.reset();
-        }
+    // Opened as the page work opens it, so what it refuses (a missing file, a
+    // folder, a pipe) is refused here too.
+    try {
+        auto pdf = pdf::openPdf(real);
+        const long n = static_cast<long>(pdf->getAllPages().size());
+        pages.emplace();
+        for (long p = 1; p <= n; ++p)
+            pages->push_back({k, p});
+    } catch (const std::exception& e) {
+        // Planned as the run would meet it: a source that does not open.
+        trace("plan: " + real + ": " + e.what());
+        pages.reset();
     }
     realPages_[k] = pages;
     return pages;
@@ -526,12 +525,6 @@ bool PlanWorld::save(const std::string& path, PlannedOutput output)
 
 // ---- a plan of rows held elsewhere ---------------------------------------------
 
-namespace {
-
-class QuietHost : public AppendRunHost {};
-
-} // namespace
-
 JobPlan planRows(const std::vector<JobEntry>& rows, const FillerFiles& fillers, const RunOptions& options,
                  const std::string& logPath)
 {
@@ -555,7 +548,7 @@ JobPlan planRows(const std::vector<JobEntry>& rows, const FillerFiles& fillers, 
         plan.incomplete = true;
         return plan;
     }
-    QuietHost host;
+    AppendRunHost host;
     PlanReaderCloser readers;
     ConnectionWindow connection;
     AppendRun run(jobs, world.server(), messages, log, fillers, readers, host, connection, options);

@@ -86,15 +86,16 @@ public:
             }
             const auto identity = pdf::identityOf(path);
             if (identity && borrowHeld(path, *identity)) return 1;
-            pdf_ = pdf::openPdf(path);
+            readFile(path);
             openedAs_ = identity;
-            pageCount_ = static_cast<long>(pdf_->getAllPages().size());
-            findUnreadablePage();
             path_ = path;
             registerOpen();
-            const std::string noticed = pdf::warningsOf(*pdf_);
-            trace("open " + path + ": " + std::to_string(pageCount_) + " pages" +
-                  (noticed.empty() ? "" : " (damaged: " + noticed + ")"));
+            // Gathering the warnings costs a copy of each, which only the trace wants.
+            if (tracing()) {
+                const std::string noticed = pdf::warningsOf(*pdf_);
+                trace("open " + path + ": " + std::to_string(pageCount_) + " pages" +
+                      (noticed.empty() ? "" : " (damaged: " + noticed + ")"));
+            }
             return 1;
         } catch (const std::exception& e) {
             closeDoc();
@@ -239,12 +240,15 @@ public:
         unreadable_.clear();
     }
 
-    // Fine for a source whose other pages are taken; an output with such a
-    // page takes no pages and is not saved.
-    void findUnreadablePage()
+    // Reads path as this document's own, noting a page that cannot be read
+    // whole: fine for a source whose other pages are taken; an output with
+    // such a page takes no pages and is not saved.
+    void readFile(const std::string& path)
     {
-        unreadable_.clear();
+        pdf_ = pdf::openPdf(path);
         const auto& pages = pdf_->getAllPages();
+        pageCount_ = static_cast<long>(pages.size());
+        unreadable_.clear();
         for (long i = 0; i < pageCount_ && unreadable_.empty(); ++i)
             unreadable_ = pdf::unreadablePage(*pdf_, pages[static_cast<std::size_t>(i)], i);
     }
@@ -258,9 +262,7 @@ public:
         if (held != state_->sources.end() && held->second.pdf.lock() == pdf_) state_->sources.erase(held);
         shared_ = false;
         index_.reset();
-        pdf_ = pdf::openPdf(path_);
-        pageCount_ = static_cast<long>(pdf_->getAllPages().size());
-        findUnreadablePage();
+        readFile(path_);
     }
 
     bool addBookmarkAt(long page, const std::string& title)

@@ -90,7 +90,7 @@ bool AppendLog::open()
 {
     close();
     // Only a regular file: a FIFO would block the first write that fills it.
-    file_ = openRegularForAppending(path_, false);
+    file_ = openRegularForAppending(path_);
     openError_ = file_ ? std::string() : reasonText(errno);
     return file_ != nullptr;
 }
@@ -116,10 +116,8 @@ bool AppendLog::lockCurrentLog()
     LockWait wait;
     wait.limit = kLogLockWait;
     wait.onWait = [this] {
-        const std::string line =
-            applicationName() + ": " + path_ + " is being written by another run; waiting for it\n";
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fflush(stderr);
+        StderrMessageBoxes().show(path_ + " is being written by another run; waiting for it",
+                                  applicationName());
     };
     // A log moved away or replaced since it was opened (rotated, say) is not
     // the one to write: the name's file is opened again.
@@ -134,7 +132,7 @@ bool AppendLog::lockCurrentLog()
             held.st_ino == named.st_ino)
             return true;
         if (locked) unlockDescriptor(fd);
-        std::FILE* current = openRegularForAppending(path_, false);
+        std::FILE* current = openRegularForAppending(path_);
         if (!current) return false;
         std::fclose(file_);
         file_ = current;
@@ -168,17 +166,8 @@ bool AppendLog::writeRecord(const std::string& outputPath, const std::string& so
     const int fd = fileno(file_);
     struct stat before {};
     const bool sized = ::fstat(fd, &before) == 0;
-    bool ok = true;
-    int why = 0;
-    for (std::size_t done = 0; ok && done < line.size();) {
-        const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok)
-            done += static_cast<std::size_t>(n);
-        else
-            why = n < 0 ? errno : ENOSPC;
-    }
+    bool ok = writeAll(fd, line.data(), line.size());
+    int why = errno;
     // On disk at once, so a viewer opened right afterwards sees the record.
     if (::fsync(fd) != 0 && ok) {
         ok = false;

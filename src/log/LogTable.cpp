@@ -135,6 +135,14 @@ std::optional<std::vector<LogRow>> readLogFile(const std::string& path)
     return rows;
 }
 
+std::optional<std::vector<LogRow>> readLogFileOrSay(const std::string& path, MessageBoxes& messages)
+{
+    std::optional<std::vector<LogRow>> rows = readLogFile(path);
+    if (!rows)
+        messages.showWithReason("Can't open append.log", "Log File Error", path + ": " + reasonText(errno));
+    return rows;
+}
+
 std::vector<int> logSortOrder(const std::vector<LogRow>& rows, int column, bool ascending, int low, int high)
 {
     std::vector<int> order(rows.size());
@@ -195,27 +203,17 @@ int ExportLogToCsv(const std::string& logPath, FileDialogs& dialogs, MessageBoxe
     std::string csvPath = *chosen;
     if (fileTitle(csvPath).find('.') == std::string::npos) csvPath += ".csv";
 
-    std::optional<std::vector<LogRow>> rows = readLogFile(logPath);
-    if (!rows) {
-        messages.showWithReason("Can't open append.log", "Log File Error",
-                                logPath + ": " + reasonText(errno));
-        return -1;
-    }
+    std::optional<std::vector<LogRow>> rows = readLogFileOrSay(logPath, messages);
+    if (!rows) return -1;
+    std::string text(kLogCsvHeader);
+    for (const LogRow& row : *rows)
+        text += csvLine(row);
     // Written beside the target and renamed over it, so a failed export
     // never leaves a half-written file in place of an earlier one.
-    errno = 0;
-    AtomicFileWriter out(csvPath);
-    bool ok = out.open();
-    if (ok) {
-        std::string text(kLogCsvHeader);
-        for (const LogRow& row : *rows)
-            text += csvLine(row);
-        out.stream().write(text.data(), static_cast<std::streamsize>(text.size()));
-        ok = out.commit();
-    }
-    if (!ok) {
-        messages.showWithReason(csvPath, "Log Write File Error",
-                                errno ? reasonText(errno) : "the file could not be written");
+    std::string why;
+    if (!replaceFile(
+            csvPath, [&](int fd) { return writeAll(fd, text.data(), text.size()); }, &why)) {
+        messages.showWithReason(csvPath, "Log Write File Error", why);
         return -1;
     }
     if (messages.show("Do you want to open file now in excel ?", "Open File", MessageButtons::YesNo) ==

@@ -31,6 +31,9 @@ LogRow parseLogLine(std::string_view line);
 // Every line of the log in order, each read whole with only its line-end
 // carriage returns dropped; nullopt when the file can't be opened.
 std::optional<std::vector<LogRow>> readLogFile(const std::string& path);
+// readLogFile, telling the user "Can't open append.log" with the system's
+// reason when it can't be opened.
+std::optional<std::vector<LogRow>> readLogFileOrSay(const std::string& path, MessageBoxes& messages);
 
 // Where each row of rows[low..high] comes from once sorted by the column's
 // text, compared byte by byte: result[i] is the old index of the row that

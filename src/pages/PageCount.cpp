@@ -5,7 +5,6 @@
 #include <cstring>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include <fcntl.h>
@@ -23,14 +22,6 @@ namespace fb {
 namespace {
 
 void ignorePopplerMessage(const std::string&, void*) {}
-
-// Damaged sources are normal input here; poppler's complaints about them would
-// only clutter the terminal of a headless run.
-void silencePoppler()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { poppler::set_debug_error_function(ignorePopplerMessage, nullptr); });
-}
 
 // Only regular files qualify: a pipe or device would block or never end when
 // the parser reads it.
@@ -79,11 +70,13 @@ const std::string& blankPdf()
 
 // One tiny document held for the life of the process keeps the tables built.
 // It is never freed: at exit poppler's own statics may already be gone. The
-// first document also sets where poppler's messages go, so silencing comes first.
+// first document also sets where poppler's messages go, so silencing comes
+// first: damaged sources are normal input here, and poppler's complaints
+// about them would only clutter the terminal of a headless run.
 void keepPopplerWarm()
 {
     static const bool kept = [] {
-        silencePoppler();
+        poppler::set_debug_error_function(ignorePopplerMessage, nullptr);
         const std::string& bytes = blankPdf();
         auto* doc = poppler::document::load_from_raw_data(bytes.data(), static_cast<int>(bytes.size()));
         static poppler::document* const keeper = doc;
@@ -97,7 +90,6 @@ int countPages(const std::string& path)
     if (path.empty()) return 0;
     try {
         if (!startsWithPdfHeader(path)) return 0;
-        silencePoppler();
         keepPopplerWarm();
         std::unique_ptr<poppler::document> doc(
             poppler::document::load_from_file(path, std::string(), std::string()));

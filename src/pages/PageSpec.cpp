@@ -140,7 +140,11 @@ bool hasTooManyRuns(const PageRunList& runs)
 
 std::optional<std::string> validatePageSpec(std::string_view spec, int32_t pageCount)
 {
-    const PageRunList runs = expandPageSpec(spec, pageCount);
+    return validatePageRuns(expandPageSpec(spec, pageCount), pageCount);
+}
+
+std::optional<std::string> validatePageRuns(const PageRunList& runs, int32_t pageCount)
+{
     if (runs.empty()) return std::string("no valid parameters");
     if (hasTooManyRuns(runs))
         return "too many page runs: at most " + std::to_string(kMaxPageRuns) + " are allowed";

@@ -24,6 +24,8 @@ PageRunList expandPageSpec(std::string_view spec, int32_t pageCount);
 
 // nullopt when valid, else the text of the first error.
 std::optional<std::string> validatePageSpec(std::string_view spec, int32_t pageCount);
+// The same for runs already expanded from a selection with this page count.
+std::optional<std::string> validatePageRuns(const PageRunList& runs, int32_t pageCount);
 
 bool hasTooManyRuns(const PageRunList& runs); // size() > kMaxPageRuns
 

@@ -278,33 +278,36 @@ void OpenWebsite(LinkServices& services)
     GotoUrl(kWebsiteUrl, services);
 }
 
+namespace {
+
+const char* const kBugReportSubject = "Folioband Batch Edition";
+
+// The bug report's body with every line ended by lineEnd: "%0d" inside a
+// mail address, a real line end where a person reads it.
+std::string bugReportBody(const SystemInfo& info, const std::string& lineEnd)
+{
+    std::string body = lineEnd + lineEnd + lineEnd + lineEnd + std::string(35, '-') + lineEnd + lineEnd +
+                       kBugReportSubject + lineEnd + lineEnd;
+    std::vector<std::pair<std::string, std::string>> lines = info.lines();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        body += lines[i].first + " : " + lines[i].second + lineEnd;
+        // A blank line after the version, the processor and the memory lines.
+        if (i == 0 || i == 4 || i == 8) body += lineEnd;
+    }
+    return body;
+}
+
+} // namespace
+
 std::string bugReportAddress(const SystemInfo& info, const std::string& supportAddress)
 {
-    std::vector<std::pair<std::string, std::string>> lines = info.lines();
-    std::string body = "%0dFolioband Batch Edition%0d%0d";
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        body += lines[i].first + " : " + lines[i].second + "%0d";
-        // A blank line after the version, the processor and the memory lines.
-        if (i == 0 || i == 4 || i == 8) body += "%0d";
-    }
-    return "mailto:" + supportAddress + "?subject=Folioband Batch Edition&body=%0d%0d%0d%0d" +
-           std::string(35, '-') + "%0d" + body;
+    return "mailto:" + supportAddress + "?subject=" + kBugReportSubject +
+           "&body=" + bugReportBody(info, "%0d");
 }
 
 std::string bugReportText(const SystemInfo& info)
 {
-    std::string address = bugReportAddress(info);
-    std::string body = address.substr(address.find("&body=") + 6);
-    std::string text = "Subject: Folioband Batch Edition\n";
-    for (std::size_t at = 0; at < body.size();) {
-        if (body.compare(at, 3, "%0d") == 0) {
-            text += '\n';
-            at += 3;
-        } else {
-            text += body[at++];
-        }
-    }
-    return text;
+    return std::string("Subject: ") + kBugReportSubject + "\n" + bugReportBody(info, "\n");
 }
 
 void SendBugReport(DesktopOpener& opener, MessageBoxes& messages)

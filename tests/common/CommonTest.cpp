@@ -325,7 +325,7 @@ TEST(LineReaderTest, EveryLineEndAndOverlongLinesWithoutLosingTheNext)
     EXPECT_FALSE(LineReader(dir / "fifo").isOpen());
     EXPECT_FALSE(LineReader(dir.path()).isOpen());
     EXPECT_FALSE(LineReader("/dev/zero").isOpen());
-    EXPECT_EQ(openRegularForAppending(dir / "fifo", false), nullptr);
+    EXPECT_EQ(openRegularForAppending(dir / "fifo"), nullptr);
 }
 
 TEST(FilesTempNames, SayWhoseTheyAreAndADeadRunsAreRemoved)

@@ -64,11 +64,6 @@ public:
 
 class AppendRunLockTest : public AppendRunTest {
 protected:
-    std::string pdf(const std::string& path, const std::string& name, int pages)
-    {
-        return madePdf(path, name, pages);
-    }
-
     HookedServer hooked;
     NoticingHost noticing;
     AppendRun lockedRun{jobs, hooked, messages, log, settings, readers, noticing, connection, options};
@@ -77,17 +72,17 @@ protected:
 TEST_F(AppendRunLockTest, AnOutputReplacedBeforeTheSaveIsReadAgainNotOverwritten)
 {
     const std::string out = dir / "out.pdf";
-    addRow(pdf(dir / "alpha.pdf", "alpha", 2), "all", out, "N", dir / "done");
-    addRow(pdf(dir / "beta.pdf", "beta", 1), "all", out, "N", dir / "done");
+    addRow(madePdf(dir / "alpha.pdf", "alpha", 2), "all", out, "N", dir / "done");
+    addRow(madePdf(dir / "beta.pdf", "beta", 1), "all", out, "N", dir / "done");
     // A program that takes no lock: before the first save it creates the
     // output the first row was about to create; before the third (the second
     // row's first, on the output the first row left open) it replaces it.
     int saves = 0;
     hooked.beforeSave = [&] {
         ++saves;
-        if (saves == 1) pdf(out, "first", 2);
+        if (saves == 1) madePdf(out, "first", 2);
         if (saves == 3) {
-            pdf(dir / "other.pdf", "second", 1);
+            madePdf(dir / "other.pdf", "second", 1);
             ASSERT_EQ(std::rename((dir / "other.pdf").c_str(), out.c_str()), 0);
         }
     };
@@ -104,9 +99,9 @@ TEST_F(AppendRunLockTest, AnOutputReplacedBeforeTheSaveIsReadAgainNotOverwritten
 
 TEST_F(AppendRunLockTest, ARowWaitsForTheOutputsHolderAndStopEndsTheWait)
 {
-    const std::string out = pdf(dir / "out.pdf", "old", 1);
+    const std::string out = madePdf(dir / "out.pdf", "old", 1);
     const std::string before = readFileBytes(out);
-    const int row = addRow(pdf(dir / "alpha.pdf", "alpha", 2), "all", out, "N", dir / "done");
+    const int row = addRow(madePdf(dir / "alpha.pdf", "alpha", 2), "all", out, "N", dir / "done");
     // Another run holds the output for as long as this run would wait.
     FileLock other = FileLock::acquire(out, LockWait{});
     ASSERT_EQ(other.state(), FileLock::State::Locked);

@@ -3,6 +3,7 @@
 
 #include "engine/QpdfAutomation.h"
 #include "common/Files.h"
+#include "common/Text.h"
 #include "testkit/SamplePdf.h"
 
 #include <qpdf/QPDF.hh>
@@ -28,11 +29,6 @@ protected:
     AppendRun realRun{jobs, *qpdf, messages, log, settings, readers, host, connection, options};
 };
 
-bool holds(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-
 TEST_F(AppendRunQpdfTest, SelectedPagesBookmarksAndFillerEndUpInTheOutput)
 {
     settings.oddFinalFile = pdf("blank", 1);
@@ -49,7 +45,7 @@ TEST_F(AppendRunQpdfTest, SelectedPagesBookmarksAndFillerEndUpInTheOutput)
     ASSERT_EQ(pages.size(), 6u);
     const char* expected[] = {"alpha p6", "alpha p7", "alpha p9", "alpha p10", "beta p2", "blank p1"};
     for (std::size_t k = 0; k < 6; ++k)
-        EXPECT_TRUE(holds(pages[k], expected[k])) << k << ": " << pages[k];
+        EXPECT_TRUE(contains(pages[k], expected[k])) << k << ": " << pages[k];
     int titled = 0;
     for (const auto& e : pdfOutline(out))
         titled += e.title == "alpha.pdf";
@@ -68,7 +64,7 @@ TEST_F(AppendRunQpdfTest, CreateNewReplacesAnExistingPdf)
     EXPECT_EQ(messages.texts(), (Strings{"Done."}));
     const Strings pages = pdfPageTexts(out);
     ASSERT_EQ(pages.size(), 2u);
-    EXPECT_TRUE(holds(pages[0], "beta p1"));
+    EXPECT_TRUE(contains(pages[0], "beta p1"));
     EXPECT_EQ(realRun.lastResult(), RunResult::Completed);
 }
 
@@ -247,8 +243,8 @@ TEST_F(AppendRunQpdfTest, ASourceThatLaterTakesPagesLeavesEarlierCopiesAlone)
     const Strings alphaPages = pdfPageTexts(a);
     ASSERT_EQ(outPages.size(), 3u);
     ASSERT_EQ(alphaPages.size(), 4u);
-    EXPECT_TRUE(holds(outPages[2], "alpha p3"));
-    EXPECT_TRUE(holds(alphaPages[3], "beta p1"));
+    EXPECT_TRUE(contains(outPages[2], "alpha p3"));
+    EXPECT_TRUE(contains(alphaPages[3], "beta p1"));
 }
 
 } // namespace

@@ -1,9 +1,6 @@
 #include "log/qt/LogViewer.h"
 
-#include "common/Files.h"
-
 #include <algorithm>
-#include <cerrno>
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
@@ -154,11 +151,7 @@ LogViewerDialog::LogViewerDialog(const std::string& logPath, MessageBoxes& messa
     int unitY = std::max(1, metrics.height());
     resize(435 * unitX / 4, 180 * unitY / 8);
 
-    std::optional<std::vector<LogRow>> rows = readLogFile(logPath);
-    if (!rows)
-        messages.showWithReason("Can't open append.log", "Log File Error",
-                                logPath + ": " + reasonText(errno));
-    else
+    if (std::optional<std::vector<LogRow>> rows = readLogFileOrSay(logPath, messages))
         model_->setRows(std::move(*rows));
     // No text clipped where the rows need more than the usual widths.
     for (int c = 0; c < kLogColumnCount; ++c) {
