@@ -90,16 +90,14 @@ void JobList::beginLoad()
     loadStopped_ = false;
     lastTurn_ = std::chrono::steady_clock::now();
     lastTurnCost_ = {};
-    const int rows = rowCount();
-    notify([rows](JobListObserver& o) { o.loadProgress(true, rows); });
+    notifyLoadProgress(true);
 }
 
 void JobList::endLoad()
 {
     if (--loadDepth_ > 0) return;
     loadStopped_ = false;
-    const int rows = rowCount();
-    notify([rows](JobListObserver& o) { o.loadProgress(false, rows); });
+    notifyLoadProgress(false);
 }
 
 void JobList::stopLoad()
@@ -109,9 +107,13 @@ void JobList::stopLoad()
 
 void JobList::showLoadedRows()
 {
-    if (!loading()) return;
+    if (loading()) notifyLoadProgress(true);
+}
+
+void JobList::notifyLoadProgress(bool active)
+{
     const int rows = rowCount();
-    notify([rows](JobListObserver& o) { o.loadProgress(true, rows); });
+    notify([active, rows](JobListObserver& o) { o.loadProgress(active, rows); });
 }
 
 void JobList::loadPoint()
@@ -122,8 +124,7 @@ void JobList::loadPoint()
                                                                        kLoadSlice, kLongestSlice);
     if (now - lastTurn_ < slice) return;
     notifyTotalItems();
-    const int rows = rowCount();
-    notify([rows](JobListObserver& o) { o.loadProgress(true, rows); });
+    notifyLoadProgress(true);
     if (loadPump_) loadPump_->dispatchAllPending();
     lastTurn_ = std::chrono::steady_clock::now();
     lastTurnCost_ = lastTurn_ - now;

@@ -120,6 +120,7 @@ private:
     // Says so when a text is longer than a row field may be.
     bool refuseTooLong(const std::string& what, const std::string& text);
     void notifyChanged(int row);
+    void notifyLoadProgress(bool active);
     template <class F> void notify(F&& call);
     void beginLoad();
     void endLoad();

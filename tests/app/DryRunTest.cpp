@@ -1,4 +1,5 @@
 // --dry-run against the real program: the plan it prints is what the real run then does.
+#include "common/Files.h"
 #include "testkit/SampleFiles.h"
 #include "testkit/TestDirs.h"
 
@@ -29,12 +30,6 @@ std::string snapshot(const std::string& dir)
                std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + "\n";
     }
     return out;
-}
-
-bool exists(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
 }
 
 // The outputs as the plan says they will read, worked out from its lines alone.
@@ -206,17 +201,20 @@ TEST(DryRun, PlanEqualsWhatTheRunThenDoes)
                 titles.push_back(item.title);
             EXPECT_EQ(titles, plan.bookmarks.at(path)) << path << "\n" << dry.out;
         }
-        const auto logged = splitLines(exists(dir / "append.log") ? readFileBytes(dir / "append.log") : "");
+        const auto logged =
+            splitLines(pathExists(dir / "append.log") ? readFileBytes(dir / "append.log") : "");
         ASSERT_EQ(logged.size(), plan.logged.size()) << dry.out;
         for (size_t i = 0; i < logged.size(); ++i)
             EXPECT_EQ(logged[i].substr(32, plan.logged[i].size() + 1), plan.logged[i] + " ");
         for (const auto& [from, to] : plan.moves) {
-            EXPECT_FALSE(exists(dir / from)) << from;
-            EXPECT_TRUE(exists(dir / to)) << to;
+            EXPECT_FALSE(pathExists(dir / from)) << from;
+            EXPECT_TRUE(pathExists(dir / to)) << to;
         }
         // Nothing the plan did not name was written.
-        for (const char* out : outputs)
-            if (!plan.pages.count(out) && std::string(out) != "old.pdf")
-                EXPECT_FALSE(exists(dir / out)) << out << "\n" << dry.out;
+        for (const char* out : outputs) {
+            if (!plan.pages.count(out) && std::string(out) != "old.pdf") {
+                EXPECT_FALSE(pathExists(dir / out)) << out << "\n" << dry.out;
+            }
+        }
     }
 }

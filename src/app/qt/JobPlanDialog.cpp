@@ -111,12 +111,15 @@ void JobPlanDialog::showPages(int output)
     if (output < 0 || output >= static_cast<int>(plan_.outputs.size())) return;
     pages_->show();
     const auto& pages = plan_.outputs[static_cast<std::size_t>(output)].pages;
+    // One card for every page still to be drawn: an output of thousands of
+    // pages would otherwise paint thousands of identical images first.
+    const QIcon waiting(QPixmap::fromImage(placeholder("…")));
     for (std::size_t i = 0; i < pages.size(); ++i) {
         auto* item = new QListWidgetItem(QString("%1\n%2:%3")
                                              .arg(i + 1)
                                              .arg(QString::fromStdString(fileTitle(pages[i].file)))
                                              .arg(pages[i].page));
-        item->setIcon(QIcon(QPixmap::fromImage(placeholder("…"))));
+        item->setIcon(waiting);
         pages_->addItem(item);
         queue_.push_back({static_cast<int>(i), pages[i]});
     }

@@ -577,11 +577,6 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-QString MainWindow::windowStateFile() const
-{
-    return qs(options_.windowStatePath);
-}
-
 void MainWindow::restoreWindowState()
 {
     // Larger than the old fixed 1000x460 where the screen has room, never
@@ -615,7 +610,7 @@ std::unique_ptr<QSettings> MainWindow::windowSettings() const
     // lines, and lives in whatever folder the program was started in, while a
     // window's size belongs to the person and the desktop.
     return std::make_unique<QSettings>(options_.windowStatePath.empty() ? PreviewPanel::stateFile()
-                                                                        : windowStateFile(),
+                                                                        : qs(options_.windowStatePath),
                                        QSettings::IniFormat);
 }
 

@@ -109,7 +109,6 @@ private:
     void restoreWindowState();
     void saveWindowState();
     std::unique_ptr<QSettings> windowSettings() const;
-    QString windowStateFile() const;
     void fitHeaders();
     void fitPathColumns();
     int widthInView(int column) const;

@@ -218,7 +218,7 @@ void ThumbnailRenderer::work()
         lock.lock();
         if (generation != generation_) continue;
         if (image.isNull()) {
-            failed_[page] = true;
+            failed_.insert(page);
             post([this, page, why] { emit failed(page, why); });
         } else {
             keepLocked(page, std::move(image));

@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -59,7 +60,7 @@ private:
     std::list<int> recent_; // most recently used at the front
     std::size_t bytes_ = 0;
     std::size_t lastBytes_ = 0; // of the last thumbnail made: what one more will take
-    std::map<int, bool> failed_;
+    std::set<int> failed_;      // pages the PDF layer could not draw: not tried again
     std::thread thread_;
 };
 
