@@ -4,8 +4,6 @@
 #include "common/LineReader.h"
 #include "common/Text.h"
 
-#include <cerrno>
-
 namespace fb {
 
 namespace {
@@ -48,7 +46,6 @@ bool saveSettings(const Settings& s, MessageBoxes& messages, const std::string& 
     bool ok = storable(s.oddEveryFile) && storable(s.oddFinalFile);
     std::string reason = ok ? std::string() : "a filler path is too long or holds a line break";
     if (ok) {
-        errno = 0;
         // Written beside the old file and renamed over it, so a failed save
         // never leaves the settings half-written.
         AtomicFileWriter writer(path);
@@ -59,7 +56,7 @@ bool saveSettings(const Settings& s, MessageBoxes& messages, const std::string& 
             if (s.noSplash) writer.stream() << "NOSPLASH\r\n";
             ok = writer.commit();
         }
-        if (!ok) reason = path + ": " + (errno ? reasonText(errno) : "the file could not be written");
+        if (!ok) reason = path + ": " + writer.failure();
     }
     if (!ok) messages.showWithReason("can't save to setup.ini", applicationName(), reason);
     return ok;

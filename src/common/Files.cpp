@@ -505,6 +505,14 @@ std::string replacementTarget(const std::string& path)
     return writableOrAbsent(target) ? target : "";
 }
 
+namespace {
+// A write that failed without saying why (errno 0) still gets a reason.
+std::string writeFailureText(int error)
+{
+    return error ? reasonText(error) : "the file could not be written";
+}
+} // namespace
+
 bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fill, std::string* why)
 {
     std::string reason;
@@ -525,7 +533,7 @@ bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fil
     } catch (const std::exception& e) {
         reason = e.what();
     }
-    if (!ok && reason.empty()) reason = error ? reasonText(error) : "the file could not be written";
+    if (!ok && reason.empty()) reason = writeFailureText(error);
     if (ok && !(takeOwnerAndMode(file.fd(), target) && file.place())) {
         ok = false;
         error = errno;
@@ -543,8 +551,18 @@ AtomicFileWriter::~AtomicFileWriter()
 bool AtomicFileWriter::open()
 {
     abandon();
+    failure_.clear();
+    errno = 0;
     const std::string final = replacementTarget(target_);
-    return !final.empty() && file_.create(final);
+    return (!final.empty() && file_.create(final)) || failed();
+}
+
+bool AtomicFileWriter::failed()
+{
+    const int error = errno;
+    if (failure_.empty()) failure_ = writeFailureText(error);
+    errno = error;
+    return false;
 }
 
 std::ostream& AtomicFileWriter::stream()
@@ -556,15 +574,16 @@ bool AtomicFileWriter::commit()
 {
     if (file_.fd() < 0) {
         errno = EBADF;
-        return false;
+        return failed();
     }
     // Written by hand rather than through a stream, so that every failure is
     // seen and its errno is the one reported.
     const std::string text = out_.str();
+    errno = 0;
     const bool ok = writeAll(file_.fd(), text.data(), text.size()) &&
                     takeOwnerAndMode(file_.fd(), file_.target()) && file_.place();
     abandon(); // keeps errno
-    return ok;
+    return ok || failed();
 }
 
 void AtomicFileWriter::abandon()

@@ -126,8 +126,8 @@ bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fil
 
 // replaceFile for text gathered in memory: open() takes the temporary file
 // (so a missing or unwritable folder shows at once), stream() gathers the
-// text and commit() writes and places it. Without a successful commit the
-// target stays as it was; errno then says why.
+// text and commit() writes and places it. Without a successful open and
+// commit the target stays as it was; failure() then says why.
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(std::string target);
@@ -141,9 +141,13 @@ public:
     void abandon();
 
     const std::string& target() const { return target_; }
+    // The system's reason for the last failed open() or commit().
+    const std::string& failure() const { return failure_; }
 
 private:
+    bool failed();
     std::string target_;
+    std::string failure_;
     TempFileBeside file_;
     std::ostringstream out_;
 };

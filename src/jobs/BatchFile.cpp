@@ -159,7 +159,6 @@ bool BatchFiles::write(const std::string& path, bool alwaysConfirm)
             }
         }
     }
-    errno = 0;
     AtomicFileWriter writer(path);
     bool ok = writer.open();
     if (ok) {
@@ -168,9 +167,7 @@ bool BatchFiles::write(const std::string& path, bool alwaysConfirm)
         ok = writer.commit();
     }
     if (!ok) {
-        if (!quiet_)
-            messages_.showWithReason(path, "Can't write to job file.",
-                                     errno ? reasonText(errno) : "the file could not be written");
+        if (!quiet_) messages_.showWithReason(path, "Can't write to job file.", writer.failure());
         return false;
     }
     setCurrentPath(path);

@@ -229,6 +229,7 @@ TEST(FilesAtomicWriter, AbandonAndFailuresLeaveTargetAlone)
     EXPECT_FALSE(noFolder.open());
     noFolder.stream() << "ignored";
     EXPECT_FALSE(noFolder.commit());
+    EXPECT_EQ(noFolder.failure(), "No such file or directory");
 
     ASSERT_TRUE(createFolderOneLevel(dir / "adir"));
     AtomicFileWriter onDirectory(dir / "adir");
