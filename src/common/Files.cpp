@@ -149,14 +149,19 @@ bool writeAll(int fd, const char* data, std::size_t size)
 
 bool canOpenForReading(const std::string& path)
 {
-    if (path.empty()) return false;
+    return openForReadingError(path) == 0;
+}
+
+int openForReadingError(const std::string& path)
+{
+    if (path.empty()) return ENOENT;
     // Non-blocking, so a named pipe without a writer can't hang the caller.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return errno;
     struct stat st {};
-    const bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    const int why = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
     ::close(fd);
-    return ok;
+    return why;
 }
 
 int openRegularForReading(const std::string& path)

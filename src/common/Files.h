@@ -13,6 +13,9 @@ namespace fb {
 
 // fopen "rb" succeeds and the path is not a directory.
 bool canOpenForReading(const std::string& path);
+// Why it can't: 0 when it can, else the system's error (EISDIR for a
+// directory, ENOENT for an empty path).
+int openForReadingError(const std::string& path);
 
 // Every file the program reads or writes is a regular file (symbolic links
 // followed). These open one without ever blocking: a FIFO, a device or a

@@ -3,12 +3,6 @@
 #include "common/Files.h"
 #include "log/AppendLog.h"
 
-#include <cerrno>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace fb {
 
 bool RunFiles::canOpenForReading(const std::string& path)
@@ -17,12 +11,7 @@ bool RunFiles::canOpenForReading(const std::string& path)
 }
 int RunFiles::openError(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return path.empty() ? ENOENT : errno;
-    struct stat st {};
-    const int why = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? EISDIR : 0;
-    ::close(fd);
-    return why;
+    return openForReadingError(path);
 }
 
 bool RunFiles::isRegularFile(const std::string& path)
