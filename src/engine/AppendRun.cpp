@@ -7,6 +7,7 @@
 #include "log/AppendLog.h"
 #include "pages/PageSpec.h"
 #include "common/FileLock.h"
+#include "common/Messages.h"
 #include "common/Files.h"
 #include "common/StopSignals.h"
 #include "common/Text.h"
@@ -100,10 +101,8 @@ AppendRun::~AppendRun() = default;
 
 void AppendRunHost::notice(const std::string& text)
 {
-    // Names an output, which comes from a job line: shown, not obeyed.
-    const std::string line = escapeControls(applicationName() + ": " + text) + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
+    // Names an output, which comes from a job line: shown escaped, as every stderr line is.
+    StderrMessageBoxes().show(text, applicationName());
 }
 
 void AppendRun::click()
