@@ -40,9 +40,14 @@ std::string fileStamp(const std::string& path)
 
 std::map<int, std::vector<long long>> selectionMarks(const std::string& spec, int pageCount)
 {
+    return selectionMarks(expandPageSpec(spec, pageCount), pageCount);
+}
+
+std::map<int, std::vector<long long>> selectionMarks(const PageRunList& runs, int pageCount)
+{
     std::map<int, std::vector<long long>> marks;
     long long place = 0;
-    for (const PageRun& run : expandPageSpec(spec, pageCount)) {
+    for (const PageRun& run : runs) {
         const long long first = run.first, last = run.last;
         if (last < first) continue;
         // Only pages that exist are walked: "1-2000000000" must not loop for ever.
@@ -242,12 +247,13 @@ void PagePreview::applySelectionNow()
 {
     pause_->stop();
     if (fixedMarks_) return;
-    marks_ = selectionMarks(spec_, checkedCount_);
+    const PageRunList runs = expandPageSpec(spec_, checkedCount_);
+    marks_ = selectionMarks(runs, checkedCount_);
     model_->changedAll();
     view_->viewport()->update();
     if (!fileReason_.isEmpty()) return;
     // The same check "Save & Exit" makes, shown while the text does not pass it.
-    if (auto error = validatePageSpec(spec_, checkedCount_))
+    if (auto error = validatePageRuns(runs, checkedCount_))
         showMessage(QString::fromStdString(*error));
     else
         showMessage({});

@@ -1,4 +1,6 @@
 #pragma once
+#include "pages/PageSpec.h"
+
 #include <QWidget>
 
 #include <map>
@@ -18,6 +20,7 @@ class PreviewPageModel;
 // the first pageCount pages, its 1-based places in the insertion order (a page
 // taken twice has two).
 std::map<int, std::vector<long long>> selectionMarks(const std::string& spec, int pageCount);
+std::map<int, std::vector<long long>> selectionMarks(const PageRunList& runs, int pageCount);
 
 // Thumbnails of a PDF's pages with the pages a selection takes marked and
 // numbered, and a line below saying why a selection or file can't be shown.
