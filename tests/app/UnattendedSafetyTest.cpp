@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <grp.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -312,9 +311,9 @@ TEST(UnattendedSafety, MessagesStayReadableSayWhyAndUseTheProgramsOwnName)
             ASSERT_EQ(chown((dir.path() + "/" + name).c_str(), 65534, 65534), 0) << name;
     }
     ASSERT_EQ(chmod((dir / "locked.pdf").c_str(), 0), 0);
-    RunningProgram program(dir / "folio", {"job.app", "-r", "-q"}, dir.path(), {}, [root] {
-        if (root && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(125);
-    });
+    ProcessSetup asNobody;
+    asNobody.unprivileged = true;
+    RunningProgram program(dir / "folio", {"job.app", "-r", "-q"}, dir.path(), asNobody);
     ProcessResult r = program.wait(kPatience);
     EXPECT_EQ(r.exitCode, 3) << r.err;
     EXPECT_EQ(pdfPageTexts(dir / "out.pdf"), (std::vector<std::string>{"A p1", "FILL p1"}));
