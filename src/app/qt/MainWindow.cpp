@@ -241,15 +241,12 @@ void MainWindow::followListChanges()
     fitColumns_->setSingleShot(true);
     fitColumns_->setInterval(0);
     connect(fitColumns_, &QTimer::timeout, this, &MainWindow::fitPathColumns);
-    auto fitLater = [this] {
-        if (!fitColumns_->isActive()) fitColumns_->start();
-    };
-    connect(table_, &QAbstractItemModel::modelReset, this, fitLater);
-    connect(table_, &QAbstractItemModel::rowsInserted, this, fitLater);
-    connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, fitLater);
+    connect(table_, &QAbstractItemModel::modelReset, this, &MainWindow::fitColumnsSoon);
+    connect(table_, &QAbstractItemModel::rowsInserted, this, &MainWindow::fitColumnsSoon);
+    connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, &MainWindow::fitColumnsSoon);
     connect(table_, &QAbstractItemModel::dataChanged, this,
-            [this, fitLater](const QModelIndex& first, const QModelIndex& last) {
-                fitLater();
+            [this](const QModelIndex& first, const QModelIndex& last) {
+                fitColumnsSoon();
                 const int row = first.row();
                 if (row == last.row() && row >= 0 && row < model_->jobs().rowCount() &&
                     model_->jobs().text(row, kStatus) == "Processing")
@@ -629,6 +626,11 @@ void MainWindow::fitHeaders()
     }
 }
 
+void MainWindow::fitColumnsSoon()
+{
+    if (!fitColumns_->isActive()) fitColumns_->start();
+}
+
 void MainWindow::fitPathColumns()
 {
     // Paths are read from their end; the columns that hold them grow to the
@@ -713,7 +715,7 @@ void MainWindow::alwaysShowParametersChanged(bool on)
 void MainWindow::totalItemsChanged(int count)
 {
     totalItems_->setText(QString::number(count));
-    if (!fitColumns_->isActive()) fitColumns_->start();
+    fitColumnsSoon();
 }
 
 void MainWindow::titleChanged(const std::string& title)

@@ -110,6 +110,7 @@ private:
     void saveWindowState();
     std::unique_ptr<QSettings> windowSettings() const;
     void fitHeaders();
+    void fitColumnsSoon(); // once the rows have settled
     void fitPathColumns();
     int widthInView(int column) const;
     // More rows than any screen shows: the bound on rows measured for a fit.
