@@ -1,5 +1,6 @@
 #include "pages/qt/PagePreview.h"
 
+#include "common/FileLock.h"
 #include "pages/PageSpec.h"
 #include "pages/qt/ThumbnailRenderer.h"
 
@@ -14,8 +15,6 @@
 
 #include <algorithm>
 
-#include <sys/stat.h>
-
 namespace fb {
 
 namespace {
@@ -26,15 +25,6 @@ constexpr int kCellHeightExtra = 22;
 QSize cellSize(int thumbnailWidth)
 {
     return {thumbnailWidth + 8, thumbnailWidth * 13 / 10 + kCellHeightExtra};
-}
-// Tells a file's versions apart without reading it: a file written to or
-// replaced since (an output a run has appended to) is opened again.
-std::string fileStamp(const std::string& path)
-{
-    struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
-    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) +
-           ":" + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
 }
 } // namespace
 
@@ -200,10 +190,12 @@ PagePreview::~PagePreview() = default;
 
 void PagePreview::setSource(const std::string& path, int pageCount)
 {
-    std::string stamp = fileStamp(path);
-    if (path == path_ && pageCount == checkedCount_ && stamp == stamp_ && !path.empty()) return;
+    // A file written to or replaced since (an output a run has appended to)
+    // is opened again.
+    std::optional<FileIdentity> version = identityOf(path);
+    if (path == path_ && pageCount == checkedCount_ && version == version_ && !path.empty()) return;
     path_ = path;
-    stamp_ = std::move(stamp);
+    version_ = version;
     checkedCount_ = pageCount;
     pages_ = 0;
     failed_ = false;

@@ -1,9 +1,11 @@
 #pragma once
+#include "common/FileLock.h"
 #include "pages/PageSpec.h"
 
 #include <QWidget>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,7 +68,7 @@ private:
     QLabel* message_;
     QTimer* pause_;
     std::string path_;
-    std::string stamp_; // of the file at path_ when it was set
+    std::optional<FileIdentity> version_; // of the file at path_ when it was set
     std::string spec_;
     int checkedCount_ = 0;
     int pages_ = 0;
