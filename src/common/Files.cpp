@@ -251,6 +251,7 @@ int openTempNamedFor(const std::string& target, std::string& tempPath)
     std::string name = folderForTemp(target) + tempPrefixFor(target) + std::to_string(::getpid()) + ".XXXXXX";
     std::vector<char> buf(name.begin(), name.end());
     buf.push_back('\0');
+    MakingOwnTempFile making;
     const int fd = ::mkostemp(buf.data(), O_CLOEXEC);
     if (fd < 0) {
         tempPath.clear();
@@ -273,6 +274,7 @@ std::string linkBeside(const std::string& target)
 {
     for (int attempt = 0; attempt < 10; ++attempt) {
         // The name is drawn as a temporary file's is, then given to the target.
+        MakingOwnTempFile making;
         std::string name;
         const int fd = openTempNamedFor(target, name);
         if (fd < 0) return "";

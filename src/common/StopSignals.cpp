@@ -5,6 +5,8 @@
 #include <csignal>
 #include <cstring>
 
+#include <pthread.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace fb {
@@ -29,6 +31,33 @@ struct TempSlot {
 };
 TempSlot tempSlots[kSlots];
 std::atomic<unsigned> nextSlot{0};
+
+// Threads between making a temporary file and noting it, and whether a
+// second signal is ending the process (none may start then).
+std::atomic<int> tempFilesBeingMade{0};
+std::atomic<int> endingAtOnce{0};
+// Nested makings in one thread count once.
+thread_local int makingDepth = 0;
+
+const sigset_t& stopSignalSet()
+{
+    static const sigset_t set = [] {
+        sigset_t s;
+        sigemptyset(&s);
+        for (int signal : {SIGTERM, SIGINT, SIGHUP})
+            sigaddset(&s, signal);
+        return s;
+    }();
+    return set;
+}
+
+// Waits (a bounded while) for other threads to note the files they are making.
+void waitForTempFilesBeingMade()
+{
+    const timespec step{0, 1000000};
+    for (int i = 0; i < 2000 && tempFilesBeingMade.load() > 0; ++i)
+        ::nanosleep(&step, nullptr);
+}
 
 // ".mervo-<pid>." as this process's temporary names hold it.
 char ownTag[32];
@@ -64,6 +93,8 @@ extern "C" void onStopSignal(int signal)
         stopSignalNumber.store(signal);
         return;
     }
+    endingAtOnce.store(1);
+    waitForTempFilesBeingMade();
     removeOwnTempFiles();
     if (closingLength > 0) {
         ssize_t ignored = ::write(STDERR_FILENO, closingText, closingLength);
@@ -91,8 +122,7 @@ void installStopSignals(const std::string& closingLine, int exitCode)
     sigemptyset(&action.sa_mask);
     // Interrupted reads and writes go on, so a stop never shows as an I/O error.
     action.sa_flags = SA_RESTART;
-    for (int s : {SIGTERM, SIGINT, SIGHUP})
-        sigaddset(&action.sa_mask, s);
+    action.sa_mask = stopSignalSet();
     for (int s : {SIGTERM, SIGINT, SIGHUP})
         sigaction(s, &action, nullptr);
 }
@@ -128,6 +158,26 @@ void removeOwnTempFiles()
         // removed is simply not there any more.
         if (slot.ready.load() == 1 && holdsOwnTag(slot.path)) ::unlink(slot.path);
     }
+}
+
+MakingOwnTempFile::MakingOwnTempFile()
+{
+    pthread_sigmask(SIG_BLOCK, &stopSignalSet(), &previousMask_);
+    if (makingDepth++ > 0) return;
+    tempFilesBeingMade.fetch_add(1);
+    if (endingAtOnce.load()) {
+        // The process is being ended by another thread; making a file now
+        // would leave it behind.
+        tempFilesBeingMade.fetch_sub(1);
+        for (;;)
+            ::pause();
+    }
+}
+
+MakingOwnTempFile::~MakingOwnTempFile()
+{
+    if (--makingDepth == 0) tempFilesBeingMade.fetch_sub(1);
+    pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
 }
 
 } // namespace fb

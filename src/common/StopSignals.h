@@ -1,4 +1,5 @@
 #pragma once
+#include <csignal>
 #include <string>
 
 namespace fb {
@@ -26,5 +27,19 @@ std::string signalName(int signal);
 void noteOwnTempFile(const std::string& path);
 // Removes every noted temporary file that still exists. Safe in a signal handler.
 void removeOwnTempFiles();
+
+// Held while a temporary file is made and noted. Stop signals wait in this
+// thread meanwhile, and a second signal handled by another thread waits for
+// the note, so no file is ever made that the handler cannot see.
+class MakingOwnTempFile {
+public:
+    MakingOwnTempFile();
+    ~MakingOwnTempFile();
+    MakingOwnTempFile(const MakingOwnTempFile&) = delete;
+    MakingOwnTempFile& operator=(const MakingOwnTempFile&) = delete;
+
+private:
+    sigset_t previousMask_;
+};
 
 } // namespace fb
