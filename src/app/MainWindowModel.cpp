@@ -92,7 +92,7 @@ bool MainWindowModel::initialise(const std::vector<std::string>& slots, const st
         // Thousands of files may come as arguments (a file manager's "Open
         // with"): they arrive as one load.
         JobList::LoadScope load(jobs_);
-        if (!ProcessCommandLine(slots, jobs_, *this, options_, startDirectory))
+        if (!ProcessCommandLine(slots, jobs_, *this, options_, startDirectory) && !signalStopSaid_)
             undone_.push_back("stopped by " + signalName(stopSignal()) +
                               " before the whole command line was carried out");
         batch_.setQuietMode(options_.quietMode);
@@ -113,8 +113,10 @@ void MainWindowModel::runAppend()
     run_.click();
     RunResult result = run_.lastResult();
     if (result == RunResult::Stopped || result == RunResult::Failed) incomplete_ = true;
-    if (result == RunResult::Stopped && stopSignal() != 0)
+    if (result == RunResult::Stopped && stopSignal() != 0) {
         undone_.push_back("stopped by " + signalName(stopSignal()));
+        signalStopSaid_ = true;
+    }
     if (!run_.missingSources().empty()) incomplete_ = true;
     const auto& undone = run_.undone();
     undone_.insert(undone_.end(), undone.begin(), undone.end());

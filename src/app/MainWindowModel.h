@@ -127,6 +127,8 @@ private:
     bool closedWhileProcessing_ = false;
     bool incomplete_ = false;
     std::vector<std::string> undone_;
+    // A run that a stop signal ended has said so; the command line need not again.
+    bool signalStopSaid_ = false;
     bool logFailed_ = false;
     bool interpretedArguments_ = false;
 };

@@ -81,7 +81,9 @@ TEST(UnattendedSignals, AStopSignalLetsTheRowFinishAndEndsAsAStopDoes)
         ASSERT_NE(at, std::string::npos) << r.err;
         EXPECT_EQ(r.err.find('\n', at), r.err.size() - 1) << "the closing line is not the last";
         const char* name = sig == SIGTERM ? "SIGTERM" : sig == SIGINT ? "SIGINT" : "SIGHUP";
-        EXPECT_NE(r.err.find(std::string("stopped by ") + name, at), std::string::npos) << r.err;
+        const auto said = r.err.find(std::string("stopped by ") + name, at);
+        EXPECT_NE(said, std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("stopped by", said + 1), std::string::npos) << "said twice: " << r.err;
     }
 
     // A second signal ends the run at once: still a whole output, and nothing
