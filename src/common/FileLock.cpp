@@ -22,6 +22,16 @@
 
 namespace fb {
 
+bool sameInode(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool lockingUnsupported(int error)
+{
+    return error == ENOLCK || error == EOPNOTSUPP || error == EINVAL || error == ENOSYS;
+}
+
 namespace {
 
 FileIdentity identityFrom(const struct stat& st)
@@ -32,11 +42,6 @@ FileIdentity identityFrom(const struct stat& st)
     id.size = st.st_size;
     id.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     return id;
-}
-
-bool sameInode(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 // One attempt at the lock. Open-file-description locks first; a kernel
@@ -304,7 +309,7 @@ FileLock FileLock::acquire(const std::string& path, const LockWait& wait)
             std::max(std::chrono::milliseconds(0), std::chrono::duration_cast<std::chrono::milliseconds>(
                                                        deadline - std::chrono::steady_clock::now()));
         const int r = lockDescriptor(fd, each, exclusive);
-        if (r == ENOLCK || r == EOPNOTSUPP || r == EINVAL || r == ENOSYS) {
+        if (lockingUnsupported(r)) {
             // A file system without locks: only the version check protects the file.
             held->expected = identityOf(fd);
             ::close(fd);

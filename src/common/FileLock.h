@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace fb {
@@ -21,6 +22,13 @@ struct FileIdentity {
 // Of the regular file path names (links followed); nullopt for anything else.
 std::optional<FileIdentity> identityOf(const std::string& path);
 std::optional<FileIdentity> identityOf(int fd);
+
+// The same file (device and inode), whatever its name or version.
+bool sameInode(const struct stat& a, const struct stat& b);
+
+// A lock error that means the file system keeps no locks (NFS without a lock
+// daemon, some FUSE mounts): the file can still be used, unguarded.
+bool lockingUnsupported(int error);
 
 // How long to wait for a lock another process holds, and what to do meanwhile.
 struct LockWait {

@@ -427,7 +427,7 @@ bool sameFile(const std::string& a, const std::string& b)
     struct stat sa {
     }, sb{};
     if (!a.empty() && !b.empty() && ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
-        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+        return sameInode(sa, sb);
     std::error_code ec1, ec2;
     const auto pa = std::filesystem::absolute(a, ec1).lexically_normal();
     const auto pb = std::filesystem::absolute(b, ec2).lexically_normal();

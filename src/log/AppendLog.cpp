@@ -125,11 +125,10 @@ bool AppendLog::lockCurrentLog()
         const int fd = fileno(file_);
         const int r = lockDescriptor(fd, wait);
         const bool locked = r == 0;
-        if (!locked && r != ENOLCK && r != EOPNOTSUPP && r != EINVAL) return false;
+        if (!locked && !lockingUnsupported(r)) return false;
         struct stat held {
         }, named{};
-        if (::fstat(fd, &held) == 0 && ::stat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-            held.st_ino == named.st_ino)
+        if (::fstat(fd, &held) == 0 && ::stat(path_.c_str(), &named) == 0 && sameInode(held, named))
             return true;
         if (locked) unlockDescriptor(fd);
         std::FILE* current = openRegularForAppending(path_);

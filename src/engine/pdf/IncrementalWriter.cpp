@@ -1,5 +1,6 @@
 #include "engine/pdf/IncrementalWriter.h"
 
+#include "common/FileLock.h"
 #include "common/Files.h"
 
 #include <qpdf/QPDFXRefEntry.hh>
@@ -294,11 +295,6 @@ bool pwriteAll(int fd, const std::string& bytes, long long offset)
     return true;
 }
 
-bool sameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 } // namespace
 
 bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::string& update, mode_t mode,
@@ -309,7 +305,7 @@ bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::st
     struct stat held {
     }, named{};
     if (fstat(shadow_.fd, &held) != 0 || held.st_size != shadow_.size || held.st_nlink != 1 ||
-        lstat(shadow_.path.c_str(), &named) != 0 || !sameFile(held, named) ||
+        lstat(shadow_.path.c_str(), &named) != 0 || !sameInode(held, named) ||
         shadow_.size + static_cast<long long>(shadow_.missing.size()) != baseSize_) {
         dropShadow();
         return false;
@@ -369,7 +365,7 @@ void IncrementalWriter::dropShadow()
     struct stat held {
     }, named{};
     // Only the file we hold goes, never whatever else took its name.
-    if (fstat(shadow_.fd, &held) == 0 && lstat(shadow_.path.c_str(), &named) == 0 && sameFile(held, named))
+    if (fstat(shadow_.fd, &held) == 0 && lstat(shadow_.path.c_str(), &named) == 0 && sameInode(held, named))
         unlink(shadow_.path.c_str());
     close(shadow_.fd);
     shadow_ = Shadow();
