@@ -32,8 +32,6 @@ bool lockingUnsupported(int error)
     return error == ENOLCK || error == EOPNOTSUPP || error == EINVAL || error == ENOSYS;
 }
 
-namespace {
-
 FileIdentity identityFrom(const struct stat& st)
 {
     FileIdentity id;
@@ -43,6 +41,8 @@ FileIdentity identityFrom(const struct stat& st)
     id.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     return id;
 }
+
+namespace {
 
 // One attempt at the lock. Open-file-description locks first; a kernel
 // without them says EINVAL, and from then on classic locks are used, which a

@@ -22,6 +22,7 @@ struct FileIdentity {
 // Of the regular file path names (links followed); nullopt for anything else.
 std::optional<FileIdentity> identityOf(const std::string& path);
 std::optional<FileIdentity> identityOf(int fd);
+FileIdentity identityFrom(const struct stat& st);
 
 // The same file (device and inode), whatever its name or version.
 bool sameInode(const struct stat& a, const struct stat& b);

@@ -126,11 +126,8 @@ bool PageCountMemo::identify(const std::string& path, Seen& seen)
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    seen.device = st.st_dev;
-    seen.inode = st.st_ino;
-    seen.size = st.st_size;
-    seen.modified = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
-    seen.changed = st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec;
+    seen.file = identityFrom(st);
+    seen.changedNs = st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec;
     return true;
 }
 
@@ -139,7 +136,7 @@ int PageCountMemo::probe(const std::string& path, const AcrobatPageCounter& fall
     Seen now;
     if (!identify(path, now)) return probePageCount(path, fallback);
     auto it = seen_.find(path);
-    if (it != seen_.end() && it->second == now) return it->second.pages;
+    if (it != seen_.end() && it->second.sameVersion(now)) return it->second.pages;
     const int pages = probePageCount(path, fallback);
     if (pages > 0) {
         if (it == seen_.end() && seen_.size() >= kMaxRemembered) seen_.clear();

@@ -1,4 +1,6 @@
 #pragma once
+#include "common/FileLock.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -27,14 +29,12 @@ public:
 
 private:
     struct Seen {
-        unsigned long long device = 0, inode = 0;
-        long long size = 0, modified = 0, changed = 0; // times in nanoseconds
+        FileIdentity file;
+        // Also the change time: a copy that keeps size and mtime (rsync
+        // --inplace, cp -p) still changes it.
+        long long changedNs = 0;
         int pages = 0;
-        bool operator==(const Seen& o) const
-        {
-            return device == o.device && inode == o.inode && size == o.size && modified == o.modified &&
-                   changed == o.changed;
-        }
+        bool sameVersion(const Seen& o) const { return file == o.file && changedNs == o.changedNs; }
     };
     static bool identify(const std::string& path, Seen& seen);
     // Bounded: a load of a million different files must not keep a million.
