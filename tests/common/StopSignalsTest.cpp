@@ -18,10 +18,12 @@ namespace fb {
 namespace {
 
 // Saves out.pdf over and over, through a temporary file and a link beside it,
-// while a second thread spins so that signals may land on either.
-[[noreturn]] void saveForever(const std::string& folder)
+// while a second thread spins so that signals may land on either. Says it is
+// ready on readyFd once the handlers are in.
+[[noreturn]] void saveForever(const std::string& folder, int readyFd)
 {
     installStopSignals("", 3);
+    (void)::write(readyFd, "r", 1);
     std::atomic<bool> spin{true};
     std::thread other([&spin] {
         while (spin.load()) {
@@ -44,8 +46,14 @@ TEST(StopSignals, ASecondSignalLeavesNoTemporaryFileWhicheverThreadTakesIt)
 {
     for (int round = 0; round < 60; ++round) {
         test::TempDir dir;
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
         const pid_t child = ::fork();
-        if (child == 0) saveForever(dir.path());
+        if (child == 0) saveForever(dir.path(), ready[1]);
+        char byte = 0;
+        ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+        ::close(ready[0]);
+        ::close(ready[1]);
         // A little later each round, so the signals land at many points of a save.
         const timespec wait{0, 1000000L + 97000L * round};
         ::nanosleep(&wait, nullptr);
