@@ -67,6 +67,22 @@ std::string toLowerAscii(std::string_view s)
     return out;
 }
 
+std::string onOneLine(std::string_view text)
+{
+    std::string out;
+    std::size_t from = 0;
+    while (from <= text.size()) {
+        std::size_t end = text.find('\n', from);
+        if (end == std::string_view::npos) end = text.size();
+        if (end > from) {
+            if (!out.empty()) out += ": ";
+            out += text.substr(from, end - from);
+        }
+        from = end + 1;
+    }
+    return out;
+}
+
 std::string escapeControls(std::string_view s)
 {
     std::string out;

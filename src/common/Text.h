@@ -38,6 +38,10 @@ std::string toLowerAscii(std::string_view s);
 // (UTF-8 encoded) are escaped too.
 std::string escapeControls(std::string_view s);
 
+// A message of several lines (a text and its reason) told on one line, as a
+// closing line or a trace line tells it: the non-empty lines joined by ": ".
+std::string onOneLine(std::string_view text);
+
 // Local time as "YYYY-MM-DD hh:mm:ss" (19 characters).
 std::string formatLocalTime(std::time_t t);
 

@@ -42,10 +42,7 @@ void trace(const std::string& line)
     static std::mutex lock;
     std::lock_guard<std::mutex> hold(lock);
     // A message and its reason, told on one line as the closing line tells them.
-    std::string one = applicationName() + ": " + line;
-    for (std::size_t at = one.find('\n'); at != std::string::npos; at = one.find('\n', at))
-        one.replace(at, 1, ": ");
-    std::cerr << escapeControls(one) << '\n' << std::flush;
+    std::cerr << escapeControls(applicationName() + ": " + onOneLine(line)) << '\n' << std::flush;
 }
 
 } // namespace fb

@@ -151,15 +151,7 @@ void AppendRun::fail(const std::string& text, bool suppressible, const std::stri
     // A message not shown goes into the closing line, which is then all a
     // quiet run says; one that was shown is not said twice.
     failure_.clear();
-    if (!suppressible || !options_.quietMode) return;
-    const std::string full = MessageBoxes::withReason(text, reason);
-    std::size_t from = 0;
-    while (from <= full.size()) {
-        std::size_t end = full.find('\n', from);
-        if (end == std::string::npos) end = full.size();
-        if (end > from) failure_ += (failure_.empty() ? "" : ": ") + full.substr(from, end - from);
-        from = end + 1;
-    }
+    if (suppressible && options_.quietMode) failure_ = onOneLine(MessageBoxes::withReason(text, reason));
 }
 
 void AppendRun::closeAll(Session& s, bool exitToo)

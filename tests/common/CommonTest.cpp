@@ -96,6 +96,8 @@ TEST(TextMisc, SmallHelpers)
     EXPECT_TRUE(contains("x.pdf.bak", ".pdf"));
     EXPECT_FALSE(contains("", "a"));
     EXPECT_EQ(toLowerAscii("A.PdF\xC4"), "a.pdf\xC4");
+    EXPECT_EQ(onOneLine("Can't save\n\nout.pdf: No space left on device\n"),
+              "Can't save: out.pdf: No space left on device");
     const std::string stamp = formatLocalTime(0);
     ASSERT_EQ(stamp.size(), 19u);
     EXPECT_EQ(stamp[4], '-');
