@@ -3,6 +3,7 @@
 #include "app/ExitCodes.h"
 #include "app/MainWindowModel.h"
 #include "common/Files.h"
+#include "pages/qt/ThumbnailRenderer.h"
 
 #include <poppler-qt6.h>
 
@@ -42,12 +43,8 @@ struct JobPlanDialog::Documents {
     {
         auto it = open.find(path);
         if (it != open.end()) return it->second.get();
-        std::unique_ptr<Poppler::Document> doc;
-        if (isReadableRegularFile(path)) {
-            doc = Poppler::Document::load(QString::fromStdString(path));
-            if (doc && doc->isLocked()) doc.reset();
-        }
-        return (open[path] = std::move(doc)).get();
+        QString reason;
+        return (open[path] = openForPreview(path, reason)).get();
     }
 };
 

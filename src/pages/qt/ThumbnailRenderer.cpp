@@ -50,6 +50,32 @@ bool shouldAbort(const QVariant& payload)
 }
 } // namespace
 
+std::unique_ptr<Poppler::Document> openForPreview(const std::string& path, QString& reason)
+{
+    std::unique_ptr<Poppler::Document> doc;
+    if (path.empty()) {
+        reason = "No file";
+    } else if (!isReadableRegularFile(path)) {
+        // A FIFO or device would block the open for ever.
+        reason = "Can't read the file: " + QString::fromStdString(path);
+    } else {
+        doc = Poppler::Document::load(QString::fromStdString(path));
+        if (!doc) {
+            reason = "Not a PDF the preview can read (damaged or another kind of file)";
+        } else if (doc->isLocked()) {
+            reason = "Encrypted: the file needs a password to be shown";
+            doc.reset();
+        } else if (doc->numPages() <= 0) {
+            reason = "The file has no pages the preview can find";
+            doc.reset();
+        } else {
+            doc->setRenderHint(Poppler::Document::Antialiasing);
+            doc->setRenderHint(Poppler::Document::TextAntialiasing);
+        }
+    }
+    return doc;
+}
+
 ThumbnailRenderer::ThumbnailRenderer(int width, std::size_t cacheBytes, QObject* parent)
     : QObject(parent), width_(width), cacheBytes_(cacheBytes)
 {
@@ -164,31 +190,9 @@ void ThumbnailRenderer::work()
             const std::string path = path_;
             lock.unlock();
             doc.reset();
-            int pages = -1;
             QString reason;
-            if (path.empty()) {
-                reason = "No file";
-            } else if (!isReadableRegularFile(path)) {
-                // A FIFO or device would block the open for ever.
-                reason = "Can't read the file: " + QString::fromStdString(path);
-            } else {
-                doc = Poppler::Document::load(QString::fromStdString(path));
-                if (!doc) {
-                    reason = "Not a PDF the preview can read (damaged or another kind of file)";
-                } else if (doc->isLocked()) {
-                    reason = "Encrypted: the file needs a password to be shown";
-                    doc.reset();
-                } else {
-                    doc->setRenderHint(Poppler::Document::Antialiasing);
-                    doc->setRenderHint(Poppler::Document::TextAntialiasing);
-                    pages = doc->numPages();
-                    if (pages <= 0) {
-                        reason = "The file has no pages the preview can find";
-                        pages = -1;
-                        doc.reset();
-                    }
-                }
-            }
+            doc = openForPreview(path, reason);
+            const int pages = doc ? doc->numPages() : -1;
             lock.lock();
             if (openGeneration != generation_) continue; // a newer file meanwhile
             pageCount_ = std::max(pages, 0);

@@ -7,13 +7,23 @@
 #include <condition_variable>
 #include <list>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 #include <thread>
 
+namespace Poppler {
+class Document;
+}
+
 namespace fb {
+
+// Opens a PDF for drawing as every preview does: a FIFO or device is never
+// opened, and a damaged, encrypted or pageless file is refused. Null, with
+// the reason for a person, when it can't be shown.
+std::unique_ptr<Poppler::Document> openForPreview(const std::string& path, QString& reason);
 
 // Makes thumbnails of a PDF's pages on a thread of its own, the pages shown
 // first, then a few around them. Finished ones are kept up to a memory bound,
