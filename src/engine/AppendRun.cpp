@@ -135,7 +135,7 @@ void AppendRun::setStatus(int row, const std::string& status)
     // The list stays editable during the run; a row removed meanwhile is left alone.
     if (row < 0 || row >= jobs_.rowCount()) return;
     jobs_.setText(row, kStatus, status);
-    trace(rowName(row, jobs_.entry(row).fileName) + ": " + status);
+    if (tracing()) trace(rowName(row, jobs_.text(row, kFileName)) + ": " + status);
 }
 
 void AppendRun::warn(const std::string& text, bool suppressible, const std::string& reason)
