@@ -302,8 +302,8 @@ bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::st
 {
     if (shadow_.fd < 0) return false;
     // Still ours, as long as we left it, and one update behind the output.
-    struct stat held {
-    }, named{};
+    struct stat held {};
+    struct stat named {};
     if (fstat(shadow_.fd, &held) != 0 || held.st_size != shadow_.size || held.st_nlink != 1 ||
         lstat(shadow_.path.c_str(), &named) != 0 || !sameInode(held, named) ||
         shadow_.size + static_cast<long long>(shadow_.missing.size()) != baseSize_) {
@@ -362,8 +362,8 @@ void IncrementalWriter::keepAsShadow(const std::string& name, const std::string&
 void IncrementalWriter::dropShadow()
 {
     if (shadow_.fd < 0) return;
-    struct stat held {
-    }, named{};
+    struct stat held {};
+    struct stat named {};
     // Only the file we hold goes, never whatever else took its name.
     if (fstat(shadow_.fd, &held) == 0 && lstat(shadow_.path.c_str(), &named) == 0 && sameInode(held, named))
         unlink(shadow_.path.c_str());
