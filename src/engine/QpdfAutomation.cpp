@@ -145,8 +145,8 @@ public:
     long InsertPages(long insertAfter, PDDoc& source, long firstPage, long count, long bookmarks) override
     {
         failure_.clear();
+        auto* src = dynamic_cast<QpdfPDDoc*>(&source);
         try {
-            auto* src = dynamic_cast<QpdfPDDoc*>(&source);
             if (pdf_) makePrivate();
             if (!pdf_ || !src || src == this || !src->pdf_ || src->pdf_ == pdf_) return 0;
             trace("insert pages " + std::to_string(firstPage + 1) + "-" + std::to_string(firstPage + count) +
@@ -155,7 +155,7 @@ public:
         } catch (const std::exception& e) {
             failure_ = e.what();
             // A damaged source says why in its warnings, which the copy read.
-            if (auto* src = dynamic_cast<QpdfPDDoc*>(&source); src && src->pdf_) {
+            if (src && src->pdf_) {
                 const std::string noticed = pdf::warningsOf(*src->pdf_);
                 if (!noticed.empty()) failure_ += "; " + noticed;
             }
