@@ -16,10 +16,9 @@
 #include "app/qt/AppendParametersDialog.h"
 #include "app/qt/MainWindow.h"
 #include "common/FileDialogs.h"
+#include "pages/PageCount.h"
 #include "pages/qt/PagePreview.h"
 #include "testkit/SamplePdf.h"
-
-#include <poppler-qt6.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -61,12 +60,11 @@ int main(int argc, char** argv)
     int pages = 0;
     if (realFile) {
         // The row's page count, counted before the dialog as the job list does.
-        auto doc = Poppler::Document::load(QString::fromStdString(path));
-        if (!doc || doc->isLocked()) {
+        pages = fb::countPages(path);
+        if (pages <= 0) {
             std::fprintf(stderr, "preview-bench: %s does not open as a PDF\n", path.c_str());
             return 1;
         }
-        pages = doc->numPages();
     } else {
         pages = std::atoi(given.c_str());
         path = std::string(folder) + "/manual.pdf";
