@@ -125,10 +125,9 @@ TEST_F(AcrobatPageCountTest, ConnectionFailure)
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(
         messages.shown[0].text,
-        "Failed to connect to full version of Acrobat 4 or greater\n\nPlease either re-install Acrobat or "
-        "run "
-        "Acrobat to force this software to use what's running.\n\nNOTE: This software will not work with "
-        "Acrobat Reader or Adobe Reader.");
+        "Failed to connect to full version of Acrobat 4 or greater\n\n"
+        "Please either re-install Acrobat or run Acrobat to force this software to use what's running.\n\n"
+        "NOTE: This software will not work with Acrobat Reader or Adobe Reader.");
     EXPECT_EQ(messages.shown[0].caption, applicationName());
     EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
 
