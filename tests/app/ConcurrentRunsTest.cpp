@@ -1,6 +1,6 @@
 // End to end: several runs of the real program appending to one output at the
 // same time, each moving its sources, lose none of each other's pages.
-#include "testkit/SamplePdf.h"
+#include "testkit/SampleFiles.h"
 #include "log/LogTable.h"
 #include "testkit/TestDirs.h"
 
@@ -68,11 +68,7 @@ TEST_P(ConcurrentRunsTest, EveryRunsRowsAreInTheOutputInItsOwnOrder)
         EXPECT_FALSE(r.timedOut);
         EXPECT_EQ(r.exitCode, 0) << r.err;
         // A run that waits on the output says so once, not once a row.
-        std::size_t said = 0;
-        for (std::size_t at = r.err.find("waiting for it"); at != std::string::npos;
-             at = r.err.find("waiting for it", at + 1))
-            ++said;
-        EXPECT_LE(said, 1u) << r.err;
+        EXPECT_LE(occurrences(r.err, "waiting for it"), 1) << r.err;
     }
 
     EXPECT_EQ(qpdfCheckProblems(dir / "out.pdf"), "");

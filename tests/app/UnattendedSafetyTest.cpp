@@ -25,14 +25,6 @@ bool exists(const std::string& path)
     return lstat(path.c_str(), &st) == 0;
 }
 
-int occurrences(const std::string& text, const std::string& part)
-{
-    int n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
-
 // The closing line, when there is one, is the last line of standard error.
 std::string closingLine(const std::string& err)
 {

@@ -24,11 +24,7 @@ constexpr int kRows = 300;
 
 int logRecords(const std::string& folder)
 {
-    const std::string log = readFileBytes(folder + "/append.log");
-    int n = 0;
-    for (auto at = log.find("\r\n"); at != std::string::npos; at = log.find("\r\n", at + 2))
-        ++n;
-    return n;
+    return occurrences(readFileBytes(folder + "/append.log"), "\r\n");
 }
 
 // A job of many rows, each taking pages 1-3 of one source into out.pdf.

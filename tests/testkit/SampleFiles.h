@@ -41,6 +41,15 @@ inline std::vector<std::string> splitLines(const std::string& text)
     return lines;
 }
 
+// How often part stands in a program's output (or a file), counting overlaps.
+inline int occurrences(const std::string& text, const std::string& part)
+{
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
 // Named after its own path.
 inline void makePdf(const std::string& path, int pages)
 {

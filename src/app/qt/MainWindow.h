@@ -65,9 +65,6 @@ public:
     // filter that keeps Enter and Escape from doing anything.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    // What a bulk load does to the file name column when a folder is done.
-    void fitFileNameColumn();
-
 public slots:
     void runCommand(int command, fb::CommandOrigin origin);
 
@@ -112,6 +109,8 @@ private:
     void fitHeaders();
     void fitColumnsSoon(); // once the rows have settled
     void fitPathColumns();
+    // What a bulk load does to the file name column when a folder is done.
+    void fitFileNameColumn();
     int widthInView(int column) const;
     // More rows than any screen shows: the bound on rows measured for a fit.
     static constexpr int kMostRowsInView = 400;
