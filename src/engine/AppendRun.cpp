@@ -196,7 +196,7 @@ void AppendRun::run()
     rowsDone_ = 0;
     rowsToRun_ = 0;
     for (int i = 0; i < jobs_.rowCount(); ++i)
-        rowsToRun_ += jobs_.entry(i).takesPartInRun();
+        rowsToRun_ += jobs_.takesPartInRun(i);
     host_.runProgress(true, 0, rowsToRun_);
     failure_.clear();
 

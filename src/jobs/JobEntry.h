@@ -48,9 +48,11 @@ struct JobEntry {
     const std::string& column(int c) const;
     RowValues values() const;
     // Selected, with a page selection and an output: an append run takes it.
-    bool takesPartInRun() const
+    bool takesPartInRun() const { return takesPartInRun(selected, appendParameters, outputFile); }
+    static bool takesPartInRun(const std::string& selected, const std::string& pages,
+                               const std::string& output)
     {
-        return selected == "Yes" && !appendParameters.empty() && !outputFile.empty();
+        return selected == "Yes" && !pages.empty() && !output.empty();
     }
     bool operator==(const JobEntry&) const = default;
 };

@@ -156,6 +156,12 @@ const std::string& JobList::text(int row, int column) const
     return texts_[r.text[slot(column)]];
 }
 
+bool JobList::takesPartInRun(int row) const
+{
+    return JobEntry::takesPartInRun(text(row, kSelected), text(row, kAppendParameters),
+                                    text(row, kOutputFile));
+}
+
 JobEntry JobList::entry(int row) const
 {
     JobEntry e;

@@ -73,6 +73,8 @@ public:
     int rowCount() const { return static_cast<int>(rows_.size()); }
     // A copy: rows are stored compactly, not as JobEntry.
     JobEntry entry(int row) const;
+    // JobEntry::takesPartInRun, read from the row's columns without copying the row.
+    bool takesPartInRun(int row) const;
     const std::string& text(int row, int column) const;
     void setText(int row, int column, const std::string& text);
 

@@ -2,6 +2,7 @@
 // never seen half-written.
 #include "AppendRunFixture.h"
 
+#include "testkit/SampleFiles.h"
 #include "testkit/SamplePdf.h"
 #include "engine/QpdfAutomation.h"
 
@@ -41,14 +42,6 @@ bool readsCleanly(const std::string& path, std::string* why = nullptr)
         if (why) *why = e.what();
         return false;
     }
-}
-
-int occurrences(const std::string& text, const std::string& part)
-{
-    int n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
 }
 
 // The largest number of kids of any node of the page tree.
