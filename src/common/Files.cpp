@@ -522,30 +522,21 @@ std::string writeFailureText(int error)
 
 bool replaceFile(const std::string& path, const std::function<bool(int fd)>& fill, std::string* why)
 {
-    std::string reason;
-    auto fail = [&](int error) {
-        if (reason.empty()) reason = reasonText(error);
-        if (why) *why = reason;
+    auto failed = [why](std::string reason) {
+        if (why) *why = std::move(reason);
         return false;
     };
     TempFileBeside file;
     const std::string target = replacementTarget(path);
-    if (target.empty() || !file.create(target)) return fail(errno);
-    bool ok = false;
-    int error = 0;
+    if (target.empty() || !file.create(target)) return failed(reasonText(errno));
     try {
         errno = 0;
-        ok = fill(file.fd());
-        error = errno;
+        if (!fill(file.fd())) return failed(writeFailureText(errno));
     } catch (const std::exception& e) {
-        reason = e.what();
+        return failed(*e.what() ? e.what() : writeFailureText(0));
     }
-    if (!ok && reason.empty()) reason = writeFailureText(error);
-    if (ok && !(takeOwnerAndMode(file.fd(), target) && file.place())) {
-        ok = false;
-        error = errno;
-    }
-    return ok || fail(error);
+    if (!takeOwnerAndMode(file.fd(), target) || !file.place()) return failed(reasonText(errno));
+    return true;
 }
 
 AtomicFileWriter::AtomicFileWriter(std::string target) : target_(std::move(target)) {}

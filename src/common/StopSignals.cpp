@@ -119,7 +119,6 @@ void installStopSignals(const std::string& closingLine, int exitCode)
     setOwnTag();
     struct sigaction action {};
     action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
     // Interrupted reads and writes go on, so a stop never shows as an I/O error.
     action.sa_flags = SA_RESTART;
     action.sa_mask = stopSignalSet();

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <mutex>
 
 namespace fb {
@@ -42,7 +41,7 @@ void trace(const std::string& line)
     static std::mutex lock;
     std::lock_guard<std::mutex> hold(lock);
     // A message and its reason, told on one line as the closing line tells them.
-    std::cerr << escapeControls(applicationName() + ": " + onOneLine(line)) << '\n' << std::flush;
+    StderrMessageBoxes().show(onOneLine(line), applicationName());
 }
 
 } // namespace fb
