@@ -95,7 +95,7 @@ int main(int argc, char** argv)
     }
     std::string tooLong;
     if (fb::commandLineTooLong(arguments, tooLong)) {
-        std::cerr << fb::escapeControls(fb::applicationName() + ": " + tooLong) << "\n";
+        fb::StderrMessageBoxes().show(tooLong, fb::applicationName());
         return fb::kExitUsage;
     }
     if (int code = dryRunRequested(arguments); code != kNoDryRun) {
