@@ -128,10 +128,14 @@ std::string reasonText(int error)
     return std::generic_category().message(error);
 }
 
-bool writeAll(int fd, const char* data, std::size_t size)
+namespace {
+
+// Calls write(data, size, done) until all is taken; write says how much it took.
+template <typename Write> bool writeInSteps(const char* data, std::size_t size, Write write)
 {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = write(data + done, size - done, done);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -141,10 +145,24 @@ bool writeAll(int fd, const char* data, std::size_t size)
             errno = ENOSPC;
             return false;
         }
-        data += n;
-        size -= static_cast<std::size_t>(n);
+        done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+} // namespace
+
+bool writeAll(int fd, const char* data, std::size_t size)
+{
+    return writeInSteps(data, size,
+                        [fd](const char* from, std::size_t n, std::size_t) { return ::write(fd, from, n); });
+}
+
+bool pwriteAll(int fd, const char* data, std::size_t size, off_t offset)
+{
+    return writeInSteps(data, size, [fd, offset](const char* from, std::size_t n, std::size_t done) {
+        return ::pwrite(fd, from, n, offset + static_cast<off_t>(done));
+    });
 }
 
 bool canOpenForReading(const std::string& path)

@@ -61,6 +61,8 @@ std::string reasonText(int error);
 // Writes all of data, going on after interruptions. False on an error, errno
 // saying why (ENOSPC for a write that takes nothing).
 bool writeAll(int fd, const char* data, std::size_t size);
+// The same at offset, leaving the file position alone.
+bool pwriteAll(int fd, const char* data, std::size_t size, off_t offset);
 // A second name for the target, named as createTempBeside names its files, so
 // the file it names now outlives the target being replaced. "" on failure
 // (for example where the file system has no hard links).

@@ -280,23 +280,6 @@ bool IncrementalWriter::save(QPDF& pdf, const std::string& path, const std::vect
     return true;
 }
 
-namespace {
-
-bool pwriteAll(int fd, const std::string& bytes, long long offset)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n =
-            pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<long long>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-} // namespace
-
 bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::string& update, mode_t mode,
                                           std::string& why)
 {
@@ -310,7 +293,9 @@ bool IncrementalWriter::saveThroughShadow(const std::string& path, const std::st
         dropShadow();
         return false;
     }
-    if (!pwriteAll(shadow_.fd, shadow_.missing + update, shadow_.size) || fchmod(shadow_.fd, mode) != 0) {
+    const std::string bytes = shadow_.missing + update;
+    if (!pwriteAll(shadow_.fd, bytes.data(), bytes.size(), static_cast<off_t>(shadow_.size)) ||
+        fchmod(shadow_.fd, mode) != 0) {
         why = reasonText(errno);
         dropShadow();
         return false;
