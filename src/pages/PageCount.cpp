@@ -27,18 +27,15 @@ void ignorePopplerMessage(const std::string&, void*) {}
 // the parser reads it.
 bool startsWithPdfHeader(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openRegularForReading(path);
     if (fd < 0) return false;
-    struct stat st {};
     char head[4] = {0, 0, 0, 0};
     std::size_t got = 0;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        while (got < sizeof head) {
-            const ssize_t n = ::read(fd, head + got, sizeof head - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            got += static_cast<std::size_t>(n);
-        }
+    while (got < sizeof head) {
+        const ssize_t n = ::read(fd, head + got, sizeof head - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
     }
     ::close(fd);
     return got == sizeof head && std::memcmp(head, "%PDF", 4) == 0;
