@@ -35,8 +35,7 @@ int runDryRun(const std::vector<std::string>& arguments, const std::string& star
             plan.add("not-done", item);
         code = model.exitCode();
     }
-    plan.exitCode = code;
-    plan.add("exit", std::to_string(code));
+    plan.end(code);
     out << plan.text();
     out.flush();
     return code;

@@ -68,6 +68,12 @@ struct JobPlan {
     int exitCode = 0;
 
     void add(const std::string& keyword, const std::string& rest);
+    // The plan's last line: the exit code the run would give.
+    void end(int code)
+    {
+        exitCode = code;
+        add("exit", std::to_string(code));
+    }
     std::string text() const;
 };
 

@@ -157,8 +157,7 @@ JobPlan planJobList(MainWindowModel& model)
         rows.push_back(model.jobs().entry(i));
     JobPlan plan = planRows(rows, model.settings(), model.options(), model.log().path());
     // The same code as the process's own, so the dialog and --dry-run agree.
-    plan.exitCode = runExitCode(plan.leftProcessing, plan.incomplete);
-    plan.add("exit", std::to_string(plan.exitCode));
+    plan.end(runExitCode(plan.leftProcessing, plan.incomplete));
     return plan;
 }
 
