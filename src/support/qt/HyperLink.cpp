@@ -7,6 +7,8 @@
 #include <QEnterEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 namespace fb {
 
@@ -150,6 +152,19 @@ void HyperLink::keyPressEvent(QKeyEvent* event)
         return;
     }
     QLabel::keyPressEvent(event);
+}
+
+void HyperLink::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus()) return;
+    // A label draws no focus of its own: without this, a keyboard user who
+    // tabs to the link cannot see that it is where Enter will go.
+    QStylePainter painter(this);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.backgroundColor = palette().color(QPalette::Window);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
 }
 
 void HyperLink::changeEvent(QEvent* event)

@@ -57,6 +57,15 @@ TEST(HyperLinkLabel, LooksLikeALinkAndTurnsVisitedOnlyWhenOpened)
     QApplication::sendEvent(&link, &leave);
     EXPECT_EQ(link.palette().color(QPalette::WindowText), QColor(200, 200, 200));
 
+    // Tabbed to, it shows that it has the focus.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const QImage unfocused = link.grab().toImage();
+    window.setAttribute(Qt::WA_KeyboardFocusChange);
+    link.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(link.hasFocus());
+    EXPECT_NE(link.grab().toImage(), unfocused);
+
     // A link made from an address alone shows the address.
     HyperLink mail(QString(), &window);
     mail.setUrl("mailto:support@example.com");
